@@ -1,0 +1,203 @@
+// KVCOM: the link to the Kalvore loudspeaker management processor.
+//
+// One header for the whole interface of the library: the parameter model
+// CDSDATA with its protocol operations, the serial link functions, the
+// program's string table, and the process-wide globals (port settings,
+// link record, receive log, memory table).
+//
+// Conventions: operations take their operands from the cursor members
+// (cur_chan, cur_slot, cur_eq, xo_side); results are 1 for success and 0
+// when an expected reply did not come in time; nothing throws.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+
+#if defined(__GNUC__)
+#define KVCOM_API __attribute__((visibility("default")))
+#else
+#define KVCOM_API
+#endif
+
+// ---------------------------------------------------------------------------
+// Parameter codes (argument of CDSDATA::SendParam). The high byte and the low
+// four bits of a code are the two code bytes of the parameter message.
+inline constexpr int PC_LINK = 0x0200;
+inline constexpr int PC_FIGURATION = 0x1101;  // goes out as 0x1201 when figuration != 0
+inline constexpr int PC_OUT_EQ_ASSIGN = 0x1A01;
+inline constexpr int PC_IN_EQ_ASSIGN = 0x1AA1;
+inline constexpr int PC_INA_DELAY = 0x20A0;
+inline constexpr int PC_INB_DELAY = 0x20B0;
+inline constexpr int PC_SUM_DELAY = 0x20C0;
+inline constexpr int PC_IN_EQ_TYPE = 0x2A00;
+inline constexpr int PC_IN_EQ_FREQ = 0x2B00;
+inline constexpr int PC_IN_EQ_GAIN = 0x2C00;
+inline constexpr int PC_IN_EQ_BW = 0x2D00;
+inline constexpr int PC_OUT_SOURCE = 0x6100;
+inline constexpr int PC_OUT_GAIN = 0x6200;
+inline constexpr int PC_OUT_LIMIT = 0x6300;
+inline constexpr int PC_OUT_DELAY = 0x6400;
+inline constexpr int PC_OUT_POLARITY = 0x6600;
+inline constexpr int PC_XO_HP_TYPE = 0x6700;
+inline constexpr int PC_XO_HP_FREQ = 0x6800;
+inline constexpr int PC_XO_LP_TYPE = 0x6900;
+inline constexpr int PC_XO_LP_FREQ = 0x6A00;
+inline constexpr int PC_OUT_EQ_TYPE = 0x6C00;
+inline constexpr int PC_OUT_EQ_FREQ = 0x6D00;
+inline constexpr int PC_OUT_EQ_GAIN = 0x6E00;
+inline constexpr int PC_OUT_EQ_BW = 0x6F00;
+inline constexpr int PC_OUT_MUTE = 0x7000;
+
+// Channel codes of cur_chan and eq_owner besides the outputs 0..5.
+inline constexpr int CHAN_IN_A = 0x20;
+inline constexpr int CHAN_IN_B = 0x21;
+
+// Sizes of the model and of the memory table.
+inline constexpr int KV_OUTPUTS = 6;
+inline constexpr int KV_POOL_ROWS = 40;    // rows 0..38 assignable, 39 the default row
+inline constexpr int KV_DEFAULT_ROW = 39;
+inline constexpr int KV_MEMORIES = 61;     // 0 = working program, 1..60 device memories
+inline constexpr int KV_IMAGE_MAX = 5000;  // one row of prog_save
+inline constexpr int KV_MAX_DELAY = 30500; // delays in steps of 1/48 ms
+
+// ---------------------------------------------------------------------------
+// The parameter model of one processor, with the editing cursors.
+class KVCOM_API CDSDATA {
+public:
+    int ina_eq_freq[40];
+    int ina_eq_bw[40];
+    int ina_eq_gain[40];
+    int ina_eq_type[40];
+    int ina_eq_slot[40];
+    int ina_delay;
+    int inb_eq_freq[40];
+    int inb_eq_bw[40];
+    int inb_eq_gain[40];
+    int inb_eq_type[40];
+    int inb_eq_slot[40];
+    int inb_delay;
+    int sum_delay;
+    int out_mute[6];
+    int out_gain[6];
+    int out_polarity[6];
+    int out_limit[6];
+    int out_delay[6];
+    int delay_unit;
+    char out_source[6];
+    int xo_side;
+    int xo_freq[6][2];
+    int xo_type[6][2];
+    int cur_chan;
+    int eq_freq[40];
+    int eq_bw[40];
+    int eq_gain[40];
+    int eq_type[40];
+    int eq_owner[40];
+    int out_eq_slot[6][40];
+    int eq_dsp[40];
+    int eq_link[40];
+    int cur_eq;
+    int eq_used;
+    int cur_slot;
+    int link_on;
+    char figuration;
+    char prog_name[9];
+    char out_name[6];
+    char mem_num;
+    unsigned char msg_buf[100];
+
+    // Resets the memory table, then the whole model (link off, Mono, memory 1).
+    CDSDATA();
+    CDSDATA(const CDSDATA& other);
+    CDSDATA& operator=(const CDSDATA& other);
+    virtual ~CDSDATA();
+
+    // Model and DSP load (no I/O).
+    void InitData();
+    int CalDSP1() const;
+    int CalDSP2() const;
+    static unsigned char ByteHig(unsigned char b);
+    static unsigned char ByteLow(unsigned char b);
+
+    // Program image (no I/O).
+    int SaveData(unsigned char* out) const;
+    void GetData(const unsigned char* buf, int len, int start);
+
+    // Parameter messages.
+    void SendParam(int code);
+    void SendOutSrce(unsigned char n);
+    int SendMIDI(const unsigned char* bytes, int len, int unused);
+
+    // EQ filter pool and stereo link.
+    int SetNewPEQ();
+    int DeletePEQ();
+    int SetNewInAPEQ();
+    int DeleteInAPEQ();
+    int SetNewInBPEQ();
+    int DeleteInBPEQ();
+    int SetLinkVal();
+    int GetLinkChan() const;
+
+    // Memory operations (block the calling thread for the device's pacing).
+    int RecallToPC();
+    int StoreFromPC();
+    int MemRefresh();
+    int MEMRECALLFROMMCU(unsigned char n);
+    int StoreMEMCur(unsigned char ignored);
+    int StoreMEM(unsigned char n);
+    int SendMEMStoreAll();
+};
+
+// ---------------------------------------------------------------------------
+// The link record: one per process, created by CreateTTYInfo.
+struct TTYInfo {
+    int port_handle;                // file descriptor of the open port, -1 when closed
+    unsigned char port_number;      // COM port number, from rs232_port on every open
+    std::atomic<int> connected;     // 1 while open; the reader loops while it is set
+    unsigned char byte_size;        // 8
+    unsigned char flow_control;     // bit 0 DTR/DSR, bit 1 RTS/CTS, bit 2 XON/XOFF
+    unsigned char parity;           // 0 = none
+    unsigned char stop_bits;        // 0 = one stop bit
+    unsigned int baud_rate;         // 19200
+    unsigned long reader_thread;    // the reader's thread handle, 0 when none
+    std::atomic<unsigned int> reader_thread_id;  // non-zero while the reader runs
+    int wake_read;                  // wake-up pipe that releases the reader's poll
+    int wake_write;
+};
+
+KVCOM_API int CreateTTYInfo();
+KVCOM_API int OpenConnection();
+KVCOM_API int SetupConnection();
+KVCOM_API int CloseConnection();
+KVCOM_API int DestroyTTYInfo();
+KVCOM_API int ReadCommBlock(unsigned char* buf, unsigned int max_len);
+KVCOM_API int WriteCommBlock(const unsigned char* bytes, unsigned int len);
+KVCOM_API unsigned int CommWatchProc(TTYInfo* info);
+
+// The device path of COM port n: $KVCOM_COM<n> when set, else /dev/ttyS<n-1>.
+// Writes at most out_len bytes including the NUL; returns the full length.
+KVCOM_API int PortDevicePath(int port, char* out, int out_len);
+
+// The calling program's string table, read on its behalf by TalsenLoadRCStr.
+using TalsenStringLookup = const char* (*)(int id);
+KVCOM_API void TalsenRegisterRCStr(TalsenStringLookup lookup);
+// Entry id of the program's string table, in one static 512-character buffer
+// that every call overwrites ("" for an unknown id).
+KVCOM_API char* TalsenLoadRCStr(int id);
+
+// ---------------------------------------------------------------------------
+// Exported globals.
+extern KVCOM_API int rs232_port;    // COM port number; its low byte is used
+extern KVCOM_API int rs232_rate;    // exported, not consulted: the line runs at 19200
+extern KVCOM_API TTYInfo* npTTYInfo;
+extern KVCOM_API char strRev[10200];  // hex log of received chunks
+extern KVCOM_API char strMem[10200];
+extern KVCOM_API int revnum;
+extern KVCOM_API int irevneweqdata;
+extern KVCOM_API int bisflter1;
+
+// Memory table, indexed by memory number (0 = working program).
+extern KVCOM_API unsigned char prog_save[61][5000];
+extern KVCOM_API int prog_len[61];
+extern KVCOM_API char data_name[61][9];
+extern KVCOM_API int data_memoryb[61];

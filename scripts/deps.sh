@@ -1,0 +1,16 @@
+# Sourced by scripts/test and scripts/demo: installs the Debian packages the
+# project needs when any is missing. Idempotent; works as root or via sudo.
+KV_PACKAGES="cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev qt6-base-dev xvfb xauth fonts-dejavu-core binutils"
+
+kv_install_deps() {
+    local missing=""
+    for p in $KV_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    local SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+}
