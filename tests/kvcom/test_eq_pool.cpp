@@ -6,17 +6,11 @@
 #include <cstring>
 #include <vector>
 
-#include "wire_recorder.h"
+#include "param_wire.h"
 
 namespace {
 
-using kvtest::Msg;
-using kvtest::SleepMs;
-using kvtest::SpinUs;
-using kvtest::WireEvent;
-using Events = std::vector<WireEvent>;
-
-WireEvent Param(const std::string& body) { return Msg("F0 00 20 18 00 2D " + body + " F7"); }
+using namespace kvtest::param_wire;
 
 class EqPool : public testing::Test {
 protected:

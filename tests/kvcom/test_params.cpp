@@ -7,18 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "wire_recorder.h"
+#include "param_wire.h"
 
 namespace {
 
-using kvtest::Msg;
-using kvtest::SleepMs;
-using kvtest::SpinUs;
-using kvtest::WireEvent;
-using Events = std::vector<WireEvent>;
-
-// A parameter message: header, the given selector/code/data bytes, F7.
-WireEvent Param(const std::string& body) { return Msg("F0 00 20 18 00 2D " + body + " F7"); }
+using namespace kvtest::param_wire;
 
 const WireEvent kIdentityRequest = Msg("F0 00 20 18 00 06 01 F7");
 
@@ -232,113 +225,76 @@ TEST(ParamMessages, LinkRepeatTargetOfEveryCode) {
     }
 }
 
-TEST(ParamMessages, PolarityFollowsThePartnerButMuteDoesNot) {
-    kvtest::WireRecorder rec;
-    CDSDATA m;
-    m.figuration = 1;
-    m.link_on = 1;
-    m.cur_chan = 2;
-    m.out_polarity[2] = 1;
-    m.SendParam(PC_OUT_POLARITY);
-    EXPECT_EQ(rec.events, (Events{Param("62 66 00 01"), SleepMs(10), Param("63 66 00 01"), SpinUs(30000)}))
-        << rec.Describe();
-    rec.Clear();
-    m.SendParam(PC_OUT_MUTE);
-    EXPECT_EQ(rec.events, (Events{Param("62 70 00 01"), SleepMs(10)})) << rec.Describe();
+struct LinkedCase {
+    const char* what;
+    int figuration;
+    int link_on;
+    std::function<void(CDSDATA&)> setup;
+    std::vector<int> codes;  // sent in this order
+    Events expected;
+};
+
+// Whole sequences with the stereo link: repeats, their pauses and trailers.
+const std::vector<LinkedCase>& LinkedCases() {
+    static const std::vector<LinkedCase> cases = {
+        {"polarity follows to Out 4, mute does not", 1, 1,
+         [](CDSDATA& m) { m.cur_chan = 2; m.out_polarity[2] = 1; },
+         {PC_OUT_POLARITY, PC_OUT_MUTE},
+         {Param("62 66 00 01"), SleepMs(10), Param("63 66 00 01"), SpinUs(30000),
+          Param("62 70 00 01"), SleepMs(10)}},
+        {"Out 2 has no partner in 3 Channel 2 Way", 2, 1, [](CDSDATA& m) { m.cur_chan = 1; },
+         {PC_OUT_GAIN}, {Param("61 62 00 4B"), SleepMs(10)}},
+        {"nor Out 5", 2, 1, [](CDSDATA& m) { m.cur_chan = 4; },
+         {PC_OUT_GAIN}, {Param("64 62 00 4B"), SleepMs(10)}},
+        {"Out 6 with Out 4 in 3 Channel 2 Way", 2, 1, [](CDSDATA& m) { m.cur_chan = 5; },
+         {PC_OUT_GAIN}, {Param("65 62 00 4B"), SleepMs(10), Param("63 62 00 4B"), SpinUs(30000)}},
+        {"Out 1 with Out 3 in 3 Channel 2 Way", 2, 1, [](CDSDATA& m) { m.cur_chan = 0; },
+         {PC_OUT_GAIN}, {Param("60 62 00 4B"), SleepMs(10), Param("62 62 00 4B"), SpinUs(30000)}},
+        {"Out 6 with Out 5 in 2 Channel 3 Way", 1, 1, [](CDSDATA& m) { m.cur_chan = 5; },
+         {PC_OUT_GAIN}, {Param("65 62 00 4B"), SleepMs(10), Param("64 62 00 4B"), SpinUs(30000)}},
+        {"Mono pairs nothing", 0, 1, [](CDSDATA&) {},
+         {PC_OUT_GAIN}, {Param("60 62 00 4B"), SleepMs(10)}},
+        {"link off", 1, 0, [](CDSDATA&) {},
+         {PC_OUT_GAIN}, {Param("60 62 00 4B"), SleepMs(10)}},
+        {"figuration is never repeated and asks for identity", 2, 1, [](CDSDATA&) {},
+         {PC_FIGURATION},
+         {Msg("F0 00 20 18 00 2D 01 12 01 02 F7"), SleepMs(10), SpinUs(500), kIdentityRequest, SpinUs(50000)}},
+        {"output EQ gain: partner, then trailer to the edited output", 1, 1,
+         [](CDSDATA& m) { EditFilter(m, 3, 5, 1); m.eq_gain[5] = 40; },
+         {PC_OUT_EQ_GAIN},
+         {Param("63 6E 00 28 04"), SleepMs(10), Param("62 6E 00 28 04"), SpinUs(30000), Param("63 1A 01"),
+          SpinUs(30000)}},
+        {"input EQ gain: In B after 500 ms, trailer to In A", 0, 1,
+         [](CDSDATA& m) { EditFilter(m, CHAN_IN_A, 0, 0); m.cur_chan = CHAN_IN_A; m.eq_gain[0] = 36; },
+         {PC_IN_EQ_GAIN},
+         {Param("20 2C 00 24 02"), SleepMs(10), SleepMs(500), Param("21 2C 00 24 02"), SpinUs(30000),
+          SleepMs(500), Param("20 1A 01"), SpinUs(30000)}},
+        {"input assign", 2, 1, [](CDSDATA& m) { EditFilter(m, CHAN_IN_A, 0, 0); m.cur_chan = CHAN_IN_A; },
+         {PC_IN_EQ_ASSIGN},
+         {Param("20 1A 01"), SleepMs(10), SleepMs(500), Param("21 1A 01"), SpinUs(30000), SleepMs(500),
+          Param("20 17 01"), SpinUs(30000)}},
+        // The input delay codes address the inputs whatever output the cursor
+        // was left on: In A's delay follows to In B, the others stay alone.
+        {"input delays never reach an output", 1, 1,
+         [](CDSDATA& m) { m.ina_delay = m.inb_delay = 48; m.sum_delay = 96; },
+         {PC_INA_DELAY, PC_INB_DELAY, PC_SUM_DELAY},
+         {Param("20 20 00 30"), SleepMs(10), Param("21 20 00 30"), SpinUs(30000), Param("21 20 00 30"),
+          SleepMs(10), Param("22 20 00 60"), SleepMs(10)}},
+    };
+    return cases;
 }
 
-TEST(ParamMessages, RepeatOnlyWhereThereIsAPartner) {
-    const struct {
-        int figuration, link_on, chan;
-        Events expected;
-    } rows[] = {
-        {2, 1, 1, {Param("61 62 00 4B"), SleepMs(10)}},  // Out 2 has no partner in 3 Channel 2 Way
-        {2, 1, 4, {Param("64 62 00 4B"), SleepMs(10)}},  // nor Out 5
-        {2, 1, 5, {Param("65 62 00 4B"), SleepMs(10), Param("63 62 00 4B"), SpinUs(30000)}},
-        {2, 1, 0, {Param("60 62 00 4B"), SleepMs(10), Param("62 62 00 4B"), SpinUs(30000)}},
-        {1, 1, 5, {Param("65 62 00 4B"), SleepMs(10), Param("64 62 00 4B"), SpinUs(30000)}},
-        {0, 1, 0, {Param("60 62 00 4B"), SleepMs(10)}},  // Mono pairs nothing
-        {1, 0, 0, {Param("60 62 00 4B"), SleepMs(10)}},  // link off
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "figuration " << row.figuration << " Out " << row.chan + 1);
+TEST(ParamMessages, SequencesWithLink) {
+    for (const LinkedCase& c : LinkedCases()) {
+        SCOPED_TRACE(c.what);
         kvtest::WireRecorder rec;
         CDSDATA m;
-        m.figuration = static_cast<char>(row.figuration);
-        m.link_on = row.link_on;
-        m.cur_chan = row.chan;
-        m.SendParam(PC_OUT_GAIN);
-        EXPECT_EQ(rec.events, row.expected) << rec.Describe();
+        m.figuration = static_cast<char>(c.figuration);
+        m.link_on = c.link_on;
+        c.setup(m);
+        for (int code : c.codes) m.SendParam(code);
+        EXPECT_EQ(rec.events, c.expected) << rec.Describe();
     }
-}
-
-TEST(ParamMessages, FigurationIsNeverRepeatedAndAsksForIdentity) {
-    kvtest::WireRecorder rec;
-    CDSDATA m;
-    m.figuration = 2;
-    m.link_on = 1;
-    m.cur_chan = 0;  // Out 1 has a partner, still no repeat
-    m.SendParam(PC_FIGURATION);
-    EXPECT_EQ(rec.events, (Events{Msg("F0 00 20 18 00 2D 01 12 01 02 F7"), SleepMs(10), SpinUs(500),
-                                  kIdentityRequest, SpinUs(50000)}))
-        << rec.Describe();
-}
-
-TEST(ParamMessages, OutputEqGainWithLink) {
-    kvtest::WireRecorder rec;
-    CDSDATA m;
-    m.figuration = 1;
-    m.link_on = 1;
-    EditFilter(m, 3, 5, 1);
-    m.eq_gain[5] = 40;
-    m.SendParam(PC_OUT_EQ_GAIN);
-    EXPECT_EQ(rec.events, (Events{Param("63 6E 00 28 04"), SleepMs(10), Param("62 6E 00 28 04"), SpinUs(30000),
-                                  Param("63 1A 01"), SpinUs(30000)}))
-        << rec.Describe();
-}
-
-TEST(ParamMessages, InputEqGainWithLink) {
-    kvtest::WireRecorder rec;
-    CDSDATA m;
-    m.link_on = 1;
-    EditFilter(m, CHAN_IN_A, 0, 0);
-    m.cur_chan = CHAN_IN_A;
-    m.eq_gain[0] = 36;
-    m.SendParam(PC_IN_EQ_GAIN);
-    EXPECT_EQ(rec.events, (Events{Param("20 2C 00 24 02"), SleepMs(10), SleepMs(500), Param("21 2C 00 24 02"),
-                                  SpinUs(30000), SleepMs(500), Param("20 1A 01"), SpinUs(30000)}))
-        << rec.Describe();
-}
-
-TEST(ParamMessages, InputAssignWithLink) {
-    kvtest::WireRecorder rec;
-    CDSDATA m;
-    m.link_on = 1;
-    m.figuration = 2;
-    EditFilter(m, CHAN_IN_A, 0, 0);
-    m.cur_chan = CHAN_IN_A;
-    m.SendParam(PC_IN_EQ_ASSIGN);
-    EXPECT_EQ(rec.events, (Events{Param("20 1A 01"), SleepMs(10), SleepMs(500), Param("21 1A 01"), SpinUs(30000),
-                                  SleepMs(500), Param("20 17 01"), SpinUs(30000)}))
-        << rec.Describe();
-}
-
-TEST(ParamMessages, InputDelaysWithLinkNeverReachAnOutput) {
-    // The input delay codes address the inputs whatever output the cursor
-    // was left on: In A's delay follows to In B, the others stay alone.
-    kvtest::WireRecorder rec;
-    CDSDATA m;
-    m.figuration = 1;
-    m.link_on = 1;
-    m.cur_chan = 0;
-    m.ina_delay = m.inb_delay = 48;
-    m.sum_delay = 96;
-    m.SendParam(PC_INA_DELAY);
-    m.SendParam(PC_INB_DELAY);
-    m.SendParam(PC_SUM_DELAY);
-    EXPECT_EQ(rec.events, (Events{Param("20 20 00 30"), SleepMs(10), Param("21 20 00 30"), SpinUs(30000),
-                                  Param("21 20 00 30"), SleepMs(10), Param("22 20 00 60"), SleepMs(10)}))
-        << rec.Describe();
 }
 
 TEST(ParamMessages, SourceAlwaysCarriesItsDataByte) {
