@@ -36,7 +36,9 @@ extern CDSDATA rev_data;
 // (log line, accumulation, dispatch on rev_mode). Reader thread only, or a
 // test driving the state machine without a port.
 void HandleChunk(const std::uint8_t* data, std::size_t n);
-// Empties the accumulation (rev_mode and rev_busy are left alone).
+// Asks the reader to start a fresh accumulation with its next chunk (safe
+// from the GUI thread; rev_mode and rev_busy are left alone). A change of
+// rev_mode between two chunks does the same.
 void ResetAccumulation();
 
 // Polls until rev_busy is 0 or timeout_ms have passed; returns rev_busy.
