@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image_layout.h"
 #include "names.h"
 #include "reception.h"
+#include "system_block.h"
 
 char strRev[10200];
 char strMem[10200];
@@ -24,12 +26,9 @@ constexpr std::size_t kPiece = 200;       // the reader's read chunk
 constexpr std::size_t kLineSize = 3000;   // hex line of one chunk
 constexpr std::size_t kLogEmptyAbove = 10000;
 constexpr std::size_t kIdentityLength = 11;
-constexpr std::size_t kMinImage = 490;    // an image with no filters
 constexpr std::size_t kRunSearchFrom = 360;  // the closing run lies beyond the fixed fields
 constexpr int kClosingRun = 16;
 constexpr int kBlockRun = 4;
-constexpr std::uint8_t kImageCommand = 0x2C;
-constexpr std::uint8_t kBlockCommand = 0x2B;
 
 static_assert(kPiece * 2 + 3 <= kLineSize, "a chunk's line must fit its buffer");
 
@@ -103,7 +102,7 @@ bool FindMessageStart(std::size_t from, std::uint8_t command, std::size_t* at) {
 
 bool Plausible(std::size_t s, std::size_t last) {
     const std::size_t len = last - s + 1;
-    return len >= kMinImage && len <= static_cast<std::size_t>(KV_IMAGE_MAX);
+    return len >= static_cast<std::size_t>(image::kFixedLength) && len <= static_cast<std::size_t>(KV_IMAGE_MAX);
 }
 
 // The working program's image ends at its first F7. A byte with the top bit
@@ -158,7 +157,7 @@ Framed FrameByClosingRun(std::size_t s) {
 template <typename FrameFn>
 bool FindWholeImage(std::size_t from, FrameFn frame, std::size_t* start, Framed* framed) {
     std::size_t s = 0;
-    while (FindMessageStart(from, kImageCommand, &s)) {
+    while (FindMessageStart(from, image::kCommand, &s)) {
         const Framed f = frame(s);
         if (f.state == Frame::kWait) return false;
         if (f.state == Frame::kWhole) {
@@ -218,25 +217,20 @@ void TakeCurrentMemory() {
     }
     if (run < kBlockRun) return;
     std::size_t k;
-    if (FindMessageStart(0, kBlockCommand, &k) && k + 59 < g_acc_len)
-        rev_data.mem_num = static_cast<char>(g_acc[k + 58] + 16 * g_acc[k + 59]);
+    if (FindMessageStart(0, kSystemBlockCommand, &k) && k + kSystemBlockMemNumOffset + 1 < g_acc_len)
+        rev_data.mem_num = static_cast<char>(image::JoinPair(g_acc + k + kSystemBlockMemNumOffset));
 }
 
 void FileDumpedImage(std::size_t s, const Framed& f, int num) {
     const std::size_t e = f.run_end;
     data_memoryb[num] = 1;
-    for (int i = 0; i < 8; ++i) {
-        const unsigned code = g_acc[s + 28 + 2 * i] + 16u * g_acc[s + 29 + 2 * i];
-        data_name[num][i] = NameCharFromList(static_cast<unsigned char>(code));
-    }
+    for (int i = 0; i < 8; ++i)
+        data_name[num][i] = NameCharFromList(image::JoinPair(g_acc + s + image::kNameOffset + 2 * i));
     data_name[num][8] = '\0';
     const std::size_t body = e - s;
     std::memcpy(prog_save[num], g_acc + s, body);
-    unsigned checksum = 0;
-    for (std::size_t i = s + 8; i < e; ++i) checksum += g_acc[i];
-    checksum &= 0x7F;
-    if (f.last == e + 2) checksum = g_acc[e + 1];  // the device's own checksum stands one byte later
-    prog_save[num][body] = static_cast<unsigned char>(checksum);
+    // The device's own checksum is used only where it stands one byte late.
+    prog_save[num][body] = f.last == e + 2 ? g_acc[e + 1] : image::Checksum(g_acc, s + image::kHeaderOffset, e);
     prog_save[num][body + 1] = 0xF7;
     prog_len[num] = static_cast<int>(body + 2);
 }
@@ -247,7 +241,7 @@ void HandleDump() {
     std::size_t s;
     Framed f;
     while (FindWholeImage(from, FrameByClosingRun, &s, &f)) {
-        const int num = g_acc[s + 7];
+        const int num = g_acc[s + image::kMemNumOffset];
         g_resume = f.run_end;
         if (num < KV_MEMORIES) FileDumpedImage(s, f, num);  // no such memory: not filed
         if (num == 0) {
