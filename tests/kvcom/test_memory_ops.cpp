@@ -252,13 +252,14 @@ TEST_F(MemoryOps, RecallToPCTakesTheWorkingProgram) {
     EXPECT_EQ(model.RecallToPC(), 1);
     EXPECT_EQ(rec.Messages(), (std::vector<Bytes>{Hex("F0 00 20 18 00 06 01 F7"), Hex("F0 00 20 18 00 02 00 F7")}));
     EXPECT_EQ(model.mem_num, 1);
+    const Bytes image = WithMemNum(device.working, 0);
+    EXPECT_EQ(Bytes(prog_save[0], prog_save[0] + prog_len[0]), image);
     // The device's pool comes back as the image rebuilds it.
-    CDSDATA rebuilt;
-    rebuilt.GetData(ImageOf(device.working).data(), static_cast<int>(ImageOf(device.working).size()), 0);
+    CDSDATA rebuilt(device.working);
+    rebuilt.GetData(image.data(), static_cast<int>(image.size()), 0);
     rebuilt.mem_num = 1;
     ExpectSameProgram(model, rebuilt);
     EXPECT_EQ(model.out_gain[3], 17);
-    EXPECT_EQ(Bytes(prog_save[0], prog_save[0] + prog_len[0]), WithMemNum(device.working, 0));
     EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
 }
 
