@@ -5,6 +5,7 @@
 #include "image_layout.h"
 #include "names.h"
 #include "stereo.h"
+#include "system_block.h"
 
 namespace kvsim {
 
@@ -91,7 +92,7 @@ void Device::Reply(Bytes& out, Bytes message) {
 }
 
 void Device::OnMessage(const Bytes& m, Bytes& reply) {
-    const bool part_of_bulk = m[0] == 0xF0 && m.size() > 5 && (m[5] == 0x2B || m[5] == 0x2C);
+    const bool part_of_bulk = m[0] == 0xF0 && m.size() > 5 && (m[5] == kvcom::kSystemBlockCommand || m[5] == img::kCommand);
     if (!part_of_bulk) bulk_store_ = false;
     if (m[0] == 0xC0) {
         RecallMemory(m[1] + 1);
@@ -131,8 +132,8 @@ void Device::OnSysEx(const Bytes& m, Bytes& reply) {
         if (n == 0) Reply(reply, WorkingImage());
         else if (n <= kMemories && memories_[n].used) Reply(reply, memories_[n].image);
         else Note(m, "memory " + std::to_string(n) + " holds nothing to send");
-    } else if (command == 0x2B && m.size() == tables::kSystemBlockBytes && bulk_store_) {
-        const int mem = img::JoinPair(m.data() + 58);
+    } else if (command == kvcom::kSystemBlockCommand && m.size() == kvcom::kSystemBlockLength && bulk_store_) {
+        const int mem = img::JoinPair(m.data() + kvcom::kSystemBlockMemNumOffset);
         if (mem >= 1 && mem <= kMemories) {
             current_ = mem;
             ++revision_;

@@ -2,6 +2,7 @@
 
 #include "image_layout.h"
 #include "names.h"
+#include "system_block.h"
 
 namespace tables {
 
@@ -9,17 +10,8 @@ namespace {
 
 namespace img = kvcom::image;
 
-// The system block as the device sends it for memory 1. Its payload from
-// byte 6 on is nibble-split; bytes 58/59 hold the current memory number.
-constexpr std::uint8_t kSystemBlock[kSystemBlockBytes] = {
-    0xF0, 0x00, 0x20, 0x18, 0x00, 0x2B, 0x03, 0x00, 0x03, 0x07, 0x09, 0x07, 0x03, 0x07, 0x04, 0x07,
-    0x00, 0x00, 0x04, 0x00, 0x0F, 0x0F, 0x00, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0x0A, 0x00,
-    0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0x09, 0x00,
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0F, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0x00, 0x00, 0x00, 0x00, 0x0F, 0x0F, 0x0F, 0x0F, 0x5B, 0xF7};
-constexpr std::size_t kMemNumPair = 58;
+// Where the system block keeps its checksum (its payload is nibble-split
+// like a program image's).
 constexpr std::size_t kChecksumAt = 104;
 
 constexpr std::uint8_t kFileMagic[4] = {0x50, 0x01, 0x00, 0x00};
@@ -30,7 +22,7 @@ bool HeaderPresent(const std::uint8_t* data, std::size_t n) {
     if (n < kBankHeaderBytes) return false;
     for (std::size_t i = 0; i < 4; ++i)
         if (data[i] != kFileMagic[i]) return false;
-    return data[4] == 0xF0 && data[9] == 0x2B;
+    return data[4] == 0xF0 && data[9] == kvcom::kSystemBlockCommand;
 }
 
 }  // namespace
@@ -46,9 +38,9 @@ BankTable EmptyBankTable() {
 }
 
 std::vector<std::uint8_t> SystemBlock(int mem_num) {
-    std::vector<std::uint8_t> block(kSystemBlock, kSystemBlock + kSystemBlockBytes);
-    block[kMemNumPair] = static_cast<std::uint8_t>(mem_num & 0x0F);
-    block[kMemNumPair + 1] = static_cast<std::uint8_t>((mem_num >> 4) & 0x0F);
+    std::vector<std::uint8_t> block(kvcom::kSystemBlock, kvcom::kSystemBlock + kvcom::kSystemBlockLength);
+    block[kvcom::kSystemBlockMemNumOffset] = static_cast<std::uint8_t>(mem_num & 0x0F);
+    block[kvcom::kSystemBlockMemNumOffset + 1] = static_cast<std::uint8_t>((mem_num >> 4) & 0x0F);
     block[kChecksumAt] = img::Checksum(block.data(), 8, kChecksumAt);
     return block;
 }
@@ -75,7 +67,7 @@ BankTable DecodeBank(const std::uint8_t* data, std::size_t n) {
     if (data == nullptr) return t;
     if (n > kBankFileMax) n = kBankFileMax;
     if (HeaderPresent(data, n)) {
-        const int current = data[4 + kMemNumPair] + 16 * data[4 + kMemNumPair + 1];
+        const int current = img::JoinPair(data + 4 + kvcom::kSystemBlockMemNumOffset);
         if (current >= 1 && current <= 60) t.current = current;
     }
 

@@ -15,7 +15,6 @@ namespace tables {
 inline constexpr int kBankEntries = 61;              // 0 = working program, 1..60 memories
 inline constexpr std::size_t kBankFileMax = 500000;  // larger files are read up to this
 inline constexpr std::size_t kBankImageMax = 5000;   // one row of the memory table
-inline constexpr std::size_t kSystemBlockBytes = 106;
 inline constexpr std::size_t kBankHeaderBytes = 110;
 
 // One entry of the memory table.
@@ -34,7 +33,7 @@ struct BankTable {
 // "<None>" with the empty image F0 F7 (what a loaded file starts from).
 BankTable EmptyBankTable();
 
-// The device's system block (command 0x2B) carrying `mem_num` as its
+// The device's system block (command 0x2B, 106 bytes) carrying `mem_num` as its
 // current memory number, checksum included.
 std::vector<std::uint8_t> SystemBlock(int mem_num);
 
