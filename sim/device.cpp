@@ -176,6 +176,13 @@ void Device::OnParameter(const Bytes& m) {
     int d[3] = {0, 0, 0};  // trailing data bytes that were not sent are 0
     for (std::size_t i = 9; i + 1 < m.size(); ++i) d[i - 9] = m[i];
 
+    // 1A 01 without data is both the filter assignment and the trailer the
+    // PC sends after an EQ gain; right after a gain it is the trailer.
+    if (hi == 0x1A && lo == 0x01 && m.size() == 10 && after_eq_gain_) {
+        after_eq_gain_ = false;
+        last_parameter_.clear();  // an assignment may follow at once
+        return;
+    }
     // With the link on, In B's own EQ messages arrive twice at In B (the
     // input link repeat goes to In B whoever owns the filter); the second
     // copy must not open or release a second filter.
@@ -184,12 +191,8 @@ void Device::OnParameter(const Bytes& m) {
         return;
     }
     last_parameter_ = m;
-
-    // 1A 01 without data is both the filter assignment and the trailer the
-    // PC sends after an EQ gain; right after a gain it is the trailer.
-    const bool trailer = hi == 0x1A && lo == 0x01 && m.size() == 10 && after_eq_gain_;
     after_eq_gain_ = IsEqGainCode(hi) && lo == 0x00;
-    if (trailer || (hi == 0x17 && lo == 0x01)) return;
+    if (hi == 0x17 && lo == 0x01) return;  // the trailer after an assignment
 
     if (selector == 0x01) OnDeviceParameter(hi, lo, d[0]);
     else if (selector >= 0x20 && selector <= 0x22) OnInputParameter(selector, hi, lo, d);
