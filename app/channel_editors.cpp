@@ -1,14 +1,21 @@
 #include "channel_editors.h"
 
+#include "dlg_eq.h"
+#include "dlg_xover.h"
+
 namespace {
 
-// The program's EQ and crossover editor dialogs are opened from here. This is
-// the one place they plug into the channel pages; until they do, a click on a
-// cell sets the cursors and refreshes the page without opening anything.
+// The program's EQ and crossover editor dialogs, run modally.
 class DialogEditors final : public ChannelEditors {
 public:
-    void EditEq(CDSDATA&, bool, QWidget*) override {}
-    void EditCrossover(CDSDATA&, QWidget*) override {}
+    void EditEq(CDSDATA& model, bool hide_crossover, QWidget* parent) override {
+        CDlgEQ editor(model, hide_crossover, parent);
+        editor.exec();
+    }
+    void EditCrossover(CDSDATA& model, QWidget* parent) override {
+        CDlgXover editor(model, parent);
+        editor.exec();
+    }
 };
 
 }  // namespace

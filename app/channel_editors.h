@@ -18,6 +18,6 @@ public:
     virtual void EditCrossover(CDSDATA& model, QWidget* parent) = 0;
 };
 
-// The editors the pages use unless another set is given to them: the
-// program's own editor dialogs.
+// The editors the pages use unless another set is given to them: the EQ
+// editor CDlgEQ and the crossover editor CDlgXover.
 ChannelEditors& DefaultChannelEditors();

@@ -6,6 +6,9 @@
 #include <QtTest>
 
 #include "channel_sheet_testing.h"
+#include "dlg_eq.h"
+#include "dlg_xover.h"
+#include "response_graph.h"
 #include "dlg_output.h"
 #include "dlg_settings.h"
 #include "grid_button.h"
@@ -41,6 +44,7 @@ private slots:
     void switchingTabsShowsTheModelAgain();
     void enterNeverClosesAndClosingUndoesNothing();
     void editorsReachEveryPage();
+    void cellsOpenTheEditorDialogs();
 };
 
 void TestDlgSettings::pagesPerConfiguration_data() {
@@ -173,6 +177,39 @@ void TestDlgSettings::editorsReachEveryPage() {
     QCOMPARE(editors.calls[0].cur_chan, CHAN_IN_A);
     QCOMPARE(editors.calls[1].cur_chan, 5);
     QVERIFY(!editors.calls[1].eq);
+}
+
+void TestDlgSettings::cellsOpenTheEditorDialogs() {
+    CDSDATA m;
+    kvtest::WireRecorder wire;
+    CDlgSettings sheet(m, -1);
+    QVERIFY(ShowActive(&sheet));
+    // Notes which editor came up over the sheet, then closes it.
+    QStringList opened;
+    auto close_editor = [&] {
+        QTimer::singleShot(0, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (auto* eq = qobject_cast<CDlgEQ*>(w)) {
+                opened << QStringLiteral("EQ hide=%1").arg(eq->Graph()->HideCrossover());
+                eq->reject();
+            } else if (auto* xo = qobject_cast<CDlgXover*>(w)) {
+                opened << QStringLiteral("Xover side=%1").arg(m.xo_side);
+                xo->reject();
+            } else {
+                opened << QStringLiteral("nothing");
+                if (w && w != &sheet) w->close();
+            }
+        });
+    };
+    close_editor();
+    QTest::mouseClick(Child<CGridButton>(sheet.Tabs()->widget(0), "inb_gain_0"), Qt::LeftButton);
+    sheet.Tabs()->setCurrentIndex(2);
+    close_editor();
+    QTest::mouseClick(Child<CGridButton>(sheet.Tabs()->widget(2), "eq_type_0"), Qt::LeftButton);
+    close_editor();
+    QTest::mouseClick(Child<CGridButton>(sheet.Tabs()->widget(2), "xoLpFreq"), Qt::LeftButton);
+    QCOMPARE(opened.join('|'), QString("EQ hide=1|EQ hide=0|Xover side=1"));
+    QVERIFY(sheet.isVisible());
 }
 
 QTEST_MAIN(TestDlgSettings)
