@@ -1,0 +1,82 @@
+#include "dlg_rs232.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+
+#include <kvcom/kvcom.h>
+
+#include "dialog_units.h"
+#include "port_problem.h"
+
+namespace {
+const QString kPortKey = QStringLiteral("Settings/RS232Port");
+const QString kPortStringKey = QStringLiteral("Settings/RS232PortString");
+}  // namespace
+
+int StoredPort() { return QSettings().value(kPortKey, 1).toInt(); }
+
+void StorePort(int port) {
+    QSettings settings;
+    settings.setValue(kPortKey, port);
+    settings.setValue(kPortStringKey, QStringLiteral("COM%1").arg(port));
+    settings.sync();
+}
+
+CDlgRS232::CDlgRS232(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("RS232"));
+    setFont(DialogUnits::DialogFont());
+    const DialogUnits du;
+    setFixedSize(du.size(200, 128));
+
+    auto* group = new QGroupBox(QStringLiteral("Select RS232 Port"), this);
+    group->setGeometry(du.rect(8, 6, 120, 40));
+    for (int i = 0; i < 4; ++i) {
+        buttons_[i] = new QRadioButton(QStringLiteral("COM%1").arg(i + 1), group);
+        buttons_[i]->setObjectName(QStringLiteral("com%1").arg(i + 1));
+        buttons_[i]->setGeometry(du.rect(8 + 28 * i, 16, 27, 12));
+    }
+
+    const char* notes[] = {"Note:", "Please set config on Device with", "1) SETUP|Midi Mode to PCPort ",
+                           "2) SETUP|Midi Channel to 1"};
+    for (int i = 0; i < 4; ++i) {
+        auto* label = new QLabel(QString::fromLatin1(notes[i]), this);
+        label->setGeometry(du.rect(i == 0 ? 8 : 16, 56 + 14 * i, 170, 10));
+    }
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    ok->setGeometry(du.rect(140, 10, 50, 14));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setGeometry(du.rect(140, 28, 50, 14));
+    connect(ok, &QPushButton::clicked, this, &CDlgRS232::accept);
+    connect(cancel, &QPushButton::clicked, this, &CDlgRS232::reject);
+
+    // A stored number outside 1..4 leaves every button clear.
+    if (QRadioButton* b = portButton(StoredPort())) b->setChecked(true);
+}
+
+QRadioButton* CDlgRS232::portButton(int port) const {
+    return port >= 1 && port <= 4 ? buttons_[port - 1] : nullptr;
+}
+
+int CDlgRS232::selectedPort() const {
+    for (int i = 0; i < 4; ++i)
+        if (buttons_[i]->isChecked()) return i + 1;
+    return 0;
+}
+
+void CDlgRS232::accept() {
+    CloseConnection();
+    rs232_port = selectedPort();
+    StorePort(rs232_port);
+    if (OpenConnection() == 0) {
+        ShowConnectionFailed(this, rs232_port);
+        return;
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,77 @@
+// The main window: menu, toolbar and status bar around the routing view,
+// the file commands with the recent-file list, and dropped files.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+class CMy758Doc;
+class CMy758View;
+class QAction;
+class QLabel;
+class QToolBar;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Command ids of the menu, toolbar and accelerators.
+    enum Command {
+        ID_FILE_NEW = 57600,
+        ID_FILE_OPEN = 57601,
+        ID_FILE_SAVE = 57603,
+        ID_FILE_SAVE_AS = 57604,
+        ID_FILE_MRU_FILE1 = 57616,
+        ID_APP_ABOUT = 57664,
+        ID_APP_EXIT = 57665,
+        ID_VIEW_TOOLBAR = 59392,
+        ID_VIEW_STATUS_BAR = 59393,
+        ID_FIGURATION = 32771,
+        ID_DOWNLOAD = 32772,
+        ID_UPLOAD = 32773,
+        ID_RS232 = 32774,
+        ID_MEMORY = 32777,
+    };
+    static constexpr int kRecentFiles = 4;
+
+    explicit CMainFrame(CMy758Doc* doc, QWidget* parent = nullptr);
+
+    CMy758View* view() const { return view_; }
+    CMy758Doc* document() const { return doc_; }
+    QAction* action(Command id) const;
+    QToolBar* toolBar() const { return toolbar_; }
+
+    // Opens path as the document (after the save question), as File Open,
+    // a recent file, the command line and a dropped file do.
+    bool openFile(const QString& path);
+    QStringList recentFiles() const;
+
+public slots:
+    void onFileNew();
+    void onFileOpen();
+    void onAbout();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QAction* makeAction(Command id, const QString& text, const char* command_string);
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void updateCaption();
+    void addRecentFile(const QString& path);
+    void updateRecentActions();
+    void updateLockKeys();
+
+    CMy758Doc* doc_;
+    CMy758View* view_;
+    QToolBar* toolbar_ = nullptr;
+    QHash<int, QAction*> actions_;
+    QList<QAction*> recent_actions_;
+    QAction* recent_separator_ = nullptr;
+    QLabel* lock_panes_[3] = {};
+};
