@@ -29,21 +29,21 @@ CDlgRS232::CDlgRS232(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("RS232"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits du;
-    setFixedSize(du.size(200, 128));
+    setFixedSize(du.size(200, 132));
 
     auto* group = new QGroupBox(QStringLiteral("Select RS232 Port"), this);
-    group->setGeometry(du.rect(8, 6, 120, 40));
+    group->setGeometry(du.rect(8, 6, 120, 46));
     for (int i = 0; i < 4; ++i) {
         buttons_[i] = new QRadioButton(QStringLiteral("COM%1").arg(i + 1), group);
         buttons_[i]->setObjectName(QStringLiteral("com%1").arg(i + 1));
-        buttons_[i]->setGeometry(du.rect(8 + 28 * i, 16, 27, 12));
+        buttons_[i]->setGeometry(du.rect(10 + 55 * (i % 2), 14 + 14 * (i / 2), 50, 12));
     }
 
     const char* notes[] = {"Note:", "Please set config on Device with", "1) SETUP|Midi Mode to PCPort ",
                            "2) SETUP|Midi Channel to 1"};
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(QString::fromLatin1(notes[i]), this);
-        label->setGeometry(du.rect(i == 0 ? 8 : 16, 56 + 14 * i, 170, 10));
+        label->setGeometry(du.rect(i == 0 ? 8 : 16, 60 + 14 * i, 170, 10));
     }
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

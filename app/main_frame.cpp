@@ -44,7 +44,8 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     connect(doc_, &CMy758Doc::fileUsed, this, &CMainFrame::addRecentFile);
     updateCaption();
     updateRecentActions();
-    resize(view_->minimumSize() + QSize(40, 90));
+    // Room for the whole routing picture and a margin, as a start.
+    resize(view_->minimumSize() + QSize(60, 120));
 }
 
 QAction* CMainFrame::action(Command id) const { return actions_.value(id); }

@@ -23,7 +23,9 @@
 
 namespace {
 
-QPixmap g_logo;
+// Made at start-up and kept to the end of the process (a pixmap must not
+// outlive the application object, so it is never destroyed).
+QPixmap* g_logo = nullptr;
 
 const QString kResourceFile = QStringLiteral("kalvore.rcc");
 const QString kResourceRoot = QStringLiteral("/kalvore-outside");
@@ -41,7 +43,7 @@ CMy758Doc* CMy758App::document() const { return frame_ ? frame_->document() : nu
 
 CMy758View* CMy758App::view() const { return frame_ ? frame_->view() : nullptr; }
 
-QPixmap CMy758App::LogoBitmap() { return g_logo; }
+QPixmap CMy758App::LogoBitmap() { return g_logo ? *g_logo : QPixmap(); }
 
 QStringList CMy758App::DefaultResourcePaths() {
     QStringList paths;
@@ -87,7 +89,9 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     RegisterProgramStrings();
 
     // The logo from the outside resource file, when there is one.
-    g_logo = LoadLogo(resource_paths_.isEmpty() ? DefaultResourcePaths() : resource_paths_);
+    const QPixmap logo = LoadLogo(resource_paths_.isEmpty() ? DefaultResourcePaths() : resource_paths_);
+    if (!g_logo) g_logo = new QPixmap;
+    *g_logo = logo;
 
     // The port comes from the settings (organisation and application
     // "KALVORE", set by main before start-up).

@@ -1,6 +1,8 @@
 #include "my758_view.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <algorithm>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMetaMethod>
@@ -22,6 +24,7 @@ namespace {
 const QColor kBackground(0, 101, 156);
 const QColor kLineColour(231, 69, 61);
 const QColor kLabelColour(128, 255, 255);
+constexpr int kLabelPixelSize = 15;
 
 // Right edge the way the layout counts it: one past the last pixel.
 int RightEdge(const QRect& r) { return r.x() + r.width(); }
@@ -32,8 +35,14 @@ int MiddleY(const QRect& r) { return (r.y() + r.y() + r.height()) / 2; }
 CMy758View::CMy758View(CMy758Doc* doc, QWidget* parent) : QWidget(parent), doc_(doc) {
     setFont(DialogUnits::DialogFont());
     const DialogUnits du(font());
-    setMinimumSize(du.size(routing::kFormWidth, routing::kFormHeight));
     createButtons();
+    // The form, widened where needed so the labels right of the last column
+    // are never cut off.
+    QFont label_font = font();
+    label_font.setBold(true);
+    label_font.setPixelSize(kLabelPixelSize);
+    const int label_right = lineGeometry().xe + 4 + QFontMetrics(label_font).horizontalAdvance(QStringLiteral("Out 6")) + 8;
+    setMinimumSize(std::max(du.x(routing::kFormWidth), label_right), du.y(routing::kFormHeight));
     logo_ = new QLabel(this);
     logo_->setObjectName(QStringLiteral("logo"));
     const auto& r = routing::kLogoRect;
@@ -143,7 +152,7 @@ void CMy758View::paintEvent(QPaintEvent* event) {
     const LineGeometry g = lineGeometry();
     QFont labelFont = font();
     labelFont.setBold(true);
-    labelFont.setPixelSize(15);
+    labelFont.setPixelSize(kLabelPixelSize);
     p.setFont(labelFont);
     p.setPen(kLabelColour);
     const QStringList labels = rowLabels();

@@ -11,6 +11,7 @@
 #include "dlg_figuration.h"
 #include "dlg_rs232.h"
 #include "pty_pair.h"
+#include "string_table.h"
 #include "support_modal.h"
 #include "support_settings.h"
 
@@ -21,7 +22,10 @@ private:
     std::unique_ptr<kvtest::TestSettings> settings_;
 
 private slots:
-    void initTestCase() { CreateTTYInfo(); }
+    void initTestCase() {
+        RegisterProgramStrings();  // as start-up does
+        CreateTTYInfo();
+    }
     void init() { settings_ = std::make_unique<kvtest::TestSettings>(); }
     void cleanup() {
         CloseConnection();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -182,6 +183,9 @@ private slots:
         WriteAll(File("dropped.syx"), programfile::Encode(source));
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(File("dropped.syx"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame_.get(), &enter);
+        QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(frame_.get(), &drop);
         QTRY_COMPARE(frame_->windowTitle(), QStringLiteral("dropped.syx - KALVORE"));

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>

@@ -50,7 +50,10 @@ private slots:
         QCOMPARE(Rect(1156), du.rect(7, 94, 45, 13));
         QCOMPARE(view_->button(1141)->text(), QStringLiteral("Delay"));
         QCOMPARE(view_->button(1156)->text(), QStringLiteral("InSUM A+B"));
-        QCOMPARE(view_->minimumSize(), du.size(346, 192));
+        // At least the form, and wide enough for the labels.
+        QVERIFY(view_->minimumWidth() >= du.x(346));
+        QCOMPARE(view_->minimumHeight(), du.y(192));
+        QVERIFY(view_->minimumWidth() >= view_->lineGeometry().xe + 40);
         // 30 row buttons with distinct ids.
         int found = 0;
         for (int r = 0; r < 6; ++r)
