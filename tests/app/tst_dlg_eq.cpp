@@ -49,6 +49,20 @@ void PutFilter(CDSDATA& m, int chan, int slot, int row, int gain, int type = kBe
     ++m.eq_used;
 }
 
+// Points the cursors at a slot, as an opener does.
+void Aim(CDSDATA& m, int chan, int slot, int eq) {
+    m.cur_chan = chan;
+    m.cur_slot = slot;
+    m.cur_eq = eq;
+}
+
+// The factory setting of a configuration, with the stereo link on or off.
+void Configure(CDSDATA& m, int figuration, int link) {
+    m.figuration = static_cast<char>(figuration);
+    m.InitData();
+    m.link_on = link;
+}
+
 // Loads the first DSP with extra filters on other rows until CalDSP1() is n.
 void LoadDsp1To(CDSDATA& m, int n) {
     for (int r = 38; m.CalDSP1() < n; --r) m.eq_dsp[r] = 0;
@@ -101,9 +115,7 @@ private slots:
     void emptySlotShowsTheDefaultRow() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        m.cur_chan = kOut3;
-        m.cur_slot = 0;
-        m.cur_eq = -1;
+        Aim(m, kOut3, 0, -1);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         QCOMPARE(dlg.windowTitle(), QString("EQ"));
@@ -132,9 +144,7 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         LoadDsp1To(m, 18);
-        m.cur_slot = 0;
-        m.cur_eq = -1;
-        m.cur_chan = kOut1;  // first DSP only: no room at 18
+        Aim(m, kOut1, 0, -1);  // first DSP only: no room at 18
         {
             CDlgEQ dlg(m, false);
             QVERIFY(!Ui(dlg).add->isEnabled());
@@ -156,9 +166,7 @@ private slots:
     void addEqOpensAFilterAndShowsIt() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        m.cur_chan = kOut3;
-        m.cur_slot = 0;
-        m.cur_eq = -1;
+        Aim(m, kOut3, 0, -1);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         ui.add->click();
@@ -177,9 +185,7 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         PutFilter(m, kOut3, 0, 0, 29);
-        m.cur_chan = kOut3;
-        m.cur_slot = 0;
-        m.cur_eq = 0;
+        Aim(m, kOut3, 0, 0);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         QCOMPARE(ui.gain->text(), QString("-0.5 dB"));
@@ -209,9 +215,7 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         PutFilter(m, kOut2, 0, 5, 30);
-        m.cur_chan = kOut2;
-        m.cur_slot = 0;
-        m.cur_eq = 5;
+        Aim(m, kOut2, 0, 5);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         QVERIFY(!ui.freq->isEnabled() && !ui.gain->isEnabled() && !ui.type->isEnabled() && !ui.flat->isEnabled());
@@ -226,9 +230,7 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         PutFilter(m, kOut3, 0, 3, 40);
-        m.cur_chan = kOut3;
-        m.cur_slot = 0;
-        m.cur_eq = 3;
+        Aim(m, kOut3, 0, 3);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         ShowActive(dlg);
@@ -265,9 +267,7 @@ private slots:
         CDSDATA m;
         PutFilter(m, kOut3, 1, 2, 40);
         PutFilter(m, kOut3, 0, 0, 40);
-        m.cur_chan = kOut3;
-        m.cur_slot = 1;
-        m.cur_eq = 2;
+        Aim(m, kOut3, 1, 2);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         QVERIFY(ui.width->isEnabled());
@@ -309,12 +309,8 @@ private slots:
         QFETCH(QString, caption);
         kvtest::WireRecorder rec;
         CDSDATA m;
-        m.figuration = static_cast<char>(figuration);
-        m.InitData();
-        m.link_on = link;
-        m.cur_chan = chan;
-        m.cur_slot = slot;
-        m.cur_eq = -1;
+        Configure(m, figuration, link);
+        Aim(m, chan, slot, -1);
         CDlgEQ dlg(m, false);
         QCOMPARE(Ui(dlg).caption->text(), caption);
     }
@@ -323,9 +319,7 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         for (int s = 0; s < 12; ++s) PutFilter(m, kOut1, s, s, 31 + s);
-        m.cur_chan = kOut1;
-        m.cur_slot = 11;
-        m.cur_eq = 11;
+        Aim(m, kOut1, 11, 11);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         QVERIFY(!ui.next->isEnabled());  // the last of the 12 slots
@@ -348,9 +342,7 @@ private slots:
         CDSDATA m;
         PutFilter(m, kOut1, 0, 0, 40);
         PutFilter(m, kOut1, 1, 1, 41);
-        m.cur_chan = kOut1;
-        m.cur_slot = 0;
-        m.cur_eq = 0;
+        Aim(m, kOut1, 0, 0);
         {
             CDlgEQ dlg(m, false);
             Ui ui(dlg);
@@ -365,8 +357,7 @@ private slots:
         }
         // With the first DSP full, slot 1 is the end of the road.
         LoadDsp1To(m, 18);
-        m.cur_slot = 0;
-        m.cur_eq = 0;
+        Aim(m, kOut1, 0, 0);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         QVERIFY(ui.next->isEnabled());
@@ -381,9 +372,7 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         PutFilter(m, kOut3, 0, 0, 40, kLow6, 150, 20);
-        m.cur_chan = kOut3;
-        m.cur_slot = 0;
-        m.cur_eq = 0;
+        Aim(m, kOut3, 0, 0);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         ui.flat->click();
@@ -400,15 +389,11 @@ private slots:
     void inputFilterKeepsCopiesAndTwinInStep() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        m.figuration = 1;
-        m.InitData();
-        m.link_on = 1;
+        Configure(m, 1, 1);
         PutFilter(m, CHAN_IN_A, 0, 3, 40);
         PutFilter(m, CHAN_IN_B, 0, 4, 40);
         m.eq_link[3] = 4;
-        m.cur_chan = CHAN_IN_A;
-        m.cur_slot = 0;
-        m.cur_eq = 3;
+        Aim(m, CHAN_IN_A, 0, 3);
         CDlgEQ dlg(m, true);
         Ui ui(dlg);
         ui.width_up->click();
@@ -428,15 +413,11 @@ private slots:
     void linkedOutputFilterMovesItsTwin() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        m.figuration = 1;
-        m.InitData();
-        m.link_on = 1;
+        Configure(m, 1, 1);
         PutFilter(m, kOut1, 0, 0, 40);
         PutFilter(m, kOut2, 0, 1, 40);
         m.eq_link[0] = 1;
-        m.cur_chan = kOut1;
-        m.cur_slot = 0;
-        m.cur_eq = 0;
+        Aim(m, kOut1, 0, 0);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         ui.freq_up->click();
