@@ -5,7 +5,12 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <QApplication>
+#include <QTimer>
+
 #include "dlg_eq.h"
+#include "dlg_output.h"
+#include "grid_button.h"
 #include "response_graph.h"
 #include "wire_recorder.h"
 
@@ -101,7 +106,7 @@ void TypeAndEnter(QLineEdit* edit, const QString& text) {
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-void ShowActive(QDialog& dlg) {
+void ShowActive(QWidget& dlg) {
     dlg.show();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
 }
@@ -427,6 +432,40 @@ private slots:
         // The graph holds Out 1's filter only.
         QCOMPARE(dlg.Graph()->EqSetA()[0].freq_row, 121);
         QCOMPARE(dlg.Graph()->EqSetA()[1].gain_index, 30);
+    }
+
+    void outputPageCellOpensTheEditorAndShowsItsWork() {
+        kvtest::WireRecorder rec;
+        CDSDATA m;
+        CDlgOutput page(m, kOut3);
+        page.Activate();
+        ShowActive(page);
+        auto cell = [&page](const char* name) { return page.findChild<CGridButton*>(name); };
+        QVERIFY(!cell("eq_gain_1")->isEnabled());
+
+        // Inside the editor: add a filter, raise its gain, close.
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            auto* editor = qobject_cast<CDlgEQ*>(QApplication::activeModalWidget());
+            if (!editor) {
+                seen = QStringLiteral("no EQ editor");
+                if (QWidget* w = QApplication::activeModalWidget()) w->close();
+                return;
+            }
+            Ui ui(*editor);
+            seen = ui.caption->text();
+            ui.add->click();
+            ui.gain_up->click();
+            ui.exit->click();
+        });
+        QTest::mouseClick(cell("eq_type_0"), Qt::LeftButton);
+        QCOMPARE(seen, QString("Out3 EQ1"));
+        QCOMPARE(m.eq_gain[0], 32);
+        QCOMPARE(Sent(rec).mid(6), (QStringList{P("62 6F 00 05 02"), P("62 6E 00 20 02"), P("62 1A 01")}));
+        // The page shows the new filter and opens the next row.
+        QCOMPARE(cell("eq_gain_0")->text(), QString("1.0 dB"));
+        QCOMPARE(cell("eq_freq_0")->text(), QString("1.00k Hz"));
+        QVERIFY(cell("eq_gain_1")->isEnabled());
     }
 };
 

@@ -6,7 +6,13 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include "dlg_output.h"
 #include "dlg_xover.h"
+#include "grid_button.h"
 #include "response_graph.h"
 #include "wire_recorder.h"
 
@@ -39,7 +45,7 @@ struct Ui {
     QLabel *left, *right;
 };
 
-void ShowActive(QDialog& dlg) {
+void ShowActive(QWidget& dlg) {
     dlg.show();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
 }
@@ -277,6 +283,36 @@ private slots:
         CDlgXover out3(m);
         Ui(out3).types->setCurrentRow(9);
         QCOMPARE(m.xo_type[2][1], 9);
+    }
+
+    void outputPageCellOpensTheEditorAndShowsItsWork() {
+        kvtest::WireRecorder rec;
+        CDSDATA m;  // Mono, Out 1: Out .. 34
+        CDlgOutput page(m, kOut1);
+        page.Activate();
+        ShowActive(page);
+        auto cell = [&page](const char* name) { return page.findChild<CGridButton*>(name); };
+
+        // Inside the editor: five rows up, 24 dB Butterworth, close.
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            auto* editor = qobject_cast<CDlgXover*>(QApplication::activeModalWidget());
+            if (!editor) {
+                seen = QStringLiteral("no crossover editor");
+                if (QWidget* w = QApplication::activeModalWidget()) w->close();
+                return;
+            }
+            Ui ui(*editor);
+            seen = ui.high->isChecked() ? QStringLiteral("High Freq") : QStringLiteral("Low Freq");
+            ui.scroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            ui.types->setCurrentRow(5);
+            editor->findChild<QPushButton*>("exitButton")->click();
+        });
+        QTest::mouseClick(cell("xoLpType"), Qt::LeftButton);
+        QCOMPARE(seen, QString("High Freq"));
+        QCOMPARE(Sent(rec), (QStringList{P("60 6A 00 27"), P("60 69 00 05")}));
+        QCOMPARE(cell("xoLpFreq")->text(), QString(" 60.3 Hz"));
+        QCOMPARE(cell("xoLpType")->text(), QString("But 24"));
     }
 };
 
