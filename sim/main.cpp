@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "pty_server.h"
@@ -81,7 +82,10 @@ int main(int argc, char** argv) {
         }
     }
 
-    if (!state_path.empty() && !kvsim::LoadStateFile(state_path, device))
+    // A state file that does not exist yet is made on the first store.
+    std::error_code exists_error;
+    if (!state_path.empty() && std::filesystem::exists(state_path, exists_error) &&
+        !kvsim::LoadStateFile(state_path, device))
         std::fprintf(stderr, "kvsim: %s not readable; starting with empty memories\n", state_path.c_str());
 
     // The serving threads must not take the stop signals: main waits for them.
