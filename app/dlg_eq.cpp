@@ -7,12 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "device_task.h"
+#include "icons.h"
 #include "response_graph.h"
 #include "text_conversions.h"
 #include "value_tables.h"
@@ -24,8 +24,6 @@ constexpr int kGainZero = 30;
 constexpr int kBellType = 2;
 
 bool IsInput(int chan) { return chan == CHAN_IN_A || chan == CHAN_IN_B; }
-
-QIcon ExitIcon(const QStyle* style) { return style->standardIcon(QStyle::SP_DialogCloseButton); }
 
 // The arrows of an up-down control beside an edit.
 QWidget* MakeSpinArrows(QWidget* parent, const QString& name, QToolButton* (&buttons)[2]) {
@@ -87,11 +85,11 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent)
     add_button_ = make_button(QStringLiteral("Add EQ"), "addButton");
     prev_button_ = make_button(QStringLiteral("<-"), "prevButton");
     next_button_ = make_button(QStringLiteral("->"), "nextButton");
-    prev_button_->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
-    next_button_->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    prev_button_->setIcon(icons::ArrowIcon(Qt::LeftArrow));
+    next_button_->setIcon(icons::ArrowIcon(Qt::RightArrow));
     exit_button_ = make_button(QStringLiteral("EXIT"), "exitButton");
     exit_button_->setToolTip(QStringLiteral("Exit"));
-    exit_button_->setIcon(ExitIcon(style()));
+    exit_button_->setIcon(icons::ExitIcon());
 
     slot_caption_ = new QLineEdit(this);
     slot_caption_->setObjectName(QStringLiteral("slotCaption"));
