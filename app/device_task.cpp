@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -40,9 +41,15 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
                                                                     : QApplication::applicationName());
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setCancelButton(nullptr);
-    dialog.setMinimumDuration(300);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
+    // A progress dialog shows itself only when its value moves; a busy
+    // indicator never does, so it is shown by a timer once the operation
+    // has taken longer than a blink.
+    QTimer show_later;
+    show_later.setSingleShot(true);
+    QObject::connect(&show_later, &QTimer::timeout, &dialog, &QProgressDialog::show);
+    show_later.start(300);
 
     CDSDATA copy(model);
     QueuedProgress progress(&dialog);
@@ -55,6 +62,7 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker->wait();
     delete worker;
+    show_later.stop();
     QApplication::restoreOverrideCursor();
     dialog.close();
 

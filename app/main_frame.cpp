@@ -15,6 +15,7 @@
 #include <QToolBar>
 
 #include "about_dlg.h"
+#include "device_task.h"
 #include "icons.h"
 #include "lock_keys.h"
 #include "my758_doc.h"
@@ -266,7 +267,9 @@ void CMainFrame::onAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (doc_->saveModified(this)) event->accept();
+    // A device operation runs to its end: the program may not go meanwhile.
+    if (DeviceTaskRunning()) event->ignore();
+    else if (doc_->saveModified(this)) event->accept();
     else event->ignore();
 }
 
