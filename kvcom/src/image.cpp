@@ -90,6 +90,36 @@ private:
     int start_;
 };
 
+const int* SlotList(const CDSDATA& m, int owner) {
+    if (owner == CHAN_IN_A) return m.ina_eq_slot;
+    if (owner == CHAN_IN_B) return m.inb_eq_slot;
+    return m.out_eq_slot[owner];
+}
+
+// The device numbers a channel's EQ slots by the order of that channel's
+// records. Once a freed low row is reused, pool order no longer matches a
+// channel's slot order, so each channel's records take its filters in slot
+// order while the interleaving of channels (and so every chain code) stays
+// that of the pool. A channel whose slot list does not hold exactly its
+// filters keeps pool order.
+void PutChannelsInSlotOrder(const CDSDATA& m, int* rows, int n) {
+    const int owners[] = {0, 1, 2, 3, 4, 5, CHAN_IN_A, CHAN_IN_B};
+    for (int owner : owners) {
+        const int* slots = SlotList(m, owner);
+        int ordered[KV_POOL_ROWS];
+        int count = 0;
+        for (int s = 0; s < KV_POOL_ROWS && slots[s] >= 0 && slots[s] < img::kMaxFilters; ++s)
+            if (m.eq_owner[slots[s]] == owner) ordered[count++] = slots[s];
+        int in_pool = 0;
+        for (int w = 0; w < n; ++w)
+            if (m.eq_owner[rows[w]] == owner) ++in_pool;
+        if (in_pool != count) continue;
+        int next = 0;
+        for (int w = 0; w < n; ++w)
+            if (m.eq_owner[rows[w]] == owner) rows[w] = ordered[next++];
+    }
+}
+
 int DelayOrZero(int delay) { return delay > KV_MAX_DELAY ? 0 : delay; }
 
 }  // namespace
@@ -101,6 +131,7 @@ int CDSDATA::SaveData(unsigned char* out) const {
     int n = 0;
     for (int j = 0; j < img::kMaxFilters; ++j)
         if (RowInUse(*this, j)) rows[n++] = j;
+    PutChannelsInSlotOrder(*this, rows, n);
 
     const std::uint8_t mem = static_cast<std::uint8_t>(mem_num);
     const std::uint8_t intro[8] = {0xF0, 0x00, 0x20, 0x18, 0x00, img::kCommand,

@@ -436,4 +436,31 @@ TEST(ImageWrite, PoolWithFreeRowsBelowUsedOnes) {
     EXPECT_EQ(r.eq_freq[2], 130);
 }
 
+TEST(ImageWrite, ReusedRowKeepsEachChannelsSlotOrder) {
+    // Out 1 had filters in rows 0 and 1; row 0 was released (the list packed
+    // to row 1 in slot 0), then a new filter took row 0 again in slot 1.
+    // Out 2's filter sits between them in the pool.
+    CDSDATA m;
+    AddFilter(m, 1, 0, 2, 101, 31, 5);  // Out 1 slot 0
+    AddFilter(m, 0, 0, 2, 100, 32, 5);  // Out 1 slot 1, reused row 0
+    AddFilter(m, 2, 1, 2, 150, 33, 5);  // Out 2 slot 0
+    ASSERT_EQ(m.out_eq_slot[0][0], 1);
+    ASSERT_EQ(m.out_eq_slot[0][1], 0);
+    const Bytes img = Save(m);
+    ASSERT_EQ(img.size(), 490u + 3 * 32);
+    // Out 1's records come in its slot order; Out 2's record stays last.
+    EXPECT_EQ(Rec(img, 472, 8), 101);
+    EXPECT_EQ(Rec(img, 472 + 32, 8), 100);
+    EXPECT_EQ(Rec(img, 472 + 64, 5), 0x61);
+    EXPECT_EQ(Chain(img, 0), 0x0202);
+    EXPECT_EQ(Chain(img, 1), 0x0000);
+    EXPECT_EQ(Chain(img, 2), 0x0002);
+
+    CDSDATA r;
+    r.GetData(img.data(), static_cast<int>(img.size()), 0);
+    EXPECT_EQ(r.eq_freq[r.out_eq_slot[0][0]], 101);
+    EXPECT_EQ(r.eq_freq[r.out_eq_slot[0][1]], 100);
+    EXPECT_EQ(r.eq_freq[r.out_eq_slot[1][0]], 150);
+}
+
 }  // namespace
