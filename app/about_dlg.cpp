@@ -1,8 +1,8 @@
 #include "about_dlg.h"
 
 #include <QLabel>
-#include <QPushButton>
 
+#include "dialog_buttons.h"
 #include "dialog_units.h"
 #include "icons.h"
 #include "string_table.h"
@@ -30,9 +30,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     maker_ = line(kMakerText, 40, "maker");
     build_ = line(kBuildText, 54, "build");
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(178, 7, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    AddOkButton(this, du, 178, 7);
 }

@@ -3,10 +3,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QPushButton>
 
 #include <kvcom/kvcom.h>
 
+#include "dialog_buttons.h"
 #include "dialog_units.h"
 
 CDlgFiguration::CDlgFiguration(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(model) {
@@ -26,15 +26,7 @@ CDlgFiguration::CDlgFiguration(CDSDATA& model, QWidget* parent) : QDialog(parent
     link_->setObjectName(QStringLiteral("stereoLink"));
     link_->setGeometry(du.rect(10, 46, 100, 12));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(128, 10, 50, 14));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setGeometry(du.rect(128, 28, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &CDlgFiguration::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgFiguration::reject);
+    AddOkCancelButtons(this, du, 128, 10);
 
     // Opening shows the model as it is; only a change of the list applies
     // the rule that Mono has no link and the others start linked.

@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QValidator>
 #include <cstring>
 
 #include <kvcom/kvcom.h>
 
+#include "dialog_buttons.h"
 #include "dialog_units.h"
 
 namespace {
@@ -44,15 +44,7 @@ CDlgMemoryNo::CDlgMemoryNo(QWidget* parent) : QDialog(parent) {
     edit_->setGeometry(du.rect(14, 28, 110, 14));
     edit_->setValidator(new UpperCaseValidator(edit_));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(148, 10, 50, 14));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setGeometry(du.rect(148, 28, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &CDlgMemoryNo::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgMemoryNo::reject);
+    AddOkCancelButtons(this, du, 148, 10);
     edit_->setFocus();
 }
 

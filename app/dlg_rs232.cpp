@@ -2,12 +2,12 @@
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 
 #include <kvcom/kvcom.h>
 
+#include "dialog_buttons.h"
 #include "dialog_units.h"
 #include "port_problem.h"
 
@@ -46,15 +46,7 @@ CDlgRS232::CDlgRS232(QWidget* parent) : QDialog(parent) {
         label->setGeometry(du.rect(i == 0 ? 8 : 16, 60 + 14 * i, 170, 10));
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(140, 10, 50, 14));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setGeometry(du.rect(140, 28, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &CDlgRS232::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgRS232::reject);
+    AddOkCancelButtons(this, du, 140, 10);
 
     // A stored number outside 1..4 leaves every button clear.
     if (QRadioButton* b = portButton(StoredPort())) b->setChecked(true);

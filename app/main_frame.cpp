@@ -109,24 +109,28 @@ void CMainFrame::createActions() {
     connect(a, &QAction::triggered, this, &CMainFrame::onAbout);
 }
 
+void CMainFrame::addCommands(QWidget* target, std::initializer_list<int> ids) {
+    for (const int id : ids) {
+        if (id != kSeparator) {
+            target->addAction(actions_[id]);
+            continue;
+        }
+        auto* separator = new QAction(target);
+        separator->setSeparator(true);
+        target->addAction(separator);
+    }
+}
+
 void CMainFrame::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(actions_[ID_FILE_NEW]);
-    file->addAction(actions_[ID_FILE_OPEN]);
-    file->addAction(actions_[ID_FILE_SAVE]);
-    file->addAction(actions_[ID_FILE_SAVE_AS]);
+    addCommands(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS});
     recent_separator_ = file->addSeparator();
     file->addActions(recent_actions_);
     file->addSeparator();
     file->addAction(actions_[ID_APP_EXIT]);
 
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
-    config->addAction(actions_[ID_FIGURATION]);
-    config->addAction(actions_[ID_RS232]);
-    config->addAction(actions_[ID_MEMORY]);
-    config->addSeparator();
-    config->addAction(actions_[ID_UPLOAD]);
-    config->addAction(actions_[ID_DOWNLOAD]);
+    addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD});
     // The memory manager is offered once something handles it.
     connect(config, &QMenu::aboutToShow, this,
             [this] { actions_[ID_MEMORY]->setEnabled(view_->memoryManagerAvailable()); });
@@ -145,14 +149,8 @@ void CMainFrame::createToolBar() {
     toolbar_->setIconSize(QSize(16, 16));
     toolbar_->setAllowedAreas(Qt::AllToolBarAreas);
     toolbar_->setMovable(true);
-    toolbar_->addAction(actions_[ID_FILE_NEW]);
-    toolbar_->addAction(actions_[ID_FILE_OPEN]);
-    toolbar_->addAction(actions_[ID_FILE_SAVE]);
-    toolbar_->addSeparator();
-    toolbar_->addAction(actions_[ID_UPLOAD]);
-    toolbar_->addAction(actions_[ID_DOWNLOAD]);
-    toolbar_->addSeparator();
-    toolbar_->addAction(actions_[ID_APP_ABOUT]);
+    addCommands(toolbar_, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, kSeparator, ID_UPLOAD, ID_DOWNLOAD, kSeparator,
+                           ID_APP_ABOUT});
     addToolBar(Qt::TopToolBarArea, toolbar_);
 
     QAction* toggle = actions_[ID_VIEW_TOOLBAR];

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <initializer_list>
 
 class CMy758Doc;
 class CMy758View;
@@ -58,6 +59,9 @@ protected:
 
 private:
     QAction* makeAction(Command id, const QString& text, const char* command_string);
+    // Adds the commands' actions to a menu or toolbar; kSeparator between groups.
+    static constexpr int kSeparator = 0;
+    void addCommands(QWidget* target, std::initializer_list<int> ids);
     void createActions();
     void createMenus();
     void createToolBar();

@@ -18,7 +18,7 @@
 #include "my758_view.h"
 #include "program_file.h"
 #include "support_modal.h"
-#include "support_settings.h"
+#include "support_shell.h"
 
 namespace {
 
@@ -31,11 +31,6 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
-}
-
-QByteArray Image(const CDSDATA& m) {
-    QByteArray buf(KV_IMAGE_MAX, '\0');
-    return buf.left(m.SaveData(reinterpret_cast<unsigned char*>(buf.data())));
 }
 
 void Edit(CDSDATA& m) {
@@ -52,34 +47,29 @@ class TestShellDocument : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<kvtest::TestSettings> settings_;
     std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<CMy758Doc> doc_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<kvtest::ShellFixture> shell_;
+    CMy758Doc* doc_ = nullptr;
+    CMainFrame* frame_ = nullptr;
 
     QString File(const char* name) const { return dir_->filePath(QString::fromLatin1(name)); }
 
 private slots:
     void init() {
-        settings_ = std::make_unique<kvtest::TestSettings>();
         dir_ = std::make_unique<QTemporaryDir>();
-        doc_ = std::make_unique<CMy758Doc>();
-        frame_ = std::make_unique<CMainFrame>(doc_.get());
-        frame_->show();
+        shell_ = std::make_unique<kvtest::ShellFixture>();
+        doc_ = &shell_->doc();
+        frame_ = &shell_->frame();
     }
 
-    void cleanup() {
-        frame_.reset();
-        doc_.reset();
-        settings_.reset();
-    }
+    void cleanup() { shell_.reset(); }
 
     void saveWritesHeaderAndExactlyTheImage() {
         Edit(doc_->model());
         QVERIFY(doc_->saveDocument(File("a.syx")));
         const QByteArray bytes = ReadAll(File("a.syx"));
         QCOMPARE(bytes.left(4), QByteArray("\x50\x01\x00\x00", 4));
-        QCOMPARE(bytes.mid(4), Image(doc_->model()));
+        QCOMPARE(bytes.mid(4), kvtest::ImageOf(doc_->model()));
         QCOMPARE(frame_->windowTitle(), QStringLiteral("a.syx - KALVORE"));
     }
 
@@ -92,7 +82,7 @@ private slots:
         WriteAll(File("b.syx"), programfile::Encode(source));
 
         bool reset = false;
-        connect(doc_.get(), &CMy758Doc::documentReset, this, [&reset] { reset = true; });
+        connect(doc_, &CMy758Doc::documentReset, this, [&reset] { reset = true; });
         QVERIFY(frame_->openFile(File("b.syx")));
         QVERIFY(reset);
         const CDSDATA& m = doc_->model();
@@ -100,7 +90,7 @@ private slots:
         QCOMPARE(m.out_gain[0], -30);
         QCOMPARE(m.out_delay[3], 960);
         QCOMPARE(m.sum_delay, 48);
-        QCOMPARE(Image(m), Image(source));
+        QCOMPARE(kvtest::ImageOf(m), kvtest::ImageOf(source));
         QCOMPARE(frame_->windowTitle(), QStringLiteral("b.syx - KALVORE"));
         // The view follows the opened configuration.
         QVERIFY(frame_->view()->button(1155)->isVisibleTo(frame_->view()));
@@ -108,25 +98,25 @@ private slots:
 
     void oversizedFileIsRefusedWithAMessage() {
         Edit(doc_->model());
-        const QByteArray before = Image(doc_->model());
+        const QByteArray before = kvtest::ImageOf(doc_->model());
         WriteAll(File("big.syx"), programfile::Encode(CDSDATA()) + QByteArray(2600, '\0'));
         kvtest::ModalAnswerer answers;
         QVERIFY(!frame_->openFile(File("big.syx")));
         QCOMPARE(answers.seen.size(), 1);
         QVERIFY(answers.seen[0].text.contains(QStringLiteral("big.syx")));
-        QCOMPARE(Image(doc_->model()), before);
+        QCOMPARE(kvtest::ImageOf(doc_->model()), before);
         QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
     }
 
     void fileNewKeepsEveryParameter() {
         Edit(doc_->model());
         QVERIFY(doc_->saveDocument(File("c.syx")));
-        const QByteArray before = Image(doc_->model());
+        const QByteArray before = kvtest::ImageOf(doc_->model());
         bool reset = false;
-        connect(doc_.get(), &CMy758Doc::documentReset, this, [&reset] { reset = true; });
+        connect(doc_, &CMy758Doc::documentReset, this, [&reset] { reset = true; });
         frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
         QVERIFY(reset);
-        QCOMPARE(Image(doc_->model()), before);
+        QCOMPARE(kvtest::ImageOf(doc_->model()), before);
         QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
         QVERIFY(doc_->path().isEmpty());
     }
@@ -162,7 +152,7 @@ private slots:
         QVERIFY(frame_->close());
         QCOMPARE(answers.seen.last().text, QStringLiteral("Save changes to d.syx?"));
         QVERIFY(!doc_->isModified());
-        QCOMPARE(ReadAll(File("d.syx")).mid(4), Image(doc_->model()));
+        QCOMPARE(ReadAll(File("d.syx")).mid(4), kvtest::ImageOf(doc_->model()));
     }
 
     void recentFilesKeepTheLastFour() {
@@ -184,10 +174,10 @@ private slots:
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(File("dropped.syx"))});
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(frame_.get(), &enter);
+        QCoreApplication::sendEvent(frame_, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(frame_.get(), &drop);
+        QCoreApplication::sendEvent(frame_, &drop);
         QTRY_COMPARE(frame_->windowTitle(), QStringLiteral("dropped.syx - KALVORE"));
         QCOMPARE(doc_->model().out_limit[2], 33);
     }

@@ -12,6 +12,7 @@
 #include "program_file.h"
 #include "single_instance.h"
 #include "string_table.h"
+#include "support_shell.h"
 
 namespace {
 
@@ -31,11 +32,6 @@ CDSDATA EditedModel() {
     return m;
 }
 
-QByteArray Image(const CDSDATA& m) {
-    QByteArray buf(KV_IMAGE_MAX, '\0');
-    const int n = m.SaveData(reinterpret_cast<unsigned char*>(buf.data()));
-    return buf.left(n);
-}
 
 }  // namespace
 
@@ -47,7 +43,7 @@ private slots:
         const CDSDATA m = EditedModel();
         const QByteArray file = programfile::Encode(m);
         QCOMPARE(file.left(4), QByteArray("\x50\x01\x00\x00", 4));
-        QCOMPARE(file.mid(4), Image(m));
+        QCOMPARE(file.mid(4), kvtest::ImageOf(m));
     }
 
     void programFileRoundTrip() {
@@ -64,7 +60,7 @@ private slots:
         QCOMPARE(loaded.ina_delay, 777);
         QCOMPARE(QByteArray(loaded.prog_name).trimmed(), QByteArray("LIVE1"));
         // Read with the image at offset 4: writing it again gives the same image.
-        QCOMPARE(Image(loaded), Image(saved));
+        QCOMPARE(kvtest::ImageOf(loaded), kvtest::ImageOf(saved));
     }
 
     void refusedFilesLeaveTheModelAlone_data() {
@@ -87,9 +83,9 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(int, result);
         CDSDATA m = EditedModel();
-        const QByteArray before = Image(m);
+        const QByteArray before = kvtest::ImageOf(m);
         QCOMPARE(int(programfile::Decode(file, m)), result);
-        QCOMPARE(Image(m), before);
+        QCOMPARE(kvtest::ImageOf(m), before);
         QCOMPARE(int(m.figuration), 1);
         QVERIFY(!programfile::DecodeErrorText(programfile::DecodeResult(result), "x.syx").isEmpty());
     }

@@ -18,7 +18,7 @@
 #include "my758_doc.h"
 #include "my758_view.h"
 #include "support_modal.h"
-#include "support_settings.h"
+#include "support_shell.h"
 #include "wire_recorder.h"
 
 #include <QComboBox>
@@ -69,24 +69,19 @@ class TestViewCommands : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<kvtest::TestSettings> settings_;
-    std::unique_ptr<CMy758Doc> doc_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<kvtest::ShellFixture> shell_;
+    CMy758Doc* doc_ = nullptr;
+    CMainFrame* frame_ = nullptr;
     CMy758View* view() const { return frame_->view(); }
     CDSDATA& model() { return doc_->model(); }
 
 private slots:
     void init() {
-        settings_ = std::make_unique<kvtest::TestSettings>();
-        doc_ = std::make_unique<CMy758Doc>();
-        frame_ = std::make_unique<CMainFrame>(doc_.get());
-        frame_->show();
+        shell_ = std::make_unique<kvtest::ShellFixture>();
+        doc_ = &shell_->doc();
+        frame_ = &shell_->frame();
     }
-    void cleanup() {
-        frame_.reset();
-        doc_.reset();
-        settings_.reset();
-    }
+    void cleanup() { shell_.reset(); }
 
     void figurationOkResetsAndSends_data() {
         QTest::addColumn<int>("figuration");
@@ -243,7 +238,7 @@ private slots:
         kvtest::ModalAnswerer answers;
         QTest::keyClicks(dlg.nameEdit(), QStringLiteral("xyz"));
         QCOMPARE(dlg.name().size(), 9);
-        dlg.accept();
+        dlg.findChild<QPushButton*>(QStringLiteral("ok"))->click();
         QCOMPARE(answers.seen.size(), 1);
         QCOMPARE(answers.seen[0].text, QStringLiteral("Please enter no more than 8 characters."));
         QVERIFY(dlg.isVisible());

@@ -17,7 +17,7 @@
 #include "pty_server.h"
 #include "string_table.h"
 #include "support_modal.h"
-#include "support_settings.h"
+#include "support_shell.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,11 +27,11 @@ class TestViewDevice : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<kvtest::TestSettings> settings_;
     kvsim::Device device_;
     std::unique_ptr<kvsim::PtyServer> server_;
-    std::unique_ptr<CMy758Doc> doc_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<kvtest::ShellFixture> shell_;
+    CMy758Doc* doc_ = nullptr;
+    CMainFrame* frame_ = nullptr;
 
 private slots:
     void initTestCase() {
@@ -52,17 +52,12 @@ private slots:
     }
 
     void init() {
-        settings_ = std::make_unique<kvtest::TestSettings>();
-        doc_ = std::make_unique<CMy758Doc>();
-        frame_ = std::make_unique<CMainFrame>(doc_.get());
-        frame_->show();
+        shell_ = std::make_unique<kvtest::ShellFixture>();
+        doc_ = &shell_->doc();
+        frame_ = &shell_->frame();
     }
 
-    void cleanup() {
-        frame_.reset();
-        doc_.reset();
-        settings_.reset();
-    }
+    void cleanup() { shell_.reset(); }
 
     void uploadTakesTheDevicesProgram() {
         CDSDATA program;
@@ -136,12 +131,12 @@ private slots:
         bool inner_ran = false;
         QTimer::singleShot(50, this, [&] {
             QVERIFY(DeviceTaskRunning());
-            inner_result = RunDeviceTask(frame_.get(), QStringLiteral("second"), m, [&inner_ran](CDSDATA&) {
+            inner_result = RunDeviceTask(frame_, QStringLiteral("second"), m, [&inner_ran](CDSDATA&) {
                 inner_ran = true;
                 return 1;
             });
         });
-        const int outer = RunDeviceTask(frame_.get(), QStringLiteral("first"), m, [](CDSDATA& copy) {
+        const int outer = RunDeviceTask(frame_, QStringLiteral("first"), m, [](CDSDATA& copy) {
             QThread::msleep(300);
             copy.out_gain[5] = 7;
             return 1;
@@ -162,7 +157,7 @@ private slots:
         };
         QTimer::singleShot(50, this, [&] { shown_early = progress_visible(); });
         QTimer::singleShot(500, this, [&] { shown_later = progress_visible(); });
-        RunDeviceTask(frame_.get(), QStringLiteral("busy"), doc_->model(), [](CDSDATA&) {
+        RunDeviceTask(frame_, QStringLiteral("busy"), doc_->model(), [](CDSDATA&) {
             QThread::msleep(700);
             return 1;
         });
@@ -174,7 +169,7 @@ private slots:
     void windowStaysOpenWhileTheDeviceIsBusy() {
         bool closed = true;
         QTimer::singleShot(50, this, [&] { closed = frame_->close(); });
-        RunDeviceTask(frame_.get(), QStringLiteral("busy"), doc_->model(), [](CDSDATA&) {
+        RunDeviceTask(frame_, QStringLiteral("busy"), doc_->model(), [](CDSDATA&) {
             QThread::msleep(200);
             return 1;
         });
