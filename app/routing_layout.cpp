@@ -77,12 +77,4 @@ int InBRow(int figuration) {
     }
 }
 
-std::vector<SheetPage> OutputPages(int figuration, bool link_on) {
-    if (link_on && figuration == 1)
-        return {{0, "Out 1&&2"}, {2, "Out 3&&4"}, {4, "Out 5&&6"}};
-    if (link_on && figuration == 2)
-        return {{0, "Out 1&&3"}, {1, "Out 2"}, {3, "Out 4&&6"}, {4, "Out 5"}};
-    return {{0, "Out 1"}, {1, "Out 2"}, {2, "Out 3"}, {3, "Out 4"}, {4, "Out 5"}, {5, "Out 6"}};
-}
-
 }  // namespace routing

@@ -82,12 +82,4 @@ InputVisibility InputsShown(int figuration);
 // stays where it is (Mono or unknown figuration).
 int InBRow(int figuration);
 
-// The output pages of the channel sheet, in tab order, after the input page.
-struct SheetPage {
-    int output;           // 0..5
-    const char* caption;  // a doubled ampersand shows as one "&"
-};
-inline constexpr const char* kInputPageCaption = "In";
-std::vector<SheetPage> OutputPages(int figuration, bool link_on);
-
 }  // namespace routing

@@ -204,20 +204,6 @@ private slots:
         QCOMPARE(spy.size(), 3);
         for (const auto& args : spy) QCOMPARE(args.at(0).toInt(), -1);
     }
-
-    void sheetPagesPerConfiguration() {
-        auto captions = [](int fig, bool link) {
-            QStringList out;
-            for (const auto& p : routing::OutputPages(fig, link))
-                out << QStringLiteral("%1:%2").arg(p.output).arg(QString::fromLatin1(p.caption));
-            return out;
-        };
-        QCOMPARE(captions(2, true), QStringList({"0:Out 1&&3", "1:Out 2", "3:Out 4&&6", "4:Out 5"}));
-        QCOMPARE(captions(1, true), QStringList({"0:Out 1&&2", "2:Out 3&&4", "4:Out 5&&6"}));
-        QCOMPARE(captions(1, false).size(), 6);
-        QCOMPARE(captions(0, true).size(), 6);
-        QCOMPARE(captions(1, false).at(1), QStringLiteral("1:Out 2"));
-    }
 };
 
 QTEST_MAIN(TestViewRouting)
