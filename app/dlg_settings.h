@@ -17,22 +17,14 @@ class QTabWidget;
 class CDlgSettings : public QDialog {
     Q_OBJECT
 public:
-    // output: 0..5 opens on the page that edits that output, -1 on the input page.
+    // output: 0..5 opens on the page that edits that output (the page of its
+    // pair while linked), -1 on the input page.
     CDlgSettings(CDSDATA& model, int output, QWidget* parent = nullptr);
 
     // The editors every page opens from its grid cells (nullptr: the default).
     void SetEditors(ChannelEditors* editors);
 
     QTabWidget* Tabs() const { return tabs_; }
-
-    // One output page of a configuration: the output it edits, the partner it
-    // edits along (-1 for none) and its tab caption ("&&" shows one "&").
-    struct OutputPage {
-        int output;
-        int partner;
-        const char* caption;
-    };
-    static std::vector<OutputPage> OutputPages(int figuration, bool link_on);
 
 protected:
     void showEvent(QShowEvent* event) override;

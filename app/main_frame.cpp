@@ -16,6 +16,7 @@
 
 #include "about_dlg.h"
 #include "device_task.h"
+#include "dlg_settings.h"
 #include "icons.h"
 #include "lock_keys.h"
 #include "my758_doc.h"
@@ -41,6 +42,10 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     createStatusBar();
     setAcceptDrops(true);
 
+    connect(view_, &CMy758View::channelSheetRequested, this, [this](int output) {
+        CDlgSettings sheet(doc_->model(), output, this);
+        sheet.exec();
+    });
     connect(doc_, &CMy758Doc::titleChanged, this, &CMainFrame::updateCaption);
     connect(doc_, &CMy758Doc::fileUsed, this, &CMainFrame::addRecentFile);
     updateCaption();

@@ -8,7 +8,12 @@
 #include "channel_sheet_testing.h"
 #include "dlg_eq.h"
 #include "dlg_xover.h"
+#include "main_frame.h"
+#include "my758_doc.h"
+#include "my758_view.h"
 #include "response_graph.h"
+#include "support_modal.h"
+#include "support_settings.h"
 #include "dlg_output.h"
 #include "dlg_settings.h"
 #include "grid_button.h"
@@ -45,6 +50,7 @@ private slots:
     void enterNeverClosesAndClosingUndoesNothing();
     void editorsReachEveryPage();
     void cellsOpenTheEditorDialogs();
+    void routingButtonsOpenTheSheet();
 };
 
 void TestDlgSettings::pagesPerConfiguration_data() {
@@ -184,32 +190,45 @@ void TestDlgSettings::cellsOpenTheEditorDialogs() {
     kvtest::WireRecorder wire;
     CDlgSettings sheet(m, -1);
     QVERIFY(ShowActive(&sheet));
-    // Notes which editor came up over the sheet, then closes it.
     QStringList opened;
-    auto close_editor = [&] {
-        QTimer::singleShot(0, [&] {
-            QWidget* w = QApplication::activeModalWidget();
-            if (auto* eq = qobject_cast<CDlgEQ*>(w)) {
+    kvtest::ModalAnswerer answer;
+    for (int i = 0; i < 3; ++i) {
+        answer.Then([&](QWidget* w) {
+            if (auto* eq = qobject_cast<CDlgEQ*>(w))
                 opened << QStringLiteral("EQ hide=%1").arg(eq->Graph()->HideCrossover());
-                eq->reject();
-            } else if (auto* xo = qobject_cast<CDlgXover*>(w)) {
+            else if (qobject_cast<CDlgXover*>(w))
                 opened << QStringLiteral("Xover side=%1").arg(m.xo_side);
-                xo->reject();
-            } else {
-                opened << QStringLiteral("nothing");
-                if (w && w != &sheet) w->close();
-            }
+            else
+                opened << QString::fromLatin1(w->metaObject()->className());
+            static_cast<QDialog*>(w)->reject();
         });
-    };
-    close_editor();
+    }
     QTest::mouseClick(Child<CGridButton>(sheet.Tabs()->widget(0), "inb_gain_0"), Qt::LeftButton);
     sheet.Tabs()->setCurrentIndex(2);
-    close_editor();
     QTest::mouseClick(Child<CGridButton>(sheet.Tabs()->widget(2), "eq_type_0"), Qt::LeftButton);
-    close_editor();
     QTest::mouseClick(Child<CGridButton>(sheet.Tabs()->widget(2), "xoLpFreq"), Qt::LeftButton);
     QCOMPARE(opened.join('|'), QString("EQ hide=1|EQ hide=0|Xover side=1"));
     QVERIFY(sheet.isVisible());
+}
+
+void TestDlgSettings::routingButtonsOpenTheSheet() {
+    kvtest::TestSettings settings;
+    CMy758Doc doc;
+    Configure(doc.model(), 2, 1);
+    CMainFrame frame(&doc);
+    frame.show();
+    QStringList opened;
+    kvtest::ModalAnswerer answer;
+    for (int i = 0; i < 2; ++i) {
+        answer.Then([&](QWidget* w) {
+            auto* sheet = qobject_cast<CDlgSettings*>(w);
+            opened << (sheet ? sheet->Tabs()->tabText(sheet->Tabs()->currentIndex()) : QString("?"));
+            static_cast<QDialog*>(w)->reject();
+        });
+    }
+    frame.view()->button(1005)->click();  // row 4 Gain: Out 6, edited on the page of Out 4
+    frame.view()->button(1156)->click();  // InSUM A+B
+    QCOMPARE(opened.join('|'), QString("Out 4&&6|In"));
 }
 
 QTEST_MAIN(TestDlgSettings)
