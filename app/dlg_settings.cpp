@@ -9,20 +9,15 @@
 #include "dialog_units.h"
 #include "dlg_in.h"
 #include "dlg_output.h"
-#include "routing_layout.h"
 
-namespace {
-
-// The stereo partner of an output while linked, or -1; leaves the cursor as it was.
-int LinkedPartner(CDSDATA& model, int output) {
-    const int saved = model.cur_chan;
-    model.cur_chan = output;
-    const int partner = model.GetLinkChan();
-    model.cur_chan = saved;
-    return partner;
+std::vector<CDlgSettings::OutputPage> CDlgSettings::OutputPages(int figuration, bool link_on) {
+    if (link_on && figuration == 1)
+        return {{0, 1, "Out 1&&2"}, {2, 3, "Out 3&&4"}, {4, 5, "Out 5&&6"}};
+    if (link_on && figuration == 2)
+        return {{0, 2, "Out 1&&3"}, {1, -1, "Out 2"}, {3, 5, "Out 4&&6"}, {4, -1, "Out 5"}};
+    return {{0, -1, "Out 1"}, {1, -1, "Out 2"}, {2, -1, "Out 3"},
+            {3, -1, "Out 4"}, {4, -1, "Out 5"}, {5, -1, "Out 6"}};
 }
-
-}  // namespace
 
 CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent)
     : QDialog(parent), tabs_(new QTabWidget(this)) {
@@ -32,12 +27,11 @@ CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent)
 
     auto* in = new CDlgIn(model, tabs_);
     pages_.push_back(in);
-    tabs_->addTab(in, QString::fromLatin1(routing::kInputPageCaption));
+    tabs_->addTab(in, QStringLiteral("In"));
     int start = 0;
-    for (const routing::SheetPage& page : routing::OutputPages(model.figuration, model.link_on != 0)) {
+    for (const OutputPage& page : OutputPages(model.figuration, model.link_on != 0)) {
         auto* out = new CDlgOutput(model, page.output, tabs_);
-        if (output >= 0 && (page.output == output || LinkedPartner(model, page.output) == output))
-            start = static_cast<int>(pages_.size());
+        if (output >= 0 && (page.output == output || page.partner == output)) start = static_cast<int>(pages_.size());
         pages_.push_back(out);
         tabs_->addTab(out, QString::fromLatin1(page.caption));
     }

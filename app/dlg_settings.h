@@ -26,6 +26,15 @@ public:
 
     QTabWidget* Tabs() const { return tabs_; }
 
+    // One output page of a configuration: the output it edits, the partner it
+    // edits along (-1 for none) and its tab caption ("&&" shows one "&").
+    struct OutputPage {
+        int output;
+        int partner;
+        const char* caption;
+    };
+    static std::vector<OutputPage> OutputPages(int figuration, bool link_on);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
