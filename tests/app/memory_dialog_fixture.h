@@ -1,0 +1,66 @@
+// Answers for the memory manager's questions, and what it told the user,
+// so tests drive it without native dialogs or message boxes.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include <kvcom/kvcom.h>
+
+#include "dlg_memory.h"
+#include "reception.h"
+
+namespace kvtest {
+
+struct ScriptedUser {
+    QString save_path;                   // empty: the save dialog is cancelled
+    QString open_path;                   // empty: the open dialog is cancelled
+    bool confirm_answer = true;          // OK to "Confirm memory overwrite."
+    std::optional<QString> typed_name;   // nullopt: the name prompt is cancelled
+    QStringList questions;               // "caption: text" of every question
+    QStringList name_prompts;            // "memory: proposed name"
+    QStringList told;                    // "caption: text" of every message
+
+    void Attach(CDlgMemory& dialog) {
+        dialog.prompts.save_path = [this](QWidget*) { return save_path; };
+        dialog.prompts.open_path = [this](QWidget*) { return open_path; };
+        dialog.prompts.confirm = [this](QWidget*, const QString& text, const QString& caption) {
+            questions << caption + QStringLiteral(": ") + text;
+            return confirm_answer;
+        };
+        dialog.prompts.ask_name = [this](QWidget*, int memory, QString& name) {
+            name_prompts << QString::number(memory) + QStringLiteral(": ") + name;
+            if (!typed_name) return false;
+            name = *typed_name;
+            return true;
+        };
+        dialog.prompts.tell = [this](QWidget*, const QString& text, const QString& caption) {
+            told << caption + QStringLiteral(": ") + text;
+        };
+    }
+};
+
+// The reader left as if nothing had been received: a test whose unit did not
+// answer leaves the reply flag raised.
+inline void ResetReception() {
+    kvcom::rev_busy = 0;
+    kvcom::rev_mode = kvcom::REV_IDLE;
+    kvcom::ResetAccumulation();
+}
+
+// The image `model` writes for `memory` under `name`.
+inline QByteArray ImageOf(const CDSDATA& model, int memory, const char* name) {
+    CDSDATA m(model);  // the copy leaves the memory table alone
+    m.mem_num = static_cast<char>(memory);
+    std::memset(m.prog_name, 0, sizeof m.prog_name);
+    std::strncpy(m.prog_name, name, 8);
+    unsigned char buf[KV_IMAGE_MAX];
+    const int n = m.SaveData(buf);
+    return QByteArray(reinterpret_cast<const char*>(buf), n);
+}
+
+inline QString TableName(int m) { return QString::fromLatin1(data_name[m]); }
+
+}  // namespace kvtest
