@@ -63,6 +63,13 @@ int EntryLength(int n) { return std::clamp(prog_len[n], 0, KV_IMAGE_MAX); }
 
 void SendEntry(CDSDATA& m, int n) { m.SendMIDI(prog_save[n], EntryLength(n), 0); }
 
+MemStoreAllProgress g_store_all_progress = nullptr;
+void* g_store_all_context = nullptr;
+
+void ReportStoreAll(int memory) {
+    if (g_store_all_progress != nullptr) g_store_all_progress(memory, g_store_all_context);
+}
+
 // The image of the model as the working program (memory number 0).
 int SaveAsWorkingProgram(CDSDATA& m, unsigned char* out) {
     const char kept = m.mem_num;
@@ -325,6 +332,11 @@ int CDSDATA::StoreMEM(unsigned char n) {
     return 1;
 }
 
+void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context) {
+    g_store_all_progress = callback;
+    g_store_all_context = context;
+}
+
 int CDSDATA::SendMEMStoreAll() {
     SendIdentityRequest(*this, kAllDevices);
     SleepMs(600);
@@ -335,6 +347,7 @@ int CDSDATA::SendMEMStoreAll() {
 
     for (int m = KV_MEMORIES - 1; m >= 1; --m) {
         if (prog_len[m] <= kEmptyEntryMax) continue;
+        ReportStoreAll(m);
         SendEntry(*this, m);
         SleepMs(1000);
     }
@@ -344,6 +357,7 @@ int CDSDATA::SendMEMStoreAll() {
     } else {
         GetData(prog_save[0], EntryLength(0), 0);
     }
+    ReportStoreAll(0);
     SendEntry(*this, 0);
     SleepMs(1000);
     return 1;

@@ -174,6 +174,13 @@ KVCOM_API int ReadCommBlock(unsigned char* buf, unsigned int max_len);
 KVCOM_API int WriteCommBlock(const unsigned char* bytes, unsigned int len);
 KVCOM_API unsigned int CommWatchProc(TTYInfo* info);
 
+// Progress of CDSDATA::SendMEMStoreAll: called just before each image goes
+// out, with its memory number (the used memories from 60 down, then 0 for
+// the working program). Set it on the thread that runs SendMEMStoreAll;
+// nullptr for none.
+using MemStoreAllProgress = void (*)(int memory, void* context);
+KVCOM_API void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context);
+
 // The device path of COM port n: $KVCOM_COM<n> when set, else /dev/ttyS<n-1>.
 // Writes at most out_len bytes including the NUL; returns the full length.
 KVCOM_API int PortDevicePath(int port, char* out, int out_len);
