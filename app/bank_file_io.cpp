@@ -34,14 +34,25 @@ BankFileWriter::BankFileWriter(const QString& path) : file_(path) {
     // Never write straight into the target, even where no temporary file
     // can be made: the old bank must survive a failed save.
     file_.setDirectWriteFallback(false);
-    if (!file_.open(QIODevice::WriteOnly)) error_ = file_.errorString();
+    // Unbuffered, so a short write (the disk full) shows in write()'s count:
+    // a buffered flush can lose it and let commit() replace the old bank
+    // with a truncated one.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) error_ = file_.errorString();
 }
 
 bool BankFileWriter::Commit(const QByteArray& bytes) {
     if (!file_.isOpen()) return false;
-    file_.write(bytes);
-    // A failed write is remembered by the file: commit then removes the
-    // temporary file and leaves the target alone.
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file_.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            error_ = file_.errorString();
+            file_.cancelWriting();
+            file_.commit();  // removes the temporary file; the target stays
+            return false;
+        }
+        done += n;
+    }
     if (!file_.commit()) {
         error_ = file_.errorString();
         return false;

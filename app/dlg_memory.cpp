@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -20,16 +21,16 @@
 #include "dialog_units.h"
 #include "dlg_memory_no.h"
 #include "icons.h"
+#include "my758_doc.h"
+#include "string_table.h"
 
 namespace {
 
 constexpr int kMemoryCount = KV_MEMORIES - 1;  // memories 1..60
 const char* const kBankFilter = "KALVORE File(*.ay)";
 
-QString AppTitle() {
-    const QString name = QApplication::applicationName();
-    return name.isEmpty() ? QStringLiteral("KALVORE") : name;
-}
+// The application's title, the caption of its messages.
+QString AppTitle() { return DocTemplateField(kDocWindowTitle); }
 
 // A table name as text: at most 8 characters, up to its NUL.
 QString MemoryName(int m) {
@@ -102,13 +103,17 @@ MemoryPrompts StandardMemoryPrompts() {
 CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(model) {
     setWindowTitle(QStringLiteral("Memory"));
     const DialogUnits du(font());
-    setFixedSize(du.size(219, 238));
+    setFixedSize(du.size(219, 236));
 
     list_ = new QTableWidget(0, 2, this);
     list_->setObjectName(QStringLiteral("memoryList"));
     list_->setGeometry(du.rect(7, 7, 142, 150));
     list_->setHorizontalHeaderLabels({QStringLiteral("Prog"), QStringLiteral("Memory")});
     list_->verticalHeader()->hide();
+    // Rows as compact as a report list's: one line of text or a small icon.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->verticalHeader()->setMinimumSectionSize(1);
+    list_->verticalHeader()->setDefaultSectionSize(std::max(18, list_->fontMetrics().height() + 4));
     list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->setShowGrid(true);
@@ -234,12 +239,7 @@ void CDlgMemory::store() {
         return;
     QString name = IsUsed(m) ? MemoryName(m) : QStringLiteral("KALVORE");
     if (!prompts.ask_name(this, m, name)) return;
-    const QByteArray text = MemoryNameFromInput(name).toLatin1().left(8);
-
-    std::memset(data_name[m], 0, sizeof data_name[m]);
-    std::memcpy(data_name[m], text.constData(), static_cast<std::size_t>(text.size()));
-    std::memset(model_.prog_name, 0, sizeof model_.prog_name);
-    std::memcpy(model_.prog_name, text.constData(), static_cast<std::size_t>(text.size()));
+    StoreMemoryName(model_, m, MemoryNameFromInput(name));
     data_memoryb[m] = 1;
 
     const auto n = static_cast<unsigned char>(m);
@@ -287,4 +287,13 @@ void CDlgMemory::loadAll() {
     }
     LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that
     fillList();
+}
+
+int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {
+    // The memory table is not part of the program file, but from here on
+    // the user is asked before the document is replaced or the program ends.
+    doc.setModified(true);
+    CDlgMemory dialog(doc.model(), parent);
+    dialog.exec();
+    return dialog.resultFlag();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 
 class CDSDATA;
+class CMy758Doc;
 class DeviceTaskProgress;
 class QLabel;
 class QPushButton;
@@ -81,3 +82,8 @@ private:
     QPushButton* exit_;
     QLabel* note_;
 };
+
+// The Memory command: marks the document modified, runs the memory manager
+// modally on the document's model and returns its result flag (1: the model
+// changed and the view shows it again).
+int RunMemoryManager(CMy758Doc& doc, QWidget* parent);

@@ -13,6 +13,7 @@
 #include "device_task.h"
 #include "dialog_units.h"
 #include "dlg_figuration.h"
+#include "dlg_memory.h"
 #include "dlg_memory_no.h"
 #include "dlg_rs232.h"
 #include "my758_app.h"
@@ -49,6 +50,9 @@ CMy758View::CMy758View(CMy758Doc* doc, QWidget* parent) : QWidget(parent), doc_(
     logo_->setGeometry(du.rect(r[0], r[1], r[2], r[3]));
     logo_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(doc_, &CMy758Doc::documentReset, this, &CMy758View::reinitialise);
+    connect(this, &CMy758View::memoryManagerRequested, this, [this] {
+        if (RunMemoryManager(*doc_, this)) reinitialise();
+    });
     reinitialise();
 }
 

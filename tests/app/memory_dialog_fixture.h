@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <cstring>
 #include <optional>
 
 #include <kvcom/kvcom.h>
@@ -55,7 +56,7 @@ inline QByteArray ImageOf(const CDSDATA& model, int memory, const char* name) {
     CDSDATA m(model);  // the copy leaves the memory table alone
     m.mem_num = static_cast<char>(memory);
     std::memset(m.prog_name, 0, sizeof m.prog_name);
-    std::strncpy(m.prog_name, name, 8);
+    std::memcpy(m.prog_name, name, strnlen(name, 8));
     unsigned char buf[KV_IMAGE_MAX];
     const int n = m.SaveData(buf);
     return QByteArray(reinterpret_cast<const char*>(buf), n);

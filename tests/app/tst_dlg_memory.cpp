@@ -169,8 +169,8 @@ private slots:
         user.typed_name = QStringLiteral("NEW  ");
         d.store();
         QCOMPARE(user.name_prompts, QStringList{QStringLiteral("5: OLDNAME")});
-        QCOMPARE(QByteArray(data_name[5], 9), QByteArray("NEW\0\0\0\0\0\0", 9));
-        QCOMPARE(QByteArray(model.prog_name, 9), QByteArray("NEW\0\0\0\0\0\0", 9));
+        QCOMPARE(QByteArray(data_name[5]), QByteArray("NEW"));
+        QCOMPARE(QByteArray(model.prog_name), QByteArray("NEW"));
         QCOMPARE(data_memoryb[5], 1);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(d.resultFlag(), 0);

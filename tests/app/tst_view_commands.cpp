@@ -1,5 +1,5 @@
 // The routing view's commands on the line: Figuration, Download, Upload and
-// the Memory hook, and the memory-name prompt.
+// Memory, and the memory-name prompt.
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -209,22 +209,36 @@ private slots:
         QVERIFY(wire.Messages().front() == kIdentity);
     }
 
-    void memoryCommandCallsTheHook() {
-        QMenu* config = nullptr;
-        for (QAction* a : frame_->menuBar()->actions())
-            if (a->text() == QStringLiteral("&Config")) config = a->menu();
-        QVERIFY(config);
+    // Config/Memory marks the document modified and opens the memory
+    // manager; when it changed the model (Store All here) the view shows
+    // the model again.
+    void memoryCommandOpensTheManager() {
         QAction* memory = frame_->action(CMainFrame::ID_MEMORY);
-        // Offered only once something handles it.
-        emit config->aboutToShow();
-        QVERIFY(!memory->isEnabled());
-
-        int calls = 0;
-        connect(view(), &CMy758View::memoryManagerRequested, this, [&calls] { ++calls; });
-        emit config->aboutToShow();
         QVERIFY(memory->isEnabled());
+        QPushButton* in_b = view()->button(1155);
+        QVERIFY(!in_b->isVisible());
+        model().figuration = 1;  // not shown until the view re-initialises
+
+        kvtest::WireRecorder wire;
+        kvtest::ModalAnswerer answers;
+        bool modified_on_open = false;
+        answers.Then([this, &modified_on_open](QWidget* w) {
+            modified_on_open = doc_->isModified();
+            QMetaObject::invokeMethod(w, "reject");
+        });
         memory->trigger();
-        QCOMPARE(calls, 1);
+        QCOMPARE(answers.seen.size(), 1);
+        QCOMPARE(answers.seen[0].class_name, QStringLiteral("CDlgMemory"));
+        QVERIFY(modified_on_open);
+        QVERIFY(!in_b->isVisible());  // closed without a change: no re-initialisation
+
+        answers.Then([](QWidget* w) {
+            for (QPushButton* b : w->findChildren<QPushButton*>())
+                if (b->text() == QStringLiteral("Store All")) b->click();
+        });
+        memory->trigger();
+        QVERIFY(!wire.Messages().empty());
+        QVERIFY(in_b->isVisible());
     }
 
     void namePromptTypesCapitalsAndLimitsLength() {
