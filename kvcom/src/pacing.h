@@ -4,6 +4,7 @@
 // install a recording clock to check the exact pauses without waiting.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace kvcom {
@@ -20,7 +21,18 @@ public:
     // A short sleep between two polls of a flag, so a wait costs almost no
     // CPU yet still reacts within a millisecond.
     virtual void Nap() = 0;
+    // Like Nap, but may return as soon as `word` no longer holds `seen`
+    // (the reader signals each change with SignalChanged). Callers re-check
+    // their condition and deadline after it returns.
+    virtual void NapUntilChanged(const std::atomic<unsigned>& word, unsigned seen) {
+        (void)word;
+        (void)seen;
+        Nap();
+    }
 };
+
+// Wakes every thread waiting in NapUntilChanged on `word`.
+void SignalChanged(std::atomic<unsigned>& word);
 
 // The pacing in force; the real clock unless a replacement is installed.
 Pacing& pacing();

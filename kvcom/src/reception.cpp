@@ -8,6 +8,7 @@
 
 #include "image_layout.h"
 #include "names.h"
+#include "pacing.h"
 #include "reception.h"
 #include "system_block.h"
 
@@ -47,6 +48,7 @@ void StartAfresh() {
 void ClearBusy() {
     rev_busy.store(0, std::memory_order_release);
     rev_done.fetch_add(1, std::memory_order_release);
+    SignalChanged(rev_done);
 }
 
 // Moves from the mode being handled to the next one, unless the GUI thread

@@ -14,7 +14,11 @@ int WaitReply(int timeout_ms) {
     Pacing& p = pacing();
     const std::int64_t start = p.NowUs();
     const std::int64_t limit = static_cast<std::int64_t>(timeout_ms) * 1000;
-    while (rev_busy.load(std::memory_order_acquire) != 0 && p.NowUs() - start < limit) p.Nap();
+    for (;;) {
+        const unsigned seen = rev_done.load(std::memory_order_acquire);
+        if (rev_busy.load(std::memory_order_acquire) == 0 || p.NowUs() - start >= limit) break;
+        p.NapUntilChanged(rev_done, seen);
+    }
     return rev_busy.load(std::memory_order_acquire);
 }
 
@@ -34,7 +38,7 @@ int RaiseAndWaitReply(int timeout_ms, unsigned done_before) {
             rev_busy.store(0, std::memory_order_release);
             break;
         }
-        p.Nap();
+        p.NapUntilChanged(rev_done, done_before);
     }
     return rev_busy.load(std::memory_order_acquire);
 }

@@ -29,7 +29,11 @@ int CDSDATA::SendMIDI(const unsigned char* bytes, int len, int /*unused*/) {
     // Give way to a reply in progress, but never for more than 100 ms.
     kvcom::Pacing& p = kvcom::pacing();
     const std::int64_t start = p.NowUs();
-    while (kvcom::rev_busy.load(std::memory_order_acquire) != 0 && p.NowUs() - start < kThrottleUs) p.Nap();
+    for (;;) {
+        const unsigned seen = kvcom::rev_done.load(std::memory_order_acquire);
+        if (kvcom::rev_busy.load(std::memory_order_acquire) == 0 || p.NowUs() - start >= kThrottleUs) break;
+        p.NapUntilChanged(kvcom::rev_done, seen);
+    }
     WriteInverted(bytes, len, kMidiBufferSize);
     return 1;
 }

@@ -261,9 +261,10 @@ TEST_F(MemoryRealtime, DumpCutBeforeTheWorkingProgramTimesOut) {
     EXPECT_EQ(model.MemRefresh(), 0);
     // 30 s on the fast clock: about 3 s of real time.
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30'000 / FastClock::kFactor));
+    EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
+    CloseConnection();  // the reader has stopped: the table can be read
     EXPECT_EQ(data_memoryb[9], 1);  // what came is listed, but the refresh failed
     EXPECT_EQ(data_memoryb[0], 0);
-    EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
 }
 
 }  // namespace
