@@ -36,12 +36,16 @@ static_assert(kPiece * 2 + 3 <= kLineSize, "a chunk's line must fit its buffer")
 std::uint8_t g_acc[kAccCapacity];
 std::size_t g_acc_len = 0;
 std::size_t g_resume = 0;           // dump: end of the last filed image
+bool g_block_taken = false;         // dump: the current memory has been read
+std::size_t g_block_search_from = 0;  // dump: no system block starts before this
 int g_mode_left = REV_IDLE;         // the mode this reader left after its last chunk
 std::atomic<bool> g_fresh_requested{false};
 
 void StartAfresh() {
     g_acc_len = 0;
     g_resume = 0;
+    g_block_taken = false;
+    g_block_search_from = 0;
 }
 
 // Publishes everything filed so far and tells the waiting operation.
@@ -66,6 +70,7 @@ void Accumulate(int mode, const std::uint8_t* data, std::size_t n) {
         if (mode == REV_DUMP && g_resume > 0) {
             std::memmove(g_acc, g_acc + g_resume, g_acc_len - g_resume);
             g_acc_len -= g_resume;
+            g_block_search_from = g_block_search_from > g_resume ? g_block_search_from - g_resume : 0;
             g_resume = 0;
         }
         // Still no room: whatever is there cannot become a message.
@@ -207,7 +212,9 @@ void HandleMemImage() {
 }
 
 // The dump's system block carries the device's current memory number.
+// Read once per dump; later chunks only look at bytes not searched yet.
 void TakeCurrentMemory() {
+    if (g_block_taken) return;
     int run = 0;
     std::size_t i = 0;
     for (; i < g_acc_len && run < kBlockRun; ++i) {
@@ -219,8 +226,14 @@ void TakeCurrentMemory() {
     }
     if (run < kBlockRun) return;
     std::size_t k;
-    if (FindMessageStart(0, kSystemBlockCommand, &k) && k + kSystemBlockMemNumOffset + 1 < g_acc_len)
-        rev_data.mem_num = static_cast<char>(image::JoinPair(g_acc + k + kSystemBlockMemNumOffset));
+    if (!FindMessageStart(g_block_search_from, kSystemBlockCommand, &k)) {
+        g_block_search_from = g_acc_len > 5 ? g_acc_len - 5 : 0;
+        return;
+    }
+    g_block_search_from = k;
+    if (k + kSystemBlockMemNumOffset + 1 >= g_acc_len) return;
+    rev_data.mem_num = static_cast<char>(image::JoinPair(g_acc + k + kSystemBlockMemNumOffset));
+    g_block_taken = true;
 }
 
 void FileDumpedImage(std::size_t s, const Framed& f, int num) {

@@ -8,11 +8,11 @@
 #include <chrono>
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "hex.h"
 #include "pacing.h"
+#include "program_compare.h"
 #include "pty_server.h"
 #include "reception.h"
 
@@ -20,45 +20,7 @@ namespace {
 
 using kvtest::Bytes;
 using Clock = std::chrono::steady_clock;
-
-// One filter as a channel sees it: slot order is what the device uses.
-using Filter = std::tuple<int, int, int, int>;  // type, frequency, gain, width
-
-std::vector<Filter> FiltersOf(const CDSDATA& m, int channel) {
-    const int* slots = channel == CHAN_IN_A   ? m.ina_eq_slot
-                       : channel == CHAN_IN_B ? m.inb_eq_slot
-                                              : m.out_eq_slot[channel];
-    std::vector<Filter> out;
-    for (int s = 0; s < KV_POOL_ROWS && slots[s] != -1; ++s) {
-        const int r = slots[s];
-        out.emplace_back(m.eq_type[r], m.eq_freq[r], m.eq_gain[r], m.eq_bw[r]);
-    }
-    return out;
-}
-
-// Everything a fetch must bring back, compared channel by channel (pool
-// rows may be numbered differently on the two sides).
-void ExpectSameSetting(const CDSDATA& got, const CDSDATA& want) {
-    EXPECT_EQ(got.figuration, want.figuration);
-    EXPECT_EQ(got.link_on, want.link_on);
-    EXPECT_EQ(got.ina_delay, want.ina_delay);
-    EXPECT_EQ(got.inb_delay, want.inb_delay);
-    EXPECT_EQ(got.sum_delay, want.sum_delay);
-    EXPECT_EQ(got.eq_used, want.eq_used);
-    for (int k = 0; k < KV_OUTPUTS; ++k) {
-        SCOPED_TRACE("Out " + std::to_string(k + 1));
-        EXPECT_EQ(got.out_gain[k], want.out_gain[k]);
-        EXPECT_EQ(got.out_mute[k], want.out_mute[k]);
-        EXPECT_EQ(got.out_polarity[k], want.out_polarity[k]);
-        EXPECT_EQ(got.out_limit[k], want.out_limit[k]);
-        EXPECT_EQ(got.out_delay[k], want.out_delay[k]);
-        EXPECT_EQ(got.out_source[k], want.out_source[k]);
-        EXPECT_EQ(got.out_name[k], want.out_name[k]);
-        EXPECT_EQ(0, std::memcmp(got.xo_freq[k], want.xo_freq[k], sizeof got.xo_freq[k]));
-        EXPECT_EQ(0, std::memcmp(got.xo_type[k], want.xo_type[k], sizeof got.xo_type[k]));
-    }
-    for (int ch : {0, 1, 2, 3, 4, 5, CHAN_IN_A, CHAN_IN_B}) EXPECT_EQ(FiltersOf(got, ch), FiltersOf(want, ch)) << ch;
-}
+using kvtest::ExpectSameSetting;
 
 // Opens filter `slot` of `channel` with the pool operations and sets it.
 void AddFilter(CDSDATA& m, int channel, int slot, int type, int freq, int gain) {
@@ -81,11 +43,9 @@ void AddFilter(CDSDATA& m, int channel, int slot, int type, int freq, int gain) 
         m.ina_eq_freq[r] = freq;
         m.ina_eq_gain[r] = gain;
     }
-    // The gain goes before the frequency: the simulator takes an assign
-    // that follows the gain's trailer on the same channel for a repeat.
     m.SendParam(input ? PC_IN_EQ_TYPE : PC_OUT_EQ_TYPE);
-    m.SendParam(input ? PC_IN_EQ_GAIN : PC_OUT_EQ_GAIN);
     m.SendParam(input ? PC_IN_EQ_FREQ : PC_OUT_EQ_FREQ);
+    m.SendParam(input ? PC_IN_EQ_GAIN : PC_OUT_EQ_GAIN);
 }
 
 void Set(CDSDATA& m, int chan, int code) {
