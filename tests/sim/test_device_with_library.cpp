@@ -3,6 +3,7 @@
 // on the PC into the same channels, filters and values as the PC holds.
 #include <gtest/gtest.h>
 
+#include "program_compare.h"
 #include "sim_messages.h"
 #include "wire_recorder.h"
 
@@ -10,46 +11,7 @@ namespace {
 
 using namespace simtest;
 
-// The filters of every channel in slot order, skipping empty entries.
-std::vector<std::vector<Filter>> ChannelFilters(const CDSDATA& m) {
-    std::vector<std::vector<Filter>> all;
-    auto add = [&](const int* slots) {
-        std::vector<Filter> f;
-        for (int s = 0; s < 40; ++s)
-            if (slots[s] >= 0) f.push_back({m.eq_type[slots[s]], m.eq_freq[slots[s]], m.eq_gain[slots[s]], m.eq_bw[slots[s]]});
-        all.push_back(f);
-    };
-    add(m.ina_eq_slot);
-    add(m.inb_eq_slot);
-    for (int k = 0; k < 6; ++k) add(m.out_eq_slot[k]);
-    return all;
-}
-
-void ExpectSameProgram(const CDSDATA& pc, const CDSDATA& device) {
-    EXPECT_EQ(device.figuration, pc.figuration);
-    EXPECT_EQ(device.link_on, pc.link_on);
-    EXPECT_EQ(device.ina_delay, pc.ina_delay);
-    EXPECT_EQ(device.inb_delay, pc.inb_delay);
-    EXPECT_EQ(device.sum_delay, pc.sum_delay);
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(device.out_gain[k], pc.out_gain[k]) << k;
-        EXPECT_EQ(device.out_limit[k], pc.out_limit[k]) << k;
-        EXPECT_EQ(device.out_mute[k], pc.out_mute[k]) << k;
-        EXPECT_EQ(device.out_polarity[k], pc.out_polarity[k]) << k;
-        EXPECT_EQ(device.out_delay[k], pc.out_delay[k]) << k;
-        EXPECT_EQ(device.out_source[k], pc.out_source[k]) << k;
-        for (int s = 0; s < 2; ++s) {
-            EXPECT_EQ(device.xo_type[k][s], pc.xo_type[k][s]) << k;
-            EXPECT_EQ(device.xo_freq[k][s], pc.xo_freq[k][s]) << k;
-        }
-    }
-    const auto want = ChannelFilters(pc), got = ChannelFilters(device);
-    for (size_t c = 0; c < want.size(); ++c) {
-        ASSERT_EQ(got[c].size(), want[c].size()) << "channel " << c;
-        for (size_t i = 0; i < want[c].size(); ++i) EXPECT_TRUE(got[c][i] == want[c][i]) << "channel " << c << " slot " << i;
-    }
-    EXPECT_EQ(device.eq_used, pc.eq_used);
-}
+void ExpectSameProgram(const CDSDATA& pc, const CDSDATA& device) { kvtest::ExpectSameSetting(device, pc); }
 
 class SimWithLibrary : public ::testing::Test {
 protected:
