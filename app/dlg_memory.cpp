@@ -77,7 +77,11 @@ int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::
 MemoryPrompts StandardMemoryPrompts() {
     MemoryPrompts p;
     p.save_path = [](QWidget* parent) {
-        return QFileDialog::getSaveFileName(parent, QString(), QString(), QString::fromLatin1(kBankFilter));
+        QFileDialog dialog(parent, QString(), QString(), QString::fromLatin1(kBankFilter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Added before the overwrite question, so it asks about the real file.
+        dialog.setDefaultSuffix(QStringLiteral("ay"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     p.open_path = [](QWidget* parent) {
         return QFileDialog::getOpenFileName(parent, QString(), QString(), QString::fromLatin1(kBankFilter));

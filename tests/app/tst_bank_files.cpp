@@ -2,6 +2,7 @@
 // what happens when the file cannot be written or read.
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -11,6 +12,7 @@
 
 #include "bank_file_io.h"
 #include "memory_dialog_fixture.h"
+#include "support_modal.h"
 #include "wire_recorder.h"
 
 using namespace kvtest;
@@ -236,6 +238,21 @@ private slots:
         QCOMPARE(WithBankSuffix("/tmp/bank.AY"), QStringLiteral("/tmp/bank.AY"));
         QCOMPARE(WithBankSuffix("/tmp/x.d/bank"), QStringLiteral("/tmp/x.d/bank.ay"));
         QCOMPARE(WithBankSuffix("/tmp/bank.old"), QStringLiteral("/tmp/bank.old"));
+    }
+
+    // The real save dialog adds ".ay" itself, so its overwrite question is
+    // about the file that will be written.
+    void saveDialogAddsTheSuffix() {
+        ModalAnswerer answers;
+        answers.Then([this](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog);
+            dialog->setDirectory(dir_.path());
+            dialog->selectFile(QStringLiteral("named"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QCOMPARE(StandardMemoryPrompts().save_path(nullptr), Path("named.ay"));
+        QCOMPARE(answers.pending(), 0);
     }
 
     // A file that cannot be read is reported and the table stays as it was.
