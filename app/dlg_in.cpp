@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "channel_editors.h"
+#include "dlg_eq.h"
 #include "eq_grid.h"
 #include "page_controls.h"
 #include "text_conversions.h"
@@ -13,7 +14,6 @@ namespace {
 
 using namespace channel_layout;
 
-constexpr int kDsp1Limit = 18;  // the inputs' filters run on the first DSP
 constexpr std::array<int, 3> kDelayCodes{PC_INA_DELAY, PC_INB_DELAY, PC_SUM_DELAY};
 constexpr std::array<const char*, 3> kInputLabels{"In A", "In B", "In SUM"};
 constexpr std::array<const char*, 3> kInputNames{"ina", "inb", "sum"};
@@ -119,7 +119,7 @@ void CDlgIn::OnDelayEntered(int input) {
 }
 
 void CDlgIn::RefreshGrids() {
-    const bool room = model_.CalDSP1() < kDsp1Limit;
+    const bool room = DspBudgetAllows(model_, CHAN_IN_A);  // both inputs run on the first DSP
     const CDSDATA& m = model_;
     ina_grid_->Show(
         m.ina_eq_slot, [&m](int r) { return EqGrid::Filter{m.ina_eq_type[r], m.ina_eq_freq[r], m.ina_eq_gain[r], m.ina_eq_bw[r]}; },

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "channel_editors.h"
+#include "dlg_eq.h"
 #include "eq_grid.h"
 #include "grid_button.h"
 #include "page_controls.h"
@@ -30,7 +31,6 @@ constexpr int kFirstSteepType = 8;               // 48 dB types cost twice the D
 // DSP-1 carries Out 1 and Out 2 (and the inputs); DSP-2 carries Out 3 to Out 6.
 constexpr int kDsp1Limit = 18;
 constexpr int kDsp2Limit = 20;
-constexpr int kBothDspLimit = 38;
 
 const char* const kNoteText =
     "Note:EQ filters are dynamically assigned.Please setup the previous EQ,the next EQ can be setup.\n"
@@ -235,8 +235,7 @@ void CDlgOutput::ShowTexts() {
 
 void CDlgOutput::RefreshEqGrid() {
     model_.cur_chan = n_;
-    const bool room = n_ < 2 ? model_.CalDSP1() < kDsp1Limit
-                             : model_.CalDSP1() + model_.CalDSP2() < kBothDspLimit;
+    const bool room = DspBudgetAllows(model_, n_);
     const CDSDATA& m = model_;
     grid_->Show(m.out_eq_slot[n_], [&m](int r) { return EqGrid::Filter{m.eq_type[r], m.eq_freq[r], m.eq_gain[r], m.eq_bw[r]}; },
                 room);
