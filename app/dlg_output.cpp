@@ -26,7 +26,6 @@ constexpr int kGainMin = -75, kGainMax = 75;     // 0.2 dB steps
 constexpr int kLimitMin = -50, kLimitMax = 100;  // 0.2 dBu steps
 constexpr int kHighPassOff = 0;                  // frequency row of a switched-out high-pass
 constexpr int kLowPassOff = 201;                 // and of a switched-out low-pass
-constexpr int kFirstSteepType = 8;               // 48 dB types cost twice the DSP units
 
 // DSP-1 carries Out 1 and Out 2 (and the inputs); DSP-2 carries Out 3 to Out 6.
 constexpr int kDsp1Limit = 18;
@@ -68,12 +67,6 @@ int InputDelayOfSource(const CDSDATA& m, int source) {
 QString XoverShortName(int type) {
     if (type < 0 || type >= static_cast<int>(tables::XoverTypeNames.size())) return QString();
     return QString::fromLatin1(tables::XoverTypeNames[type].short_name);
-}
-
-// DSP units a crossover side costs: nothing while it is switched out.
-int CrossoverCost(int freq, int type, int off_row) {
-    if (freq == off_row) return 0;
-    return type < kFirstSteepType ? 2 : 4;
 }
 
 }  // namespace
@@ -244,7 +237,8 @@ void CDlgOutput::RefreshEqGrid() {
 
 void CDlgOutput::RefreshCrossoverCells() {
     model_.cur_chan = n_;
-    // A switched-out side may be switched on only while its DSP has room.
+    // A side in use already has its DSP units; a switched-out side may be
+    // switched on only while its DSP has room.
     const bool room = n_ < 2 ? model_.CalDSP1() < kDsp1Limit : model_.CalDSP2() < kDsp2Limit;
     const int off_rows[2] = {kHighPassOff, kLowPassOff};
     for (int side = 0; side < 2; ++side) {
@@ -254,7 +248,7 @@ void CDlgOutput::RefreshCrossoverCells() {
         CGridButton* type_cell = xover_cells_[2 * side + 1];
         freq_cell->setText(QString::fromLatin1(tables::FreqLabel(freq)));
         type_cell->setText(XoverShortName(type));
-        const bool enabled = CrossoverCost(freq, type, off_rows[side]) > 0 || room;
+        const bool enabled = freq != off_rows[side] || room;
         freq_cell->setEnabled(enabled);
         type_cell->setEnabled(enabled);
     }
