@@ -10,23 +10,17 @@
 
 #include "dlg_eq.h"
 #include "dlg_output.h"
+#include "editor_dialog_testing.h"
 #include "grid_button.h"
 #include "response_graph.h"
 #include "wire_recorder.h"
 
 namespace {
 
+using namespace editor_testing;
+
 constexpr int kOut1 = 0, kOut2 = 1, kOut3 = 2;
 constexpr int kLow6 = 0, kBell = 2;
-
-QStringList Sent(const kvtest::WireRecorder& rec) {
-    QStringList out;
-    for (const auto& m : rec.Messages()) out << QString::fromStdString(kvtest::ToHex(m));
-    return out;
-}
-
-// A parameter message: the common header, the given bytes, the end byte.
-QString P(const char* body) { return QStringLiteral("F0 00 20 18 00 2D %1 F7").arg(QLatin1String(body)); }
 
 int* SlotListOf(CDSDATA& m, int chan) {
     if (chan == CHAN_IN_A) return m.ina_eq_slot;
@@ -97,19 +91,6 @@ struct Ui {
 
     QStringList Texts() const { return {type->currentText(), freq->text(), gain->text(), width->text()}; }
 };
-
-// Types into an edit of a shown dialog and presses Enter.
-void TypeAndEnter(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
-void ShowActive(QWidget& dlg) {
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dlg));
-}
 
 }  // namespace
 

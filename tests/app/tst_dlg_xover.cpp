@@ -12,22 +12,17 @@
 
 #include "dlg_output.h"
 #include "dlg_xover.h"
+#include "editor_dialog_testing.h"
 #include "grid_button.h"
 #include "response_graph.h"
 #include "wire_recorder.h"
 
 namespace {
 
+using namespace editor_testing;
+
 constexpr int kOut1 = 0, kOut2 = 1, kOut6 = 5;
 constexpr int kLowFreq = 0, kHighFreq = 1;  // high-pass side, low-pass side
-
-QStringList Sent(const kvtest::WireRecorder& rec) {
-    QStringList out;
-    for (const auto& m : rec.Messages()) out << QString::fromStdString(kvtest::ToHex(m));
-    return out;
-}
-
-QString P(const char* body) { return QStringLiteral("F0 00 20 18 00 2D %1 F7").arg(QLatin1String(body)); }
 
 struct Ui {
     explicit Ui(CDlgXover& d)
@@ -44,18 +39,6 @@ struct Ui {
     QScrollBar* scroll;
     QLabel *left, *right;
 };
-
-void ShowActive(QWidget& dlg) {
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dlg));
-}
-
-void TypeAndEnter(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
 
 }  // namespace
 
