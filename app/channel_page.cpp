@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 #include <QLabel>
-#include <cmath>
 
 #include "channel_editors.h"
 #include "page_controls.h"
@@ -50,12 +49,4 @@ void ChannelPage::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-int TruncatedInRange(double value, int lo, int hi) {
-    if (std::isnan(value)) value = 0.0;
-    const double t = std::trunc(value);
-    if (t <= lo) return lo;
-    if (t >= hi) return hi;
-    return static_cast<int>(t);
 }

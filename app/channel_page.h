@@ -61,7 +61,3 @@ private:
     ChannelEditors* editors_ = nullptr;
     std::vector<CommitEdit*> wired_edits_;
 };
-
-// A typed value scaled to steps: truncated toward zero and limited to lo..hi
-// (a value that is not a number counts as 0).
-int TruncatedInRange(double value, int lo, int hi);

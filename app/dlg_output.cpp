@@ -272,14 +272,13 @@ void CDlgOutput::OnLimitMoved(int position) {
 }
 
 void CDlgOutput::OnGainEntered() {
-    const int gain = TruncatedInRange(tables::ParseTypedNumber(gain_edit_->text().toStdString()) * 5, kGainMin, kGainMax);
+    const int gain = tables::LevelStepsFromText(gain_edit_->text().toStdString(), kGainMin, kGainMax);
     SetTrackBar(gain_slider_, -gain);
     Store(model_.out_gain, gain, PC_OUT_GAIN);
 }
 
 void CDlgOutput::OnLimitEntered() {
-    const int limit =
-        TruncatedInRange(tables::ParseTypedNumber(limit_edit_->text().toStdString()) * 5, kLimitMin, kLimitMax);
+    const int limit = tables::LevelStepsFromText(limit_edit_->text().toStdString(), kLimitMin, kLimitMax);
     SetTrackBar(limit_slider_, -limit);
     Store(model_.out_limit, limit, PC_OUT_LIMIT);
 }

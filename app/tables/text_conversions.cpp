@@ -133,6 +133,10 @@ int DelayStepsFromText(std::string_view text) {
     return TruncClamped((ParseTypedNumber(text) + 0.010416672) * 47.99997542401258, 0, kMaxDelaySteps);
 }
 
+int LevelStepsFromText(std::string_view text, int lo, int hi) {
+    return TruncClamped(ParseTypedNumber(text) * 5.0, lo, hi);
+}
+
 std::string FormatEqGain(int index) { return Fixed(index * 0.5 - 15.0, 1) + " dB"; }
 
 std::string FormatEqWidth(int index) { return Fixed(EqWidthOctaves(index), 2) + " Oct"; }

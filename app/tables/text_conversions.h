@@ -25,6 +25,9 @@ int FreqIndexFromText(std::string_view text, FreqMode mode);
 int WidthFromText(std::string_view text);       // EQ width index 0..59
 int GainFromText(std::string_view text);        // EQ gain index 0..60
 int DelayStepsFromText(std::string_view text);  // typed ms -> steps 0..30500
+// Typed dB (output gain) or dBu (limiter threshold) to 0.2 dB steps,
+// truncated toward zero and limited to lo..hi.
+int LevelStepsFromText(std::string_view text, int lo, int hi);
 
 std::string FormatEqGain(int index);   // "-0.5 dB"
 std::string FormatEqWidth(int index);  // "0.50 Oct"
