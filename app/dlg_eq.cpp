@@ -13,6 +13,7 @@
 
 #include "device_task.h"
 #include "icons.h"
+#include "page_controls.h"
 #include "response_graph.h"
 #include "text_conversions.h"
 #include "value_tables.h"
@@ -64,10 +65,10 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent)
     for (const char* name : tables::EqTypeNames) type_list_->addItem(QString::fromLatin1(name));
 
     auto make_edit = [this](const char* name) {
-        auto* e = new QLineEdit(this);
+        auto* e = new CommitEdit(this);
         e->setObjectName(QLatin1String(name));
+        e->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         e->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00.00k Hz")) + 12);
-        e->installEventFilter(this);
         return e;
     };
     freq_edit_ = make_edit("freqEdit");
@@ -139,6 +140,12 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent)
         const Field f = spin_fields[i];
         connect(spin_buttons_[i][0], &QToolButton::clicked, this, [this, f] { OnSpin(f, -1); });
         connect(spin_buttons_[i][1], &QToolButton::clicked, this, [this, f] { OnSpin(f, +1); });
+        // Enter confirms what was typed; leaving the edit without it drops
+        // the typing; the arrow keys work the spin.
+        CommitEdit* edit = EditOf(f);
+        connect(edit, &CommitEdit::enterPressed, this, [this, f] { OnTyped(f); });
+        connect(edit, &CommitEdit::focusLeft, this, [this, f] { ShowField(f); });
+        connect(edit, &CommitEdit::stepRequested, this, [this, f](int step) { OnSpin(f, step); });
     }
     connect(add_button_, &QPushButton::clicked, this, &CDlgEQ::OnAddEq);
     connect(flat_button_, &QPushButton::clicked, this, &CDlgEQ::OnFlat);
@@ -346,7 +353,7 @@ void CDlgEQ::OnTypeChosen(int type) {
     UpdateGraph();
 }
 
-QLineEdit* CDlgEQ::EditOf(Field field) const {
+CommitEdit* CDlgEQ::EditOf(Field field) const {
     switch (field) {
     case Field::Freq: return freq_edit_;
     case Field::Gain: return gain_edit_;
@@ -413,12 +420,9 @@ void CDlgEQ::OnNext() {
 
 void CDlgEQ::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Enter confirms the focused edit and never closes the dialog.
-        QWidget* focus = focusWidget();
-        if (focus == freq_edit_) OnTyped(Field::Freq);
-        else if (focus == gain_edit_) OnTyped(Field::Gain);
-        else if (focus == width_edit_) OnTyped(Field::Width);
-        else ShowField(Field::Type);
+        // The value edits take their own Enter; elsewhere Enter only shows
+        // the stored type again and never closes the dialog.
+        ShowField(Field::Type);
         event->accept();
         return;
     }
@@ -426,26 +430,10 @@ void CDlgEQ::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CDlgEQ::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        // Leaving a control without Enter drops what was typed or chosen.
-        auto* focus = static_cast<QFocusEvent*>(event);
-        if (focus->reason() != Qt::PopupFocusReason) {
-            if (watched == type_list_) ShowField(Field::Type);
-            for (Field f : {Field::Freq, Field::Gain, Field::Width})
-                if (watched == EditOf(f)) ShowField(f);
-        }
-    } else if (event->type() == QEvent::KeyPress) {
-        // The arrow keys in an edit work its spin.
-        auto* key = static_cast<QKeyEvent*>(event);
-        const int step = key->key() == Qt::Key_Up ? 1 : key->key() == Qt::Key_Down ? -1 : 0;
-        if (step != 0) {
-            for (Field f : {Field::Freq, Field::Gain, Field::Width}) {
-                if (watched == EditOf(f)) {
-                    OnSpin(f, step);
-                    return true;
-                }
-            }
-        }
+    // Leaving the type list without choosing drops what was highlighted.
+    if (watched == type_list_ && event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        ShowField(Field::Type);
     }
     return QDialog::eventFilter(watched, event);
 }

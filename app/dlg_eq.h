@@ -10,6 +10,7 @@
 
 #include <kvcom/kvcom.h>
 
+class CommitEdit;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -59,13 +60,13 @@ private:
 
     int* SlotList() const;
     bool SlotHoldsFilter() const;
-    QLineEdit* EditOf(Field field) const;
+    CommitEdit* EditOf(Field field) const;
 
     CDSDATA& model_;
     QComboBox* type_list_;
-    QLineEdit* freq_edit_;
-    QLineEdit* gain_edit_;
-    QLineEdit* width_edit_;
+    CommitEdit* freq_edit_;
+    CommitEdit* gain_edit_;
+    CommitEdit* width_edit_;
     QToolButton* spin_buttons_[3][2];  // [Freq, Gain, Width][0 = down, 1 = up]
     QPushButton* flat_button_;
     QPushButton* add_button_;
