@@ -9,6 +9,7 @@
 
 #include "image_layout.h"
 #include "memory_table.h"
+#include "messages.h"
 #include "names.h"
 #include "pacing.h"
 #include "reception.h"
@@ -37,20 +38,28 @@ void Send(CDSDATA& m, std::initializer_list<unsigned char> bytes) {
     m.SendMIDI(m.msg_buf, static_cast<int>(bytes.size()), 0);
 }
 
-void SendIdentityRequest(CDSDATA& m, unsigned char device) { Send(m, {0xF0, 0x00, 0x20, 0x18, device, 0x06, 0x01, 0xF7}); }
+void SendIdentityRequest(CDSDATA& m, unsigned char device) {
+    m.SendMIDI(m.msg_buf, kvcom::message::PutIdentityRequest(m.msg_buf, device), 0);
+}
 
 void SendImageRequest(CDSDATA& m, unsigned char device, unsigned char memory) {
     Send(m, {0xF0, 0x00, 0x20, 0x18, device, 0x02, memory, 0xF7});
 }
 
-// Name character i (1..8) as the device shows it.
-void SendNameChar(CDSDATA& m, int i, unsigned char code) {
-    Send(m, {0xF0, 0x00, 0x20, 0x18, 0x00, 0x2D, 0x01, static_cast<unsigned char>(i), 0x01, code, 0xF7});
+// A parameter of the whole device (code high_code 01) with one data byte,
+// which goes out as it is.
+void SendDeviceParam(CDSDATA& m, unsigned char device, int high_code, unsigned char value) {
+    namespace msg = kvcom::message;
+    int n = msg::PutParamHeader(m.msg_buf, device, msg::kSelectorDevice, (high_code << 8) | 0x01);
+    m.msg_buf[n++] = value;
+    m.msg_buf[n++] = msg::kEnd;
+    m.SendMIDI(m.msg_buf, n, 0);
 }
 
-void SendStore(CDSDATA& m, unsigned char value) {
-    Send(m, {0xF0, 0x00, 0x20, 0x18, 0x00, 0x2D, 0x01, kStoreSlot, 0x01, value, 0xF7});
-}
+// Name character i (1..8) as the device shows it.
+void SendNameChar(CDSDATA& m, int i, unsigned char code) { SendDeviceParam(m, 0x00, i, code); }
+
+void SendStore(CDSDATA& m, unsigned char value) { SendDeviceParam(m, 0x00, kStoreSlot, value); }
 
 // Selects memory n on the device; the working program (0) goes out as 0 too.
 void SendProgramChange(CDSDATA& m, int n) { Send(m, {0xC0, static_cast<unsigned char>(n > 0 ? n - 1 : 0)}); }
@@ -312,8 +321,7 @@ int CDSDATA::StoreMEMCur(unsigned char /*ignored*/) {
 int CDSDATA::StoreMEM(unsigned char n) {
     if (n >= KV_MEMORIES) return 1;  // no such entry: nothing to send
     const unsigned char figuration_code = prog_save[n][kFigurationByte];
-    Send(*this, {0xF0, 0x00, 0x20, 0x18, kvcom::rev_dev, 0x2D, 0x01,
-                 static_cast<unsigned char>(figuration_code == 0 ? 0x11 : 0x12), 0x01, figuration_code, 0xF7});
+    SendDeviceParam(*this, kvcom::rev_dev, figuration_code == 0 ? 0x11 : 0x12, figuration_code);
     DelayUs(300);
 
     SendEntry(*this, n);

@@ -5,18 +5,17 @@
 
 #include <algorithm>
 
+#include "messages.h"
 #include "pacing.h"
 #include "reception.h"
 #include "stereo.h"
 
 namespace {
 
-constexpr unsigned char kSysExStart = 0xF0;
-constexpr unsigned char kSysExEnd = 0xF7;
-constexpr unsigned char kParamCommand = 0x2D;
-constexpr unsigned char kIdentityCommand = 0x06;
+using kvcom::message::kEnd;
+using kvcom::message::kSelectorByte;
+using kvcom::message::kSelectorDevice;
 
-constexpr int kSelectorDevice = 0x01;
 constexpr int kSelectorInA = 0x20;
 constexpr int kSelectorInB = 0x21;
 constexpr int kSelectorSum = 0x22;
@@ -39,7 +38,6 @@ constexpr int kGainOffset = 75;
 constexpr int kLimitOffset = 50;
 
 constexpr int kMaxDataBytes = 3;
-constexpr int kSelectorByte = 6;
 
 // A value as three 7-bit digits, least significant first. Every data byte
 // must stay below 0x80 or the device would take it for the end of the
@@ -175,22 +173,13 @@ Payload Encode(const CDSDATA& m, int code) {
 
 // Header, selector and the two code bytes; returns the length so far.
 int PutHeader(unsigned char* buf, int selector, int code) {
-    buf[0] = kSysExStart;
-    buf[1] = 0x00;
-    buf[2] = 0x20;
-    buf[3] = 0x18;
-    buf[4] = kvcom::rev_dev;
-    buf[5] = kParamCommand;
-    buf[kSelectorByte] = static_cast<unsigned char>(selector & 0x7F);
-    buf[7] = static_cast<unsigned char>((code >> 8) & 0x7F);
-    buf[8] = static_cast<unsigned char>(code & 0x0F);
-    return 9;
+    return kvcom::message::PutParamHeader(buf, kvcom::rev_dev, selector, code);
 }
 
 // A trailer: the header with the trailer's code bytes and no data.
 int AssembleTrailer(unsigned char* buf, int selector, int trailer_code) {
     int n = PutHeader(buf, selector, trailer_code);
-    buf[n++] = kSysExEnd;
+    buf[n++] = kEnd;
     return n;
 }
 
@@ -200,7 +189,7 @@ int Assemble(unsigned char* buf, const Payload& p) {
     int count = kMaxDataBytes;
     while (count > 0 && (p.data[count - 1] & 0x7F) == 0) --count;
     for (int i = 0; i < count; ++i) buf[n++] = static_cast<unsigned char>(p.data[i] & 0x7F);
-    buf[n++] = kSysExEnd;
+    buf[n++] = kEnd;
     return n;
 }
 
@@ -257,9 +246,8 @@ void CDSDATA::SendParam(int code) {
     case PC_FIGURATION:
     case kFigurationCodeLinked: {
         kvcom::DelayUs(kBeforeIdentityUs);
-        const unsigned char identity[] = {kSysExStart, 0x00, 0x20, 0x18, kvcom::rev_dev, kIdentityCommand, 0x01,
-                                          kSysExEnd};
-        SendMIDI(identity, sizeof identity, 0);
+        unsigned char identity[8];
+        SendMIDI(identity, kvcom::message::PutIdentityRequest(identity, kvcom::rev_dev), 0);
         kvcom::DelayUs(kAfterIdentityUs);
         return;
     }
@@ -273,7 +261,7 @@ void CDSDATA::SendOutSrce(unsigned char n) {
     // Unlike a parameter message, the source always carries its data byte.
     int len = PutHeader(msg_buf, kSelectorOut1 + n, PC_OUT_SOURCE);
     msg_buf[len++] = static_cast<unsigned char>(out_source[n] & 0x7F);
-    msg_buf[len++] = kSysExEnd;
+    msg_buf[len++] = kEnd;
     SendMIDI(msg_buf, len, 0);
     kvcom::SleepMs(kAfterMessageMs);
 }

@@ -1,0 +1,46 @@
+// The short messages the PC sends from more than one operation: the start
+// every System Exclusive message to the device shares, a parameter
+// message's header and the identity request.
+#pragma once
+
+namespace kvcom::message {
+
+inline constexpr unsigned char kStart = 0xF0;
+inline constexpr unsigned char kEnd = 0xF7;
+inline constexpr unsigned char kParamCommand = 0x2D;
+inline constexpr unsigned char kIdentityCommand = 0x06;
+
+// A parameter message's selector byte, and the selector of the whole device.
+inline constexpr int kSelectorByte = 6;
+inline constexpr int kSelectorDevice = 0x01;
+
+// F0, the maker's three bytes, the device and the command; returns 6.
+inline int PutStart(unsigned char* buf, unsigned char device, unsigned char command) {
+    buf[0] = kStart;
+    buf[1] = 0x00;
+    buf[2] = 0x20;
+    buf[3] = 0x18;
+    buf[4] = device;
+    buf[5] = command;
+    return 6;
+}
+
+// A parameter message up to its data: the start, the selector and the two
+// code bytes; returns 9.
+inline int PutParamHeader(unsigned char* buf, unsigned char device, int selector, int code) {
+    int n = PutStart(buf, device, kParamCommand);
+    buf[n++] = static_cast<unsigned char>(selector & 0x7F);
+    buf[n++] = static_cast<unsigned char>((code >> 8) & 0x7F);
+    buf[n++] = static_cast<unsigned char>(code & 0x0F);
+    return n;
+}
+
+// The identity request to `device`; returns its length, 8.
+inline int PutIdentityRequest(unsigned char* buf, unsigned char device) {
+    int n = PutStart(buf, device, kIdentityCommand);
+    buf[n++] = 0x01;
+    buf[n++] = kEnd;
+    return n;
+}
+
+}  // namespace kvcom::message
