@@ -94,8 +94,8 @@ void ResetReceiveModel() {
     kvcom::rev_data.InitData();
 }
 
-// Arms the reader for an identity reply (the request goes out next).
-void ArmIdentity(int mode) {
+// Arms the reader for the reply in `mode` (the request goes out next).
+void Arm(int mode) {
     kvcom::ResetAccumulation();
     kvcom::rev_mode.store(mode, std::memory_order_release);
     kvcom::rev_busy.store(1, std::memory_order_release);
@@ -224,7 +224,7 @@ int CDSDATA::RecallToPC() {
     ResetReceiveModel();
     DelayUs(100);
 
-    ArmIdentity(kvcom::REV_EDIT_ACK);
+    Arm(kvcom::REV_EDIT_ACK);
     SendIdentityRequest(*this, kvcom::rev_dev);
     if (!IdentityAccepted(kvcom::REV_EDIT_IMAGE)) return 0;
 
@@ -262,7 +262,7 @@ int CDSDATA::StoreFromPC() {
 int CDSDATA::MemRefresh() {
     kvcom::ClearAllMemoryEntries();
 
-    ArmIdentity(kvcom::REV_DUMP_ACK);
+    Arm(kvcom::REV_DUMP_ACK);
     SendIdentityRequest(*this, kAllDevices);
     if (!IdentityAccepted(kvcom::REV_DUMP)) return 0;
 
@@ -277,9 +277,7 @@ int CDSDATA::MEMRECALLFROMMCU(unsigned char n) {
     ResetReceiveModel();
     DelayUs(100);
 
-    kvcom::ResetAccumulation();
-    kvcom::rev_mode.store(kvcom::REV_MEM_IMAGE, std::memory_order_release);
-    kvcom::rev_busy.store(1, std::memory_order_release);
+    Arm(kvcom::REV_MEM_IMAGE);
     if (!RequestAndWait(kMemoryImageTimeoutMs, [this, n] { SendImageRequest(*this, kvcom::rev_dev, n); })) return 0;
 
     SleepMs(500);
