@@ -18,6 +18,7 @@ namespace {
 
 using kvtest::Bytes;
 using kvtest::Hex;
+using kvtest::Inverted;
 using Clock = std::chrono::steady_clock;
 
 // Waits (really) until cond holds or two seconds have passed.
@@ -29,12 +30,6 @@ bool Eventually(Cond cond) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
-}
-
-Bytes Inverted(const Bytes& b) {
-    Bytes out(b);
-    for (auto& x : out) x = static_cast<std::uint8_t>(255 - x);
-    return out;
 }
 
 class Link : public ::testing::Test {

@@ -10,12 +10,7 @@ namespace {
 
 using kvtest::Bytes;
 using kvtest::Hex;
-
-Bytes Inverted(const Bytes& b) {
-    Bytes out(b);
-    for (auto& x : out) x = static_cast<std::uint8_t>(255 - x);
-    return out;
-}
+using kvtest::Inverted;
 
 TEST(ParamsOnTheLine, GainWithLinkThenMuteArriveInvertedAndInOrder) {
     kvtest::PtyPair pty;

@@ -39,8 +39,7 @@ public:
 
     // Sends a message as the PC does: every byte inverted.
     void Send(const Bytes& message) {
-        Bytes line;
-        for (uint8_t b : message) line.push_back(static_cast<uint8_t>(255 - b));
+        const Bytes line = kvtest::Inverted(message);
         ASSERT_EQ(::write(fd_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
     }
 

@@ -36,4 +36,10 @@ std::string ToHex(const std::uint8_t* bytes, std::size_t n) {
 
 std::string ToHex(const Bytes& bytes) { return ToHex(bytes.data(), bytes.size()); }
 
+Bytes Inverted(const Bytes& bytes) {
+    Bytes out(bytes);
+    for (auto& x : out) x = static_cast<std::uint8_t>(255 - x);
+    return out;
+}
+
 }  // namespace kvtest

@@ -14,5 +14,7 @@ Bytes Hex(const std::string& text);
 // Bytes to "F0 00 20".
 std::string ToHex(const Bytes& bytes);
 std::string ToHex(const std::uint8_t* bytes, std::size_t n);
+// Every byte inverted, as the device's line carries it.
+Bytes Inverted(const Bytes& bytes);
 
 }  // namespace kvtest
