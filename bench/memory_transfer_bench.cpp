@@ -21,6 +21,7 @@
 
 #include "device.h"
 #include "state_file.h"
+#include "system_block.h"
 #include "transport.h"
 
 extern char** environ;
@@ -34,7 +35,6 @@ constexpr double kBaud = 19200.0;
 constexpr double kRecallFixedMs = 100.1;
 constexpr double kRefreshFixedMs = 100.0;
 constexpr int kIdentityReplyBytes = 11;
-constexpr int kSystemBlockBytes = 106;
 
 // Counts what the library writes, then passes it on to the port.
 class CountingLine final : public kvcom::Transport {
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
         Print("RecallToPC", recall, kIdentityReplyBytes + prog_len[0], kRecallFixedMs);
 
         const Run refresh = Measure(line, [&] { return model.MemRefresh(); });
-        std::size_t received = kIdentityReplyBytes + kSystemBlockBytes;
+        std::size_t received = kIdentityReplyBytes + kvcom::kSystemBlockLength;
         int used = 0;
         for (int m = 0; m < KV_MEMORIES; ++m) {
             if (!data_memoryb[m]) continue;
