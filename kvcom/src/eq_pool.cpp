@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr int kAssignableRows = 39;  // rows 0..38; row 39 holds the defaults
-constexpr int kSlotCount = 40;
+constexpr int kAssignableRows = KV_DEFAULT_ROW;  // rows 0..38; row 39 holds the defaults
+constexpr int kSlotCount = KV_POOL_ROWS;
 constexpr int kNewFilterGain = 31;   // +0.5 dB, so a fresh filter is audible as open
 constexpr int kFlatGain = 30;        // 0 dB
 constexpr int kFirstDsp = 0;
