@@ -6,12 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 
 #include "bank_file_io.h"
 #include "memory_dialog_fixture.h"
+#include "support_files.h"
 #include "support_modal.h"
 #include "wire_recorder.h"
 
@@ -35,18 +34,6 @@ QByteArray BankHeader(int memory, int checksum) {
     h += char(checksum);
     h += char(0xF7);
     return h;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 QByteArray EmptyEntries(int count) {
@@ -302,17 +289,7 @@ private slots:
         user.save_path = path;
         user.Attach(dialog);
 
-        // Files may grow to 200 bytes only; the write fails (EFBIG) instead
-        // of the process being stopped.
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 200;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        dialog.saveAll();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, old_handler);
+        WithFileSizeLimit(200, [&dialog] { dialog.saveAll(); });
 
         QCOMPARE(user.told.size(), 1);
         QVERIFY(user.told.first().contains(QStringLiteral("could not be saved")));

@@ -17,21 +17,14 @@
 #include "my758_doc.h"
 #include "my758_view.h"
 #include "program_file.h"
+#include "support_files.h"
 #include "support_modal.h"
 #include "support_shell.h"
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using kvtest::ReadAll;
+using kvtest::WriteAll;
 
 void Edit(CDSDATA& m) {
     m.out_gain[0] = -30;
