@@ -30,36 +30,6 @@ bool ReadBankFile(const QString& path, QByteArray& bytes, QString& error) {
     return true;
 }
 
-BankFileWriter::BankFileWriter(const QString& path) : file_(path) {
-    // Never write straight into the target, even where no temporary file
-    // can be made: the old bank must survive a failed save.
-    file_.setDirectWriteFallback(false);
-    // Unbuffered, so a short write (the disk full) shows in write()'s count:
-    // a buffered flush can lose it and let commit() replace the old bank
-    // with a truncated one.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) error_ = file_.errorString();
-}
-
-bool BankFileWriter::Commit(const QByteArray& bytes) {
-    if (!file_.isOpen()) return false;
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = file_.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            error_ = file_.errorString();
-            file_.cancelWriting();
-            file_.commit();  // removes the temporary file; the target stays
-            return false;
-        }
-        done += n;
-    }
-    if (!file_.commit()) {
-        error_ = file_.errorString();
-        return false;
-    }
-    return true;
-}
-
 void FillWorkingProgramEntry(CDSDATA& model) {
     if (prog_len[0] >= 5) return;
     const char saved = model.mem_num;

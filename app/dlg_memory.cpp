@@ -22,6 +22,7 @@
 #include "dlg_memory_no.h"
 #include "icons.h"
 #include "my758_doc.h"
+#include "safe_file_writer.h"
 #include "string_table.h"
 
 namespace {
@@ -267,7 +268,7 @@ void CDlgMemory::saveAll() {
     if (chosen.isEmpty()) return;
     const QString path = WithBankSuffix(chosen);
 
-    BankFileWriter writer(path);
+    SafeFileWriter writer(path);
     // The bank holds what the unit has now; the result does not matter: a
     // silent unit leaves every memory empty, and that is what is saved.
     runRefresh();

@@ -4,9 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
 
 #include "program_file.h"
+#include "safe_file_writer.h"
 #include "string_table.h"
 
 CMy758Doc::CMy758Doc(QObject* parent) : QObject(parent) {}
@@ -50,11 +50,10 @@ bool CMy758Doc::openDocument(const QString& path, QString* error) {
 }
 
 bool CMy758Doc::saveDocument(const QString& path, QString* error) {
-    // Written beside the old file and moved over it, so a failed save never
-    // leaves a half-written program behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(programfile::Encode(model_)) < 0 || !file.commit()) {
-        if (error) *error = tr("Cannot save %1: %2").arg(QFileInfo(path).fileName(), file.errorString());
+    // A failed save leaves the old file as it was.
+    SafeFileWriter file(path);
+    if (!file.Commit(programfile::Encode(model_))) {
+        if (error) *error = tr("Cannot save %1: %2").arg(QFileInfo(path).fileName(), file.Error());
         return false;
     }
     modified_ = false;

@@ -2,6 +2,7 @@
 // File New, the save question once the memory manager has been opened, the
 // recent-file list and dropped files.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMimeData>
 #include <QPushButton>
@@ -146,6 +147,21 @@ private slots:
         QCOMPARE(answers.seen.last().text, QStringLiteral("Save changes to d.syx?"));
         QVERIFY(!doc_->isModified());
         QCOMPARE(ReadAll(File("d.syx")).mid(4), kvtest::ImageOf(doc_->model()));
+    }
+
+    // A write that fails part-way (the disk full) is reported, and the
+    // program file that was there keeps its old content.
+    void failedSaveKeepsTheOldFile() {
+        const QByteArray old(300, 'x');
+        WriteAll(File("e.syx"), old);
+        Edit(doc_->model());
+        bool saved = true;
+        QString error;
+        kvtest::WithFileSizeLimit(200, [&] { saved = doc_->saveDocument(File("e.syx"), &error); });
+        QVERIFY(!saved);
+        QVERIFY(error.contains(QStringLiteral("e.syx")));
+        QCOMPARE(ReadAll(File("e.syx")), old);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QStringLiteral("e.syx")});
     }
 
     void recentFilesKeepTheLastFour() {
