@@ -136,9 +136,6 @@ void CMainFrame::createMenus() {
 
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
     addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD});
-    // The memory manager is offered once something handles it.
-    connect(config, &QMenu::aboutToShow, this,
-            [this] { actions_[ID_MEMORY]->setEnabled(view_->memoryManagerAvailable()); });
 
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->addAction(makeAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"), kCmdToolbar));

@@ -30,9 +30,6 @@ QPixmap* g_logo = nullptr;
 const QString kResourceFile = QStringLiteral("kalvore.rcc");
 const QString kResourceRoot = QStringLiteral("/kalvore-outside");
 
-// The channel sheet and the memory manager connect to the view here.
-void ConnectViewCommands(CMy758View* /*view*/, CMy758Doc* /*doc*/) {}
-
 }  // namespace
 
 CMy758App::CMy758App(QObject* parent) : QObject(parent) {}
@@ -101,7 +98,6 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     auto* doc = new CMy758Doc;
     frame_ = std::make_unique<CMainFrame>(doc);
     doc->setParent(frame_.get());
-    ConnectViewCommands(frame_->view(), doc);
     bool opened_file = false;
     if (!args.isEmpty()) {
         QString error;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMetaMethod>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPushButton>
@@ -50,9 +49,6 @@ CMy758View::CMy758View(CMy758Doc* doc, QWidget* parent) : QWidget(parent), doc_(
     logo_->setGeometry(du.rect(r[0], r[1], r[2], r[3]));
     logo_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(doc_, &CMy758Doc::documentReset, this, &CMy758View::reinitialise);
-    connect(this, &CMy758View::memoryManagerRequested, this, [this] {
-        if (RunMemoryManager(*doc_, this)) reinitialise();
-    });
     reinitialise();
 }
 
@@ -167,10 +163,6 @@ void CMy758View::paintEvent(QPaintEvent* event) {
     }
 }
 
-bool CMy758View::memoryManagerAvailable() const {
-    return isSignalConnected(QMetaMethod::fromSignal(&CMy758View::memoryManagerRequested));
-}
-
 void CMy758View::onFiguration() {
     CDSDATA& model = doc_->model();
     CDlgFiguration dialog(model, this);
@@ -189,7 +181,9 @@ void CMy758View::onRs232() {
     dialog.exec();
 }
 
-void CMy758View::onMemory() { emit memoryManagerRequested(); }
+void CMy758View::onMemory() {
+    if (RunMemoryManager(*doc_, this)) reinitialise();
+}
 
 void CMy758View::onUpload() {
     const int fetched = RunDeviceTask(this, tr("Upload Current Program"), doc_->model(),

@@ -43,16 +43,10 @@ public:
     // Row labels, "Out 1" to "Out 6", top to bottom (empty when unknown).
     QStringList rowLabels() const;
 
-    // Whether anyone handles the memory manager command yet.
-    bool memoryManagerAvailable() const;
-
 signals:
     // A row or input button asks for the channel sheet: on the page of
     // output `output` (0..5), or on the input page when output is -1.
     void channelSheetRequested(int output);
-    // Config/Memory: whoever opens the memory manager marks the document
-    // modified, and calls reinitialise() when it changed the model.
-    void memoryManagerRequested();
 
 public slots:
     // Shows the inputs of the current configuration and the logo, and
@@ -62,6 +56,8 @@ public slots:
 
     void onFiguration();
     void onRs232();
+    // Config/Memory: runs the memory manager, and shows the model again
+    // when it changed it.
     void onMemory();
     void onUpload();
     void onDownload();
