@@ -76,10 +76,7 @@ bool CMy758Doc::saveModified(QWidget* parent) {
 
 bool CMy758Doc::fileSave(QWidget* parent) {
     if (path_.isEmpty()) return fileSaveAs(parent);
-    QString error;
-    if (saveDocument(path_, &error)) return true;
-    QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), error);
-    return false;
+    return saveWithReport(path_, parent);
 }
 
 bool CMy758Doc::fileSaveAs(QWidget* parent) {
@@ -87,8 +84,12 @@ bool CMy758Doc::fileSaveAs(QWidget* parent) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(DocTemplateField(kDocExtension).mid(1));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    return saveWithReport(dialog.selectedFiles().constFirst(), parent);
+}
+
+bool CMy758Doc::saveWithReport(const QString& path, QWidget* parent) {
     QString error;
-    if (saveDocument(dialog.selectedFiles().constFirst(), &error)) return true;
+    if (saveDocument(path, &error)) return true;
     QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), error);
     return false;
 }

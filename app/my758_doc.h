@@ -58,6 +58,8 @@ signals:
 
 private:
     void setPath(const QString& path);
+    // Saves to path, reporting a failure with a message box over parent.
+    bool saveWithReport(const QString& path, QWidget* parent);
 
     CDSDATA model_;
     QString path_;
