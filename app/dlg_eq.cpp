@@ -156,6 +156,12 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent)
     Refresh();
 }
 
+CDlgEQ::~CDlgEQ() {
+    // The edits outlive this part of the dialog while it is torn down, and
+    // the focus they lose on the way must not reach a half-destroyed dialog.
+    for (Field f : {Field::Freq, Field::Gain, Field::Width}) EditOf(f)->disconnect(this);
+}
+
 // ---------------------------------------------------------------------------
 // Model access
 

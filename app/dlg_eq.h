@@ -29,6 +29,7 @@ public:
     static constexpr int kSlots = 12;
 
     CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent = nullptr);
+    ~CDlgEQ() override;
 
     CResponseGraph* Graph() const { return graph_; }
 
