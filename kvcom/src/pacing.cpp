@@ -31,12 +31,27 @@ void SleepUs(std::int64_t us) {
     }
 }
 
+// Sleeps until the monotonic clock reads `deadline_us`; an interrupted sleep
+// resumes toward the same deadline, so signals never stretch a pause.
+void SleepUntilUs(std::int64_t deadline_us) {
+    const timespec ts{static_cast<time_t>(deadline_us / 1'000'000),
+                      static_cast<long>((deadline_us % 1'000'000) * 1000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) != 0) {
+    }
+}
+
+// A sleep overshoots by the kernel's timer slack (about 50 us); waking this
+// long before an exact deadline and spinning the rest keeps the gap exact
+// while the core is free for all but the last moment.
+constexpr std::int64_t kSpinTailUs = 200;
+
 class RealClock final : public Pacing {
 public:
     std::int64_t NowUs() override { return MonotonicUs(); }
-    void SleepMs(unsigned ms) override { SleepUs(static_cast<std::int64_t>(ms) * 1000); }
+    void SleepMs(unsigned ms) override { SleepUntilUs(MonotonicUs() + static_cast<std::int64_t>(ms) * 1000); }
     void SpinUs(unsigned us) override {
         const std::int64_t end = MonotonicUs() + us;
+        if (us > kSpinTailUs) SleepUntilUs(end - kSpinTailUs);
         while (MonotonicUs() < end) {
         }
     }
