@@ -6,21 +6,22 @@
 
 class QWidget;
 
-// What the file system says about a port's device.
+// A port the library could not open, and why.
 struct PortState {
-    QString path;          // the device behind "COM<n>"
-    bool exists = false;
-    bool readable_writable = false;  // for this user
-    QString group;         // the group owning the device
+    QString path;   // the device behind "COM<n>"
+    int error = 0;  // the library's reason (LinkLastError), an errno code
+    QString group;  // the group owning the device, when permission was refused
 };
 
+// The device of `port` with the reason the library kept from the last
+// OpenConnection (call it right after the open failed).
 PortState ProbePort(int port);
 
-// A sentence on what is wrong and what to do, or empty when nothing can be
-// told from the device node.
+// A sentence on what is wrong and what to do, or empty when there is
+// nothing to tell.
 QString PortProblemText(const PortState& state);
 
 // "RS232 Connection failed.\r\nPlease select another port." with caption
 // "KALVORE" and the error icon, over parent, with the reason for `port`
-// below it where one can be found.
+// below it where one is known.
 void ShowConnectionFailed(QWidget* parent, int port);

@@ -20,9 +20,9 @@
 #include <string>
 
 #include "device.h"
+#include "kvproto/messages.h"
+#include "kvproto/system_block.h"
 #include "state_file.h"
-#include "system_block.h"
-#include "transport.h"
 
 extern char** environ;
 
@@ -36,19 +36,16 @@ constexpr double kRecallFixedMs = 100.1;
 constexpr double kRefreshFixedMs = 100.0;
 constexpr int kIdentityReplyBytes = 11;
 
-// Counts what the library writes, then passes it on to the port.
-class CountingLine final : public kvcom::Transport {
-public:
-    explicit CountingLine(kvcom::Transport* port) : port_(port) {}
-    bool Write(const std::uint8_t* bytes, std::size_t n) override {
-        written += n;
-        return port_->Write(bytes, n);
-    }
-    std::size_t written = 0;
+// What the two operations send: the identity request and one request.
+std::size_t RecallSentBytes() {
+    unsigned char buf[16];
+    return kvcom::message::PutIdentityRequest(buf, 0) + kvcom::message::PutImageRequest(buf, 0, 0);
+}
 
-private:
-    kvcom::Transport* port_;
-};
+std::size_t RefreshSentBytes() {
+    unsigned char buf[16];
+    return kvcom::message::PutIdentityRequest(buf, 0x7F) + kvcom::message::PutDumpRequest(buf, 0x7F);
+}
 
 double CpuMs() {
     timespec ts{};
@@ -111,21 +108,19 @@ struct Run {
     int ok;
     double wall_ms;
     double cpu_ms;
-    std::size_t sent;
 };
 
 template <typename Op>
-Run Measure(CountingLine& line, Op op) {
-    const std::size_t sent_before = line.written;
+Run Measure(Op op) {
     const double cpu0 = CpuMs();
     const auto t0 = std::chrono::steady_clock::now();
     const int ok = op();
     const auto t1 = std::chrono::steady_clock::now();
-    return {ok, std::chrono::duration<double, std::milli>(t1 - t0).count(), CpuMs() - cpu0, line.written - sent_before};
+    return {ok, std::chrono::duration<double, std::milli>(t1 - t0).count(), CpuMs() - cpu0};
 }
 
-void Print(const char* name, const Run& r, std::size_t received, double fixed_ms) {
-    const std::size_t bytes = r.sent + received;
+void Print(const char* name, const Run& r, std::size_t sent, std::size_t received, double fixed_ms) {
+    const std::size_t bytes = sent + received;
     const double wire = WireMs(bytes);
     std::printf("%-16s %3s %7zu %9.1f %8.1f %9.1f %7.3f %8.1f %7.2f%%\n", name, r.ok ? "ok" : "ERR", bytes, wire,
                 fixed_ms, r.wall_ms, r.wall_ms / (wire + fixed_ms), r.cpu_ms, 100.0 * r.cpu_ms / r.wall_ms);
@@ -155,18 +150,15 @@ int main(int argc, char** argv) {
         std::remove(state.c_str());
         return 1;
     }
-    CountingLine line(kvcom::CurrentTransport());
-    kvcom::SetTransportOverride(&line);
-
     std::printf("simulator on %s, 19200 baud, %d runs\n", sim.pty.c_str(), runs);
     std::printf("%-16s %3s %7s %9s %8s %9s %7s %8s %8s\n", "operation", "", "bytes", "wire ms", "fixed", "wall ms",
                 "ratio", "cpu ms", "cpu");
     CDSDATA model;
     for (int i = 0; i < runs; ++i) {
-        const Run recall = Measure(line, [&] { return model.RecallToPC(); });
-        Print("RecallToPC", recall, kIdentityReplyBytes + prog_len[0], kRecallFixedMs);
+        const Run recall = Measure([&] { return model.RecallToPC(); });
+        Print("RecallToPC", recall, RecallSentBytes(), kIdentityReplyBytes + prog_len[0], kRecallFixedMs);
 
-        const Run refresh = Measure(line, [&] { return model.MemRefresh(); });
+        const Run refresh = Measure([&] { return model.MemRefresh(); });
         std::size_t received = kIdentityReplyBytes + kvcom::kSystemBlockLength;
         int used = 0;
         for (int m = 0; m < KV_MEMORIES; ++m) {
@@ -176,11 +168,10 @@ int main(int argc, char** argv) {
         }
         char name[32];
         std::snprintf(name, sizeof name, "MemRefresh(%d)", used);
-        Print(name, refresh, received, kRefreshFixedMs);
+        Print(name, refresh, RefreshSentBytes(), received, kRefreshFixedMs);
     }
     std::printf("ratio = wall / (wire + fixed waits); cpu = this process's CPU time / wall time\n");
 
-    kvcom::SetTransportOverride(nullptr);
     DestroyTTYInfo();
     StopSimulator(sim);
     std::remove(state.c_str());

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
-#include "image_layout.h"
-#include "names.h"
-#include "stereo.h"
-#include "system_block.h"
+#include "kvproto/channels.h"
+#include "kvproto/image_layout.h"
+#include "kvproto/messages.h"
+#include "kvproto/names.h"
+#include "kvproto/stereo.h"
+#include "kvproto/system_block.h"
 
 namespace kvsim {
 
@@ -194,9 +196,10 @@ void Device::OnParameter(const Bytes& m) {
     after_eq_gain_ = IsEqGainCode(hi) && lo == 0x00;
     if (hi == 0x17 && lo == 0x01) return;  // the trailer after an assignment
 
-    if (selector == 0x01) OnDeviceParameter(hi, lo, d[0]);
-    else if (selector >= 0x20 && selector <= 0x22) OnInputParameter(selector, hi, lo, d);
-    else if (selector >= 0x60 && selector < 0x60 + KV_OUTPUTS) OnOutputParameter(selector - 0x60, hi, lo, d);
+    const int channel = kvcom::ChannelFromSelector(selector);
+    if (selector == kvcom::message::kSelectorDevice) OnDeviceParameter(hi, lo, d[0]);
+    else if (kvcom::IsInputChannel(channel) || selector == kvcom::kSelectorSum) OnInputParameter(selector, hi, lo, d);
+    else if (kvcom::IsOutputChannel(channel)) OnOutputParameter(channel, hi, lo, d);
     else Note(m, "ignored: no channel " + Hex(selector));
 }
 
@@ -220,10 +223,11 @@ void Device::OnInputParameter(int selector, int hi, int lo, const int d[3]) {
     if (hi == 0x20 && lo == 0x00) {
         const int delay = d[0] + 128 * d[1] + 16384 * d[2];
         if (delay > KV_MAX_DELAY) return Note({}, "ignored: input delay " + std::to_string(delay));
-        (selector == 0x20 ? working_.ina_delay : selector == 0x21 ? working_.inb_delay : working_.sum_delay) = delay;
+        (selector == CHAN_IN_A ? working_.ina_delay : selector == CHAN_IN_B ? working_.inb_delay : working_.sum_delay) =
+            delay;
         return;
     }
-    if (selector == 0x22) return Note({}, "ignored: In SUM A+B has only a delay");
+    if (selector == kvcom::kSelectorSum) return Note({}, "ignored: In SUM A+B has only a delay");
     if (hi == 0x1A && lo == 0x01) return AssignFilter(selector);
     if (lo != 0x00 || hi < 0x2A || hi > 0x2D) return Note({}, "ignored: input parameter " + Hex(hi) + " " + Hex(lo));
     const EqField field = static_cast<EqField>(hi - 0x2A);
@@ -358,15 +362,8 @@ void Device::ImportState(const tables::BankTable& table) {
 
 // --- EQ filters by channel and slot -----------------------------------------
 
-int* Device::SlotList(int channel) {
-    if (channel == CHAN_IN_A) return working_.ina_eq_slot;
-    if (channel == CHAN_IN_B) return working_.inb_eq_slot;
-    if (channel >= 0 && channel < KV_OUTPUTS) return working_.out_eq_slot[channel];
-    return nullptr;
-}
-
 void Device::AssignFilter(int channel) {
-    int* slots = SlotList(channel);
+    int* slots = kvcom::EqSlotList(working_, channel);
     int row = 0;
     while (row < img::kMaxFilters && working_.eq_owner[row] != -1) ++row;
     int end = 0;
@@ -383,7 +380,7 @@ void Device::AssignFilter(int channel) {
 }
 
 void Device::SetFilterValue(int channel, int slot, EqField field, int value) {
-    int* slots = SlotList(channel);
+    int* slots = kvcom::EqSlotList(working_, channel);
     const int row = slot >= 0 ? slots[slot] : -1;
     if (row < 0) return Note({}, "ignored: EQ message for an empty slot");
     CDSDATA& w = working_;
@@ -412,7 +409,7 @@ void Device::SetFilterValue(int channel, int slot, EqField field, int value) {
 }
 
 void Device::ReleaseFilter(int channel, int slot) {
-    int* slots = SlotList(channel);
+    int* slots = kvcom::EqSlotList(working_, channel);
     working_.eq_owner[slots[slot]] = -1;
     for (int i = slot; i + 1 < KV_POOL_ROWS; ++i) slots[i] = slots[i + 1];
     slots[KV_POOL_ROWS - 1] = -1;

@@ -82,7 +82,6 @@ private:
     // EQ filters by channel and slot; the fields in the order of their codes
     // (input 0x2A..0x2D, output 0x6C..0x6F).
     enum class EqField { kType, kFreq, kGain, kWidth };
-    int* SlotList(int channel);
     void AssignFilter(int channel);
     void SetFilterValue(int channel, int slot, EqField field, int value);
     void ReleaseFilter(int channel, int slot);

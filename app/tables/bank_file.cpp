@@ -1,8 +1,8 @@
 #include "bank_file.h"
 
-#include "image_layout.h"
-#include "names.h"
-#include "system_block.h"
+#include "kvproto/image_layout.h"
+#include "kvproto/names.h"
+#include "kvproto/system_block.h"
 
 namespace tables {
 

@@ -5,8 +5,9 @@
 
 #include <algorithm>
 
+#include "kvproto/channels.h"
+#include "kvproto/stereo.h"
 #include "pacing.h"
-#include "stereo.h"
 
 namespace {
 
@@ -33,12 +34,12 @@ struct Channel {
     int* copy_type = nullptr;
 };
 
-Channel Output(CDSDATA& m, int out) { return {out, m.out_eq_slot[out]}; }
+Channel Output(CDSDATA& m, int out) { return {out, kvcom::EqSlotList(m, out)}; }
 Channel InputA(CDSDATA& m) {
-    return {CHAN_IN_A, m.ina_eq_slot, m.ina_eq_freq, m.ina_eq_bw, m.ina_eq_gain, m.ina_eq_type};
+    return {CHAN_IN_A, kvcom::EqSlotList(m, CHAN_IN_A), m.ina_eq_freq, m.ina_eq_bw, m.ina_eq_gain, m.ina_eq_type};
 }
 Channel InputB(CDSDATA& m) {
-    return {CHAN_IN_B, m.inb_eq_slot, m.inb_eq_freq, m.inb_eq_bw, m.inb_eq_gain, m.inb_eq_type};
+    return {CHAN_IN_B, kvcom::EqSlotList(m, CHAN_IN_B), m.inb_eq_freq, m.inb_eq_bw, m.inb_eq_gain, m.inb_eq_type};
 }
 
 bool IsAssignable(int row) { return row >= 0 && row < kAssignableRows; }
@@ -65,7 +66,7 @@ void RemoveFromList(int* slots, int row) { std::replace(slots, slots + kSlotCoun
 // opening it again cannot move its load from one DSP to the other.
 void Place(CDSDATA& m, int row, int owner) {
     if (m.eq_dsp[row] != -1) return;
-    const bool second_dsp_output = owner >= 2 && owner < KV_OUTPUTS;
+    const bool second_dsp_output = owner >= 2 && kvcom::IsOutputChannel(owner);
     m.eq_dsp[row] = (second_dsp_output && m.CalDSP2() <= kSecondDspRoom) ? kSecondDsp : kFirstDsp;
 }
 
@@ -215,7 +216,7 @@ int CDSDATA::SetNewPEQ() {
 int CDSDATA::DeletePEQ() {
     if (!IsAssignable(cur_eq)) return 1;
     const int owner = eq_owner[cur_eq];
-    const int flat_code = (owner == CHAN_IN_A || owner == CHAN_IN_B) ? PC_IN_EQ_GAIN : PC_OUT_EQ_GAIN;
+    const int flat_code = kvcom::IsInputChannel(owner) ? PC_IN_EQ_GAIN : PC_OUT_EQ_GAIN;
     const int p = GetLinkChan();
     const Channel partner = p >= 0 ? Output(*this, p) : Channel{};
     return ReleaseFilter(*this, Output(*this, cur_chan), p >= 0 ? &partner : nullptr, flat_code,

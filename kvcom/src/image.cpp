@@ -5,32 +5,30 @@
 
 #include <cstring>
 
-#include "image_layout.h"
-#include "names.h"
-#include "stereo.h"
+#include "kvproto/channels.h"
+#include "kvproto/image_layout.h"
+#include "kvproto/names.h"
+#include "kvproto/stereo.h"
 
 namespace img = kvcom::image;
+
+using kvcom::IsEqChannel;
+using kvcom::IsInputChannel;
+using kvcom::IsOutputChannel;
 
 namespace {
 
 constexpr std::uint8_t kMarker[8] = {0x24, 0x29, 0x27, 0x21, 0x35, 0x24, 0x29, 0x2F};
 
-bool IsOutput(int owner) { return owner >= 0 && owner < KV_OUTPUTS; }
-bool IsInput(int owner) { return owner == CHAN_IN_A || owner == CHAN_IN_B; }
-
 // A pool row holds a filter in use when it has a channel for its owner.
-bool RowInUse(const CDSDATA& m, int row) { return IsOutput(m.eq_owner[row]) || IsInput(m.eq_owner[row]); }
-
-std::uint8_t OwnerByte(int owner) {
-    return static_cast<std::uint8_t>(IsOutput(owner) ? 0x60 + owner : owner);
-}
+bool RowInUse(const CDSDATA& m, int row) { return IsEqChannel(m.eq_owner[row]); }
 
 // Whether a filter of `other` counts in the chain of a filter of `owner`:
 // with the link on, the two linked channels form one chain.
 bool SameChain(const CDSDATA& m, int owner, int other) {
     if (other == owner) return true;
     if (!m.link_on) return false;
-    if (IsInput(owner)) return IsInput(other);
+    if (IsInputChannel(owner)) return IsInputChannel(other);
     const int partner = kvcom::StereoPartner(m.figuration, owner);
     return partner >= 0 && other == partner;
 }
@@ -90,12 +88,6 @@ private:
     int start_;
 };
 
-const int* SlotList(const CDSDATA& m, int owner) {
-    if (owner == CHAN_IN_A) return m.ina_eq_slot;
-    if (owner == CHAN_IN_B) return m.inb_eq_slot;
-    return m.out_eq_slot[owner];
-}
-
 // The device numbers a channel's EQ slots by the order of that channel's
 // records. Once a freed low row is reused, pool order no longer matches a
 // channel's slot order, so each channel's records take its filters in slot
@@ -105,7 +97,7 @@ const int* SlotList(const CDSDATA& m, int owner) {
 void PutChannelsInSlotOrder(const CDSDATA& m, int* rows, int n) {
     const int owners[] = {0, 1, 2, 3, 4, 5, CHAN_IN_A, CHAN_IN_B};
     for (int owner : owners) {
-        const int* slots = SlotList(m, owner);
+        const int* slots = kvcom::EqSlotList(m, owner);
         int ordered[KV_POOL_ROWS];
         int count = 0;
         for (int s = 0; s < KV_POOL_ROWS && slots[s] >= 0 && slots[s] < img::kMaxFilters; ++s)
@@ -194,7 +186,7 @@ int CDSDATA::SaveData(unsigned char* out) const {
         }
         const int code = ChainCode(link_on != 0, position, chain_len);
         std::uint8_t rec[16] = {};
-        rec[5] = OwnerByte(owner);
+        rec[5] = static_cast<std::uint8_t>(kvcom::ChannelSelector(owner));
         rec[7] = static_cast<std::uint8_t>(eq_type[j]);
         rec[8] = static_cast<std::uint8_t>(eq_freq[j]);
         rec[9] = static_cast<std::uint8_t>(eq_gain[j]);
@@ -255,10 +247,7 @@ void CDSDATA::GetData(const unsigned char* buf, int len, int start) {
     eq_used = in.FilterCount();
     for (int j = 0; j < eq_used; ++j) {
         const int base = img::kFiltersOffset + j * img::kFilterRecordBytes;
-        const int owner_byte = in.Rec(base, 5);
-        int owner = -1;
-        if (IsInput(owner_byte)) owner = owner_byte;
-        else if (owner_byte >= 0x60 && owner_byte <= 0x65) owner = owner_byte - 0x60;
+        const int owner = kvcom::ChannelFromSelector(in.Rec(base, 5));
 
         const int type = in.RecLow(base, 7);
         eq_type[j] = type <= 4 ? type : 0;
@@ -273,12 +262,12 @@ void CDSDATA::GetData(const unsigned char* buf, int len, int start) {
         if (link_on && j + 1 < eq_used) {
             const int next = in.Rec(base + img::kFilterRecordBytes, 5);
             if (owner == CHAN_IN_A && next == CHAN_IN_B) eq_link[j] = j + 1;
-            if (IsOutput(owner) && kvcom::LeadsStereoPair(figuration, owner) &&
-                next == 0x60 + kvcom::StereoPartner(figuration, owner))
+            if (IsOutputChannel(owner) && kvcom::LeadsStereoPair(figuration, owner) &&
+                next == kvcom::ChannelSelector(kvcom::StereoPartner(figuration, owner)))
                 eq_link[j] = j + 1;
         }
 
-        int* slots = owner == CHAN_IN_A ? ina_eq_slot : owner == CHAN_IN_B ? inb_eq_slot : out_eq_slot[owner];
+        int* slots = kvcom::EqSlotList(*this, owner);
         for (int s = 0; s < KV_POOL_ROWS; ++s) {
             if (slots[s] == -1) {
                 slots[s] = j;
@@ -286,7 +275,7 @@ void CDSDATA::GetData(const unsigned char* buf, int len, int start) {
             }
         }
 
-        if (IsInput(owner)) {
+        if (IsInputChannel(owner)) {
             const bool a = owner == CHAN_IN_A;
             (a ? ina_eq_gain : inb_eq_gain)[j] = eq_gain[j];
             (a ? ina_eq_freq : inb_eq_freq)[j] = eq_freq[j];

@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 
+#include "link_error.h"
 #include "link_port.h"
 #include "reception.h"
 #include "serial_port.h"
@@ -118,7 +119,10 @@ int SetupConnection() {
 
 int OpenConnection() {
     TTYInfo* info = npTTYInfo;
-    if (info == nullptr) return 0;
+    if (info == nullptr) {
+        kvcom::SetLinkError(EBADF);
+        return 0;
+    }
     // A link left behind by a vanished device is closed before reopening.
     ShutDown(info);
 
@@ -127,21 +131,29 @@ int OpenConnection() {
     char path[4096];
     PortDevicePath(info->port_number, path, sizeof path);
     g_port = kvcom::SerialPort::Open(path);
-    if (!g_port) return 0;
+    if (!g_port) {
+        kvcom::SetLinkError(errno);
+        return 0;
+    }
     info->port_handle = g_port->fd();
     g_port->Purge();
 
     const int setup = SetupConnection();
     if (setup == 0) {
+        const int why = errno;  // before the shutdown's calls overwrite it
         ShutDown(info);
+        kvcom::SetLinkError(why != 0 ? why : EINVAL);
         return 0;
     }
 
+    // Cleared before the reader starts, so a hang-up it finds at once stays.
+    kvcom::SetLinkError(0);
     info->connected.store(1, std::memory_order_release);
     info->reader_thread_id.store(kThreadStarting, std::memory_order_release);
-    if (pthread_create(&g_reader, nullptr, ReaderEntry, info) != 0) {
+    if (const int why = pthread_create(&g_reader, nullptr, ReaderEntry, info); why != 0) {
         info->reader_thread_id.store(0, std::memory_order_release);
         ShutDown(info);
+        kvcom::SetLinkError(why);
         return 0;
     }
     g_reader_joinable = true;
@@ -183,11 +195,13 @@ unsigned int CommWatchProc(TTYInfo* info) {
     unsigned int result = 1;
     std::uint8_t chunk[kReadChunk];
     bool lost = false;
+    int why = 0;  // what ended the link, when it was lost
     while (!lost && info->connected.load(std::memory_order_acquire) != 0) {
         pollfd fds[2] = {{info->port_handle, POLLIN, 0}, {info->wake_read, POLLIN, 0}};
         const int r = ::poll(fds, 2, -1);
         if (r < 0) {
             if (errno == EINTR) continue;
+            kvcom::SetLinkError(errno);
             result = 0;  // the port cannot be waited on
             break;
         }
@@ -205,15 +219,24 @@ unsigned int CommWatchProc(TTYInfo* info) {
                     kvcom::HandleChunk(chunk, got);
                     continue;
                 }
-                if (st == kvcom::ReadStatus::kLost) lost = true;
+                if (st == kvcom::ReadStatus::kLost) {
+                    lost = true;
+                    why = errno;
+                }
                 break;
             }
         }
         // Hang-up (device unplugged, the other end of a pty closed): without
         // this the poll would report the same condition again at once.
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) lost = true;
+        if (!lost && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            lost = true;
+            why = (fds[0].revents & POLLNVAL) ? EBADF : EIO;
+        }
     }
-    if (lost) info->connected.store(0, std::memory_order_release);
+    if (lost) {
+        kvcom::SetLinkError(why != 0 ? why : EIO);
+        info->connected.store(0, std::memory_order_release);
+    }
     info->reader_thread = 0;
     info->reader_thread_id.store(0, std::memory_order_release);
     return result;

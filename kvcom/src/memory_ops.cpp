@@ -7,13 +7,14 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "image_layout.h"
+#include "kvproto/channels.h"
+#include "kvproto/image_layout.h"
+#include "kvproto/messages.h"
+#include "kvproto/names.h"
+#include "kvproto/system_block.h"
 #include "memory_table.h"
-#include "messages.h"
-#include "names.h"
 #include "pacing.h"
 #include "reception.h"
-#include "system_block.h"
 
 namespace {
 
@@ -42,8 +43,12 @@ void SendIdentityRequest(CDSDATA& m, unsigned char device) {
     m.SendMIDI(m.msg_buf, kvcom::message::PutIdentityRequest(m.msg_buf, device), 0);
 }
 
+void SendDumpRequest(CDSDATA& m, unsigned char device) {
+    m.SendMIDI(m.msg_buf, kvcom::message::PutDumpRequest(m.msg_buf, device), 0);
+}
+
 void SendImageRequest(CDSDATA& m, unsigned char device, unsigned char memory) {
-    Send(m, {0xF0, 0x00, 0x20, 0x18, device, 0x02, memory, 0xF7});
+    m.SendMIDI(m.msg_buf, kvcom::message::PutImageRequest(m.msg_buf, device, memory), 0);
 }
 
 // A parameter of the whole device (code high_code 01) with one data byte,
@@ -203,16 +208,16 @@ void RebuildPool(CDSDATA& to, const CDSDATA& from) {
         to.eq_gain[j] = from.eq_gain[j];
         to.eq_bw[j] = from.eq_bw[j];
         to.eq_link[j] = from.eq_link[j];
-        if (owner == CHAN_IN_A || owner == CHAN_IN_B) {
+        if (kvcom::IsInputChannel(owner)) {
             const bool a = owner == CHAN_IN_A;
-            AppendSlot(a ? to.ina_eq_slot : to.inb_eq_slot, j);
+            AppendSlot(kvcom::EqSlotList(to, owner), j);
             (a ? to.ina_eq_gain : to.inb_eq_gain)[j] = to.eq_gain[j];
             (a ? to.ina_eq_freq : to.inb_eq_freq)[j] = to.eq_freq[j];
             (a ? to.ina_eq_bw : to.inb_eq_bw)[j] = to.eq_bw[j];
             (a ? to.ina_eq_type : to.inb_eq_type)[j] = to.eq_type[j];
             to.eq_dsp[j] = 0;
-        } else if (owner >= 0 && owner < KV_OUTPUTS) {
-            AppendSlot(to.out_eq_slot[owner], j);
+        } else if (kvcom::IsOutputChannel(owner)) {
+            AppendSlot(kvcom::EqSlotList(to, owner), j);
             to.eq_dsp[j] = (owner >= 2 && to.CalDSP2() < 20) ? 1 : 0;
         }
     }
@@ -266,8 +271,7 @@ int CDSDATA::MemRefresh() {
     SendIdentityRequest(*this, kAllDevices);
     if (!IdentityAccepted(kvcom::REV_DUMP)) return 0;
 
-    if (!RequestAndWait(kDumpTimeoutMs, [this] { Send(*this, {0xF0, 0x00, 0x20, 0x18, kAllDevices, 0x00, 0xF7}); }))
-        return 0;
+    if (!RequestAndWait(kDumpTimeoutMs, [this] { SendDumpRequest(*this, kAllDevices); })) return 0;
 
     mem_num = kvcom::rev_data.mem_num;
     return 1;

@@ -5,21 +5,22 @@
 
 #include <algorithm>
 
-#include "messages.h"
+#include "kvproto/channels.h"
+#include "kvproto/messages.h"
+#include "kvproto/stereo.h"
 #include "pacing.h"
 #include "reception.h"
-#include "stereo.h"
 
 namespace {
 
+using kvcom::kSelectorInA;
+using kvcom::kSelectorInB;
+using kvcom::kSelectorOut1;
+using kvcom::kSelectorSum;
 using kvcom::message::kEnd;
 using kvcom::message::kSelectorByte;
 using kvcom::message::kSelectorDevice;
 
-constexpr int kSelectorInA = 0x20;
-constexpr int kSelectorInB = 0x21;
-constexpr int kSelectorSum = 0x22;
-constexpr int kSelectorOut1 = 0x60;
 constexpr int kFigurationCodeLinked = 0x1201;  // 0x1101 as sent outside Mono
 
 constexpr int kTrailerAccept = 0x1A01;  // "EQ trailer 1A"
@@ -70,7 +71,7 @@ bool IsOutputEqCode(int code) {
 // EQ messages address the channel that owns the filter when it is an input.
 int OwnerSelector(const CDSDATA& m) {
     const int owner = m.eq_owner[m.cur_eq];
-    return (owner == CHAN_IN_A || owner == CHAN_IN_B) ? owner : m.cur_chan + kSelectorOut1;
+    return kvcom::IsInputChannel(owner) ? owner : m.cur_chan + kSelectorOut1;
 }
 
 Payload Encode(const CDSDATA& m, int code) {
@@ -200,7 +201,7 @@ bool RepeatsToPartnerOutput(int code) {
              code == kFigurationCodeLinked || IsInputEqCode(code));
 }
 
-bool AddressesOutput(int selector) { return selector >= kSelectorOut1 && selector < kSelectorOut1 + KV_OUTPUTS; }
+bool AddressesOutput(int selector) { return kvcom::IsOutputChannel(kvcom::ChannelFromSelector(selector)); }
 
 }  // namespace
 

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image_layout.h"
-#include "names.h"
+#include "kvproto/image_layout.h"
+#include "kvproto/names.h"
+#include "kvproto/system_block.h"
 #include "pacing.h"
 #include "reception.h"
-#include "system_block.h"
 
 char strRev[10200];
 char strMem[10200];

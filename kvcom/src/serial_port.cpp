@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link_error.h"
+
 namespace kvcom {
 
 namespace {
@@ -94,7 +96,10 @@ SerialPort::~SerialPort() {
 
 bool SerialPort::Configure(const LineSettings& s) {
     speed_t speed;
-    if (!SpeedCode(s.baud_rate, &speed)) return false;
+    if (!SpeedCode(s.baud_rate, &speed)) {
+        errno = EINVAL;
+        return false;
+    }
     termios t{};
     if (::tcgetattr(fd_, &t) != 0) return false;
     ::cfmakeraw(&t);
@@ -133,14 +138,21 @@ bool SerialPort::Write(const std::uint8_t* line_bytes, std::size_t n) {
             continue;
         }
         if (w < 0 && errno == EINTR) continue;
-        if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            SetLinkError(errno);  // EIO, ENXIO...: the device is gone
+            return false;
+        }
         // The output queue is full: wait until it drains a little.
         pollfd p{fd_, POLLOUT, 0};
         int r;
         do {
             r = ::poll(&p, 1, kWriteStallMs);
         } while (r < 0 && errno == EINTR);
-        if (r <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            SetLinkError(EIO);  // hung up while the queue was full
+            return false;
+        }
+        if (r <= 0) return false;  // stuck or cannot wait: these bytes are lost
     }
     return true;
 }

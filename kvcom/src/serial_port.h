@@ -27,14 +27,16 @@ enum class ReadStatus {
     kLost,     // the device is gone (hang-up, EIO, ENXIO...): stop reading
 };
 
-// Reads up to max bytes that are waiting on a non-blocking descriptor.
+// Reads up to max bytes that are waiting on a non-blocking descriptor. On
+// kLost errno holds the read's error.
 ReadStatus ReadWaiting(int fd, std::uint8_t* buf, std::size_t max, std::size_t* got);
 
 class SerialPort final : public Transport {
 public:
     // Opens the device for reading and writing, without making it the
     // controlling terminal, and locks it so a second opener is refused.
-    // Returns nullptr (errno set) when it cannot be opened or is in use.
+    // Returns nullptr with errno set when it cannot be opened (ENOENT,
+    // EACCES...), is no terminal (ENOTTY) or is in use (EBUSY).
     static std::unique_ptr<SerialPort> Open(const char* path);
     ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;
@@ -42,8 +44,9 @@ public:
 
     int fd() const { return fd_; }
 
-    // Raw mode with the given rate, framing and handshake. False when the
-    // device rejects the settings (or the rate is not a standard one).
+    // Raw mode with the given rate, framing and handshake. False with errno
+    // set when the device rejects the settings (EINVAL for a rate that is
+    // not a standard one).
     bool Configure(const LineSettings& s);
     // Drops whatever is queued in either direction.
     void Purge();
@@ -53,7 +56,8 @@ public:
 
     // Writes every byte before it returns (the caller may reuse its buffer
     // at once). Gives up only when the line stays blocked for two seconds or
-    // the device fails; returns false then.
+    // the device fails; returns false then. A device that is gone (hang-up,
+    // EIO...) is recorded as the link's last error.
     bool Write(const std::uint8_t* line_bytes, std::size_t n) override;
 
 private:

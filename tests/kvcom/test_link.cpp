@@ -3,12 +3,15 @@
 #include <kvcom/kvcom.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "hex.h"
+#include "link_error.h"
 #include "pty_pair.h"
 #include "reception.h"
 #include "serial_port.h"
@@ -170,6 +173,67 @@ TEST_F(Link, DeviceVanishingEndsTheReaderAndLeavesAReopenableLink) {
     model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0);
     EXPECT_EQ(replacement.Receive(msg.size(), 2000), Inverted(msg));
     CloseConnection();
+}
+
+// The reason of a failed open stays readable until the next open.
+TEST_F(Link, FailedOpenKeepsItsReason) {
+    struct Case {
+        const char* path;  // nullptr: the test's own pty
+        bool held;         // another opener holds the port
+        int error;
+    };
+    const Case cases[] = {
+        {"/nonexistent/kvcom-port", false, ENOENT},
+        {"/dev/null", false, ENOTTY},
+        {nullptr, true, EBUSY},
+        {nullptr, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        ::setenv("KVCOM_COM1", c.path != nullptr ? c.path : pty.slave_path().c_str(), 1);
+        std::unique_ptr<kvcom::SerialPort> other;
+        if (c.held) other = kvcom::SerialPort::Open(pty.slave_path().c_str());
+        EXPECT_EQ(OpenConnection() != 0, c.error == 0);
+        EXPECT_EQ(LinkLastError(), c.error);
+        EXPECT_EQ(CloseConnection(), 1);
+        EXPECT_EQ(LinkLastError(), c.error);  // closing tells nothing new
+    }
+
+    DestroyTTYInfo();
+    EXPECT_EQ(OpenConnection(), 0);
+    EXPECT_EQ(LinkLastError(), EBADF);
+}
+
+TEST_F(Link, HangUpOfTheDeviceIsTheLinksLastError) {
+    ASSERT_NE(OpenConnection(), 0);
+    EXPECT_EQ(LinkLastError(), 0);
+    pty.CloseMaster();
+    EXPECT_TRUE(Eventually([] { return npTTYInfo->connected.load() == 0; }));
+    EXPECT_EQ(LinkLastError(), EIO);
+
+    // A write to the vanished device tells the same.
+    kvcom::SetLinkError(0);
+    const Bytes msg = Hex("C0 04");
+    model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0);
+    EXPECT_EQ(LinkLastError(), EIO);
+    CloseConnection();
+}
+
+TEST(LinkErrorMessage, FixedTextForEveryCode) {
+    EXPECT_STREQ(LinkErrorMessage(0), "");
+    const int codes[] = {ENOENT, EACCES, EBUSY, ENOTTY, EIO, EINVAL, EBADF};
+    for (int code : codes) {
+        SCOPED_TRACE(code);
+        const char* text = LinkErrorMessage(code);
+        EXPECT_GT(std::strlen(text), 0u);
+        EXPECT_EQ(LinkErrorMessage(code), text);  // the same static text each time
+        for (int other : codes) {
+            if (other != code) {
+                EXPECT_STRNE(LinkErrorMessage(other), text);
+            }
+        }
+    }
+    EXPECT_GT(std::strlen(LinkErrorMessage(-12345)), 0u);
 }
 
 TEST_F(Link, ReopeningAnOpenLinkReplacesIt) {

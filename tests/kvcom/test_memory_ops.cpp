@@ -12,7 +12,7 @@
 #include "memory_table.h"
 #include "param_wire.h"
 #include "reception.h"
-#include "system_block.h"
+#include "kvproto/system_block.h"
 #include "wire_recorder.h"
 
 namespace {

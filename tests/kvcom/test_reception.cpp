@@ -10,7 +10,7 @@
 #include "hex.h"
 #include "memory_table.h"
 #include "reception.h"
-#include "system_block.h"
+#include "kvproto/system_block.h"
 #include "wire_recorder.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "image_layout.h"
+#include "kvproto/image_layout.h"
 #include "sim_messages.h"
 #include "state_file.h"
 

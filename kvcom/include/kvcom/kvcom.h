@@ -174,6 +174,18 @@ KVCOM_API int ReadCommBlock(unsigned char* buf, unsigned int max_len);
 KVCOM_API int WriteCommBlock(const unsigned char* bytes, unsigned int len);
 KVCOM_API unsigned int CommWatchProc(TTYInfo* info);
 
+// Why the link last failed, as an errno code; 0 while nothing failed.
+// OpenConnection sets it on every call: 0 when the port opened, otherwise
+// for example ENOENT (no such device), EACCES (no permission), EBUSY (in use
+// by another program), ENOTTY (not a serial port), EINVAL (line settings
+// refused) or EBADF (CreateTTYInfo was not called). An open link that is
+// lost sets it too: EIO when the device hangs up, or the error of the read or
+// write that found it gone. Closing the link leaves it as it is. Any thread.
+KVCOM_API int LinkLastError();
+// A short English sentence for a LinkLastError code ("" for 0). The text is
+// static and never changes, so any thread may keep it.
+KVCOM_API const char* LinkErrorMessage(int code);
+
 // Progress of CDSDATA::SendMEMStoreAll: called just before each image goes
 // out, with its memory number (the used memories from 60 down, then 0 for
 // the working program). Set it on the thread that runs SendMEMStoreAll;

@@ -1,4 +1,4 @@
-#include "stereo.h"
+#include "kvproto/stereo.h"
 
 namespace kvcom {
 

@@ -1,6 +1,6 @@
-// The short messages the PC sends from more than one operation: the start
-// every System Exclusive message to the device shares, a parameter
-// message's header and the identity request.
+// The short messages the PC sends: the start every System Exclusive message
+// to the device shares, a parameter message's header, the identity request
+// and the requests for a program image and for the memory dump.
 #pragma once
 
 namespace kvcom::message {
@@ -9,6 +9,8 @@ inline constexpr unsigned char kStart = 0xF0;
 inline constexpr unsigned char kEnd = 0xF7;
 inline constexpr unsigned char kParamCommand = 0x2D;
 inline constexpr unsigned char kIdentityCommand = 0x06;
+inline constexpr unsigned char kImageRequestCommand = 0x02;
+inline constexpr unsigned char kDumpRequestCommand = 0x00;
 
 // A parameter message's selector byte, and the selector of the whole device.
 inline constexpr int kSelectorByte = 6;
@@ -39,6 +41,22 @@ inline int PutParamHeader(unsigned char* buf, unsigned char device, int selector
 inline int PutIdentityRequest(unsigned char* buf, unsigned char device) {
     int n = PutStart(buf, device, kIdentityCommand);
     buf[n++] = 0x01;
+    buf[n++] = kEnd;
+    return n;
+}
+
+// The request for the image of `memory` (0 = the working program); returns
+// its length, 8.
+inline int PutImageRequest(unsigned char* buf, unsigned char device, unsigned char memory) {
+    int n = PutStart(buf, device, kImageRequestCommand);
+    buf[n++] = memory;
+    buf[n++] = kEnd;
+    return n;
+}
+
+// The request for the whole memory dump; returns its length, 7.
+inline int PutDumpRequest(unsigned char* buf, unsigned char device) {
+    int n = PutStart(buf, device, kDumpRequestCommand);
     buf[n++] = kEnd;
     return n;
 }
