@@ -264,26 +264,61 @@ std::vector<int> FilterOrder(const json& doc, const CDSDATA& m, const std::vecto
     return order;
 }
 
-// The pages admit one filter at a time while the DSP budget has room; a
-// linked twin comes with its leader. The program's filters must be
-// admissible in image order, starting from the crossovers' load.
+// The pages open one filter at a time while the DSP budget has room, and a
+// linked open brings the twin in the partner's same slot along. An open on
+// the first DSP's channels (inputs, Out 1, Out 2) looks at the first DSP
+// alone, an open on Out 3..6 at both DSPs together; so each group must fit
+// on top of the crossovers as if it had been opened before the other, in
+// its most forgiving order.
 void CheckBudget(const CDSDATA& m) {
-    CDSDATA load(m);
-    std::fill(std::begin(load.eq_dsp), std::end(load.eq_dsp), -1);
-    bool twin[KV_POOL_ROWS] = {};
-    for (int r = 0; r < kPoolFilters; ++r)
-        if (m.eq_owner[r] != -1 && m.eq_link[r] >= 0 && m.eq_link[r] < KV_POOL_ROWS) twin[m.eq_link[r]] = true;
-    for (int r = 0; r < kPoolFilters; ++r) {
-        const int owner = m.eq_owner[r];
-        if (owner == -1) continue;
-        if (!twin[r] && !DspBudgetAllows(load, owner)) {
-            const int* slots = SlotList(const_cast<CDSDATA&>(m), owner);
-            const int slot = static_cast<int>(std::find(slots, slots + KV_POOL_ROWS, r) - slots);
-            Refuse(ChannelKey(owner) + ".eq[" + std::to_string(slot) + "]",
-                   "more EQ filters than the DSP budget allows (load " + std::to_string(load.CalDSP1()) + " + " +
-                       std::to_string(load.CalDSP2()) + " units before it)");
+    struct Open {
+        int chan, slot, twin_chan;
+    };
+    CDSDATA probe(m);
+    auto partner_of = [&](int chan) {
+        if (!m.link_on) return -1;
+        if (chan == CHAN_IN_A || chan == CHAN_IN_B) return chan == CHAN_IN_A ? CHAN_IN_B : CHAN_IN_A;
+        probe.cur_chan = chan;
+        return probe.GetLinkChan();
+    };
+    auto leads = [](int chan, int partner) {
+        return partner >= 0 && (chan == CHAN_IN_A || (IsOutput(partner) && partner > chan));
+    };
+    std::vector<Open> groups[2];
+    for (int chan : kEqChannels) {
+        const int partner = partner_of(chan);
+        const bool follower = partner >= 0 && !leads(chan, partner);
+        for (int s = 0; s < EqCount(m, chan); ++s) {
+            if (EqRow(m, chan, s) < 0 || (follower && EqRow(m, partner, s) >= 0)) continue;  // opened with its leader
+            const int twin = leads(chan, partner) && EqRow(m, partner, s) >= 0 ? partner : -1;
+            const bool first_dsp = !IsOutput(chan) || chan < 2;
+            groups[first_dsp ? 0 : 1].push_back({chan, s, twin});
         }
-        load.eq_dsp[r] = m.eq_dsp[r];
+    }
+    for (int g = 0; g < 2; ++g) {
+        // A check looks at the load before the open, so the opens that add
+        // the most to the load it looks at go last: a twin adds to it unless
+        // it runs on the other DSP.
+        auto adds = [g](const Open& o) {
+            const bool twin_counts = o.twin_chan >= 0 && (g == 1 || !IsOutput(o.twin_chan) || o.twin_chan < 2);
+            return 1 + int{twin_counts};
+        };
+        auto& group = groups[g];
+        std::stable_sort(group.begin(), group.end(), [&](const Open& a, const Open& b) { return adds(a) < adds(b); });
+        CDSDATA load(m);
+        std::fill(std::begin(load.eq_dsp), std::end(load.eq_dsp), -1);
+        auto place = [&load](int chan, int row) {
+            const bool second_dsp = IsOutput(chan) && chan >= 2 && load.CalDSP2() <= 20;
+            load.eq_dsp[row] = second_dsp ? 1 : 0;
+        };
+        for (const Open& o : group) {
+            if (!DspBudgetAllows(load, o.chan))
+                Refuse(ChannelKey(o.chan) + ".eq[" + std::to_string(o.slot) + "]",
+                       "more EQ filters than the DSP budget allows (load " + std::to_string(load.CalDSP1()) + " + " +
+                           std::to_string(load.CalDSP2()) + " units before it)");
+            place(o.chan, EqRow(m, o.chan, o.slot));
+            if (o.twin_chan >= 0) place(o.twin_chan, EqRow(m, o.twin_chan, o.slot));
+        }
     }
 }
 
@@ -397,10 +432,10 @@ std::string ExportJson(const CDSDATA& m) { return ProgramToJson(m).dump(2) + "\n
 std::optional<Refusal> ImportJson(CDSDATA& into, std::string_view text) {
     const json doc = json::parse(text.begin(), text.end(), nullptr, false);
     if (doc.is_discarded()) return Refusal{"", "not a JSON document"};
-    return ImportJson(into, doc);
+    return ImportJsonDocument(into, doc);
 }
 
-std::optional<Refusal> ImportJson(CDSDATA& into, const nlohmann::json& doc) {
+std::optional<Refusal> ImportJsonDocument(CDSDATA& into, const nlohmann::json& doc) {
     CDSDATA w(into);
     try {
         Read(doc, w);

@@ -44,6 +44,6 @@ std::string ExportJson(const CDSDATA& m);
 // take refuses it with the JSON path and the reason, and `into` is left
 // untouched.
 std::optional<Refusal> ImportJson(CDSDATA& into, std::string_view text);
-std::optional<Refusal> ImportJson(CDSDATA& into, const nlohmann::json& doc);
+std::optional<Refusal> ImportJsonDocument(CDSDATA& into, const nlohmann::json& doc);
 
 }  // namespace kvprog
