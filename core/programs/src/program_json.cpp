@@ -25,8 +25,6 @@ constexpr int kImageRoom = 2 * 1024;
 bool IsOutput(int chan) { return chan >= 0 && chan < KV_OUTPUTS; }
 bool HasEq(int chan) { return chan != kChanSum; }
 
-int OwnerOf(int chan) { return chan; }  // the model's channel codes are its owner codes
-
 // The model as the unit would receive it: written to an image and read back
 // by the library, so pool rows, slot lists, twins and DSP placement are the
 // library's own.
@@ -374,7 +372,7 @@ void Read(const json& doc, CDSDATA& w) {
         const Filter& f = filters[k][next[k]];
         int* slots = SlotList(w, chan);
         slots[next[k]++] = static_cast<int>(row);
-        w.eq_owner[row] = OwnerOf(chan);
+        w.eq_owner[row] = chan;  // the model's channel codes are its owner codes
         w.eq_type[row] = f.type;
         w.eq_freq[row] = f.freq;
         w.eq_gain[row] = f.gain;
@@ -442,6 +440,13 @@ std::optional<Refusal> ImportJsonDocument(CDSDATA& into, const nlohmann::json& d
     } catch (const Refused& r) {
         return r.refusal;
     }
+    // The program is new; the caller's memory, cursors and delay unit are not.
+    w.mem_num = into.mem_num;
+    w.delay_unit = into.delay_unit;
+    w.cur_chan = into.cur_chan;
+    w.cur_slot = into.cur_slot;
+    w.cur_eq = into.cur_eq;
+    w.xo_side = into.xo_side;
     into = w;
     return std::nullopt;
 }

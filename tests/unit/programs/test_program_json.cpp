@@ -123,14 +123,18 @@ TEST_F(ProgramJson, RefusesTheWholeFileNamingPathAndReason) {
     EXPECT_EQ(kvprog::ImportJson(target, "{\"format\": ")->reason, "not a JSON document");
 }
 
-TEST_F(ProgramJson, ImportSnapsToStepsAndKeepsTheCallersMemory) {
+TEST_F(ProgramJson, ImportSnapsToStepsAndKeepsTheCallersMemoryAndCursors) {
     json doc = Exported();
     doc["out3"]["gain"] = -2.45;  // nearest 0.2 dB step
     doc["out3"]["eq"][0]["freq"] = 990;
     doc["ina"]["delay"] = 1.51;
     CDSDATA target(m);
     target.mem_num = 7;
+    target.cur_chan = 4;
+    target.xo_side = 1;
     ASSERT_FALSE(kvprog::ImportJsonDocument(target, doc));
+    EXPECT_EQ(target.cur_chan, 4);
+    EXPECT_EQ(target.xo_side, 1);
     EXPECT_EQ(target.out_gain[2], -12);
     EXPECT_EQ(target.eq_freq[target.out_eq_slot[2][0]], 120);
     EXPECT_EQ(target.ina_delay, 72);
