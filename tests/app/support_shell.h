@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 
-#include "main_frame.h"
-#include "my758_doc.h"
+#include "document/my758_doc.h"
+#include "shell/main_frame.h"
 #include "support_settings.h"
 
 class CMy758View;

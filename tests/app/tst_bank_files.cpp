@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "bank_file_io.h"
+#include "memory/bank_file_io.h"
 #include "memory_dialog_fixture.h"
 #include "support_files.h"
 #include "support_modal.h"

@@ -9,9 +9,9 @@
 
 #include <cstring>
 
-#include "device_task.h"
-#include "icons.h"
 #include "memory_dialog_fixture.h"
+#include "widgets/device_task.h"
+#include "widgets/icons.h"
 #include "wire_recorder.h"
 
 using namespace kvtest;

@@ -14,10 +14,10 @@
 #include <cstring>
 #include <kvcom/kvcom.h>
 
-#include "main_frame.h"
-#include "my758_doc.h"
-#include "my758_view.h"
-#include "program_file.h"
+#include "document/my758_doc.h"
+#include "document/program_file.h"
+#include "routing/my758_view.h"
+#include "shell/main_frame.h"
 #include "support_files.h"
 #include "support_modal.h"
 #include "support_shell.h"

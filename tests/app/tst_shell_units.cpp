@@ -7,12 +7,12 @@
 #include <cstring>
 #include <kvcom/kvcom.h>
 
-#include "lock_keys.h"
-#include "port_problem.h"
-#include "program_file.h"
-#include "single_instance.h"
-#include "string_table.h"
+#include "document/program_file.h"
+#include "settings/port_problem.h"
+#include "shell/lock_keys.h"
+#include "shell/single_instance.h"
 #include "support_shell.h"
+#include "widgets/string_table.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <cstring>
 #include <kvcom/kvcom.h>
 
-#include "dlg_figuration.h"
-#include "dlg_memory_no.h"
-#include "main_frame.h"
-#include "my758_doc.h"
-#include "my758_view.h"
+#include "document/my758_doc.h"
+#include "memory/dlg_memory_no.h"
+#include "routing/my758_view.h"
+#include "settings/dlg_figuration.h"
+#include "shell/main_frame.h"
 #include "support_modal.h"
 #include "support_shell.h"
 #include "wire_recorder.h"

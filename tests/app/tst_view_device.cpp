@@ -9,15 +9,15 @@
 #include <kvcom/kvcom.h>
 
 #include "device.h"
-#include "device_task.h"
-#include "dlg_memory_no.h"
-#include "main_frame.h"
-#include "my758_doc.h"
-#include "my758_view.h"
+#include "document/my758_doc.h"
+#include "memory/dlg_memory_no.h"
 #include "pty_server.h"
-#include "string_table.h"
+#include "routing/my758_view.h"
+#include "shell/main_frame.h"
 #include "support_modal.h"
 #include "support_shell.h"
+#include "widgets/device_task.h"
+#include "widgets/string_table.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -8,11 +8,11 @@
 
 #include <kvcom/kvcom.h>
 
-#include "dialog_units.h"
-#include "my758_doc.h"
-#include "my758_view.h"
-#include "routing_layout.h"
+#include "document/my758_doc.h"
+#include "routing/my758_view.h"
+#include "routing/routing_layout.h"
 #include "support_settings.h"
+#include "widgets/dialog_units.h"
 
 class TestViewRouting : public QObject {
     Q_OBJECT
