@@ -6,7 +6,7 @@
 
 #include "channel/channel_editors.h"
 #include "channel/eq_grid.h"
-#include "editors/dlg_eq.h"
+#include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
 #include "widgets/page_controls.h"
 
@@ -119,7 +119,7 @@ void CDlgIn::OnDelayEntered(int input) {
 }
 
 void CDlgIn::RefreshGrids() {
-    const bool room = DspBudgetAllows(model_, CHAN_IN_A);  // both inputs run on the first DSP
+    const bool room = tables::DspBudgetAllows(model_, CHAN_IN_A);  // both inputs run on the first DSP
     const CDSDATA& m = model_;
     ina_grid_->Show(
         m.ina_eq_slot, [&m](int r) { return EqGrid::Filter{m.ina_eq_type[r], m.ina_eq_freq[r], m.ina_eq_gain[r], m.ina_eq_bw[r]}; },

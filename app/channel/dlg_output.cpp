@@ -13,7 +13,7 @@
 #include "channel/channel_editors.h"
 #include "channel/eq_grid.h"
 #include "channel/grid_button.h"
-#include "editors/dlg_eq.h"
+#include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
 #include "tables/value_tables.h"
 #include "widgets/page_controls.h"
@@ -26,10 +26,6 @@ constexpr int kGainMin = -75, kGainMax = 75;     // 0.2 dB steps
 constexpr int kLimitMin = -50, kLimitMax = 100;  // 0.2 dBu steps
 constexpr int kHighPassOff = 0;                  // frequency row of a switched-out high-pass
 constexpr int kLowPassOff = 201;                 // and of a switched-out low-pass
-
-// DSP-1 carries Out 1 and Out 2 (and the inputs); DSP-2 carries Out 3 to Out 6.
-constexpr int kDsp1Limit = 18;
-constexpr int kDsp2Limit = 20;
 
 const char* const kNoteText =
     "Note:EQ filters are dynamically assigned.Please setup the previous EQ,the next EQ can be setup.\n"
@@ -228,7 +224,7 @@ void CDlgOutput::ShowTexts() {
 
 void CDlgOutput::RefreshEqGrid() {
     model_.cur_chan = n_;
-    const bool room = DspBudgetAllows(model_, n_);
+    const bool room = tables::DspBudgetAllows(model_, n_);
     const CDSDATA& m = model_;
     grid_->Show(m.out_eq_slot[n_], [&m](int r) { return EqGrid::Filter{m.eq_type[r], m.eq_freq[r], m.eq_gain[r], m.eq_bw[r]}; },
                 room);
@@ -238,8 +234,8 @@ void CDlgOutput::RefreshEqGrid() {
 void CDlgOutput::RefreshCrossoverCells() {
     model_.cur_chan = n_;
     // A side in use already has its DSP units; a switched-out side may be
-    // switched on only while its DSP has room.
-    const bool room = n_ < 2 ? model_.CalDSP1() < kDsp1Limit : model_.CalDSP2() < kDsp2Limit;
+    // switched on only while its own DSP has room (no spilling over here).
+    const bool room = n_ < 2 ? model_.CalDSP1() < tables::kDsp1Room : model_.CalDSP2() < tables::kDsp2Room;
     const int off_rows[2] = {kHighPassOff, kLowPassOff};
     for (int side = 0; side < 2; ++side) {
         const int freq = model_.xo_freq[n_][side];

@@ -12,6 +12,8 @@
 #include <algorithm>
 
 #include "editors/response_graph.h"
+#include "tables/channel_eq_set.h"
+#include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
 #include "tables/value_tables.h"
 #include "widgets/device_task.h"
@@ -48,13 +50,6 @@ QWidget* MakeSpinArrows(QWidget* parent, const QString& name, QToolButton* (&but
 }
 
 }  // namespace
-
-bool DspBudgetAllows(const CDSDATA& model, int chan) {
-    constexpr int kFirstDspMaxBefore = 17;  // load units in use that still leave room
-    constexpr int kBothDspsLimit = 38;
-    if (IsInput(chan) || chan == 0 || chan == 1) return model.CalDSP1() <= kFirstDspMaxBefore;
-    return model.CalDSP1() + model.CalDSP2() < kBothDspsLimit;
-}
 
 CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent)
     : QDialog(parent), model_(model) {
@@ -270,7 +265,7 @@ void CDlgEQ::ApplyEnabling() {
 void CDlgEQ::Refresh() {
     const int chan = model_.cur_chan;
     const bool empty = model_.cur_eq == -1 || model_.cur_eq == KV_DEFAULT_ROW;
-    const bool budget = DspBudgetAllows(model_, chan);
+    const bool budget = tables::DspBudgetAllows(model_, chan);
 
     const int* list = SlotList();
     int last = -1;
@@ -308,7 +303,7 @@ void CDlgEQ::UpdateGraph() {
         graph_->SetCrossover({model_.xo_freq[chan][0], model_.xo_type[chan][0], model_.xo_freq[chan][1],
                               model_.xo_type[chan][1]});
     }
-    graph_->ShowEqSet(ChannelEqSet(model_, chan));
+    graph_->ShowEqSet(tables::ChannelEqSet(model_, chan));
 }
 
 // ---------------------------------------------------------------------------

@@ -17,11 +17,6 @@ class QPushButton;
 class QToolButton;
 class CResponseGraph;
 
-// Whether the DSP budget leaves room for one more filter on a channel:
-// the inputs, Out 1 and Out 2 run on the first DSP, Out 3 to Out 6 may
-// spill over from the second onto the first.
-bool DspBudgetAllows(const CDSDATA& model, int chan);
-
 class CDlgEQ : public QDialog {
     Q_OBJECT
 

@@ -16,6 +16,8 @@
 
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
+#include "tables/channel_eq_set.h"
+#include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
 #include "tables/value_tables.h"
 
@@ -142,7 +144,7 @@ void CDlgXover::ShowType() {
 
 void CDlgXover::UpdateGraph() {
     const int ch = Chan();
-    graph_->SetEqSetB(ChannelEqSet(model_, ch));
+    graph_->SetEqSetB(tables::ChannelEqSet(model_, ch));
     graph_->ShowCrossover(model_.xo_freq[ch][kHighPass], model_.xo_type[ch][kHighPass],
                           model_.xo_freq[ch][kLowPass], model_.xo_type[ch][kLowPass]);
 }
@@ -158,7 +160,7 @@ void CDlgXover::OnSideChosen(int side) {
 bool CDlgXover::StoreRow(int row) {
     // A switched-out filter costs the DSP nothing; switching it in needs room.
     const int out = Side() == kHighPass ? kRowOutLow : kRowOutHigh;
-    if (Row() == out && row != out && !DspBudgetAllows(model_, Chan())) return false;
+    if (Row() == out && row != out && !tables::DspBudgetAllows(model_, Chan())) return false;
     Row() = row;
     return true;
 }
@@ -208,7 +210,7 @@ void CDlgXover::OnTypeChosen(int type) {
     // A switched-out high-pass or a step up to 48 dB may need more DSP than
     // is left; such a choice is refused by putting the list back.
     const bool needs_budget = Row() == kRowOutLow || (Type() < kFirst48dBType && type >= kFirst48dBType);
-    if (needs_budget && !DspBudgetAllows(model_, Chan())) {
+    if (needs_budget && !tables::DspBudgetAllows(model_, Chan())) {
         ShowType();
         return;
     }

@@ -179,14 +179,3 @@ void CResponseGraph::mousePressEvent(QMouseEvent* event) {
     }
     QWidget::mousePressEvent(event);
 }
-
-tables::EqSet ChannelEqSet(const CDSDATA& model, int chan) {
-    tables::EqSet set;
-    set.fill({2, 120, 30, 5});
-    int n = 0;
-    for (int r = 0; r < KV_DEFAULT_ROW && n < tables::kEqSetSize; ++r) {
-        if (model.eq_owner[r] == chan)
-            set[n++] = {model.eq_type[r], model.eq_freq[r], model.eq_gain[r], model.eq_bw[r]};
-    }
-    return set;
-}

@@ -7,8 +7,6 @@
 #include <QImage>
 #include <QWidget>
 
-#include <kvcom/kvcom.h>
-
 #include "tables/response_curve.h"
 
 class CResponseGraph : public QWidget {
@@ -62,7 +60,3 @@ private:
     bool use_set_b_ = false;
     bool hide_crossover_ = false;
 };
-
-// The graph entries of one channel: the pool rows 0..38 it owns, in pool
-// order, at most 20; the rest are flat bells at 1 kHz.
-tables::EqSet ChannelEqSet(const CDSDATA& model, int chan);
