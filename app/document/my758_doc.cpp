@@ -28,20 +28,16 @@ void CMy758Doc::newDocument() {
     emit documentReset();
 }
 
-bool CMy758Doc::openDocument(const QString& path, QString* error) {
+bool CMy758Doc::openDocument(const QString& path, QString* why) {
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error) *error = tr("Cannot open %1: %2").arg(name, file.errorString());
+        if (why) *why = tr("Cannot open %1: %2").arg(name, file.errorString());
         return false;
     }
     // Never read more than one byte past the limit: enough to refuse.
     const QByteArray content = file.read(programfile::kReadBufferSize + 1);
-    const programfile::DecodeResult result = programfile::Decode(content, model_);
-    if (result != programfile::DecodeResult::kOk) {
-        if (error) *error = programfile::DecodeErrorText(result, name);
-        return false;
-    }
+    if (!programfile::Decode(content, name, model_, why)) return false;
     modified_ = false;
     setPath(QFileInfo(path).absoluteFilePath());
     emit fileUsed(path_);
@@ -49,11 +45,12 @@ bool CMy758Doc::openDocument(const QString& path, QString* error) {
     return true;
 }
 
-bool CMy758Doc::saveDocument(const QString& path, QString* error) {
+bool CMy758Doc::saveDocument(const QString& path, QString* why) {
     // A failed save leaves the old file as it was.
-    SafeFileWriter file(path);
-    if (!file.Commit(programfile::Encode(model_))) {
-        if (error) *error = tr("Cannot save %1: %2").arg(QFileInfo(path).fileName(), file.Error());
+    SafeFileWriter file;
+    QString reason;
+    if (!file.Open(path, &reason) || !file.Commit(programfile::Encode(model_), &reason)) {
+        if (why) *why = tr("Cannot save %1: %2").arg(QFileInfo(path).fileName(), reason);
         return false;
     }
     modified_ = false;
@@ -88,15 +85,15 @@ bool CMy758Doc::fileSaveAs(QWidget* parent) {
 }
 
 bool CMy758Doc::saveWithReport(const QString& path, QWidget* parent) {
-    QString error;
-    if (saveDocument(path, &error)) return true;
-    QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), error);
+    QString why;
+    if (saveDocument(path, &why)) return true;
+    QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), why);
     return false;
 }
 
 bool CMy758Doc::openWithReport(const QString& path, QWidget* parent) {
-    QString error;
-    if (openDocument(path, &error)) return true;
-    QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), error);
+    QString why;
+    if (openDocument(path, &why)) return true;
+    QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), why);
     return false;
 }

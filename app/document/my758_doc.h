@@ -30,11 +30,12 @@ public:
 
     // File New: a fresh title; the model keeps every value.
     void newDocument();
-    // Reads a program file into the model. On failure the model is untouched
-    // and the reason (for the user) is put into *error.
-    bool openDocument(const QString& path, QString* error = nullptr);
-    // Writes the model to path and makes it the document's file.
-    bool saveDocument(const QString& path, QString* error = nullptr);
+    // Reads a program file into the model. On failure returns false, leaves
+    // the model untouched and says why (for the user) in *why.
+    bool openDocument(const QString& path, QString* why = nullptr);
+    // Writes the model to path and makes it the document's file. On failure
+    // returns false, keeps the old file and says why in *why.
+    bool saveDocument(const QString& path, QString* why = nullptr);
 
     // The question before the document is replaced or the program ends:
     // "Save changes to <title>?" when modified. Returns false when the user

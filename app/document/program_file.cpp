@@ -16,20 +16,9 @@ QByteArray Encode(const CDSDATA& model) {
     return out;
 }
 
-DecodeResult Decode(const QByteArray& file, CDSDATA& model) {
-    if (file.size() > kReadBufferSize) return DecodeResult::kTooLong;
-    if (file.size() < kHeaderSize + kMinImageSize) return DecodeResult::kTooShort;
-    if (std::memcmp(file.constData(), kHeader, kHeaderSize) != 0 ||
-        static_cast<unsigned char>(file.at(kHeaderSize)) != 0xF0)
-        return DecodeResult::kNotAProgram;
-    // The reader takes the whole file, header included, with the image at 4.
-    std::vector<unsigned char> buffer(kReadBufferSize, 0);
-    std::memcpy(buffer.data(), file.constData(), static_cast<std::size_t>(file.size()));
-    model.GetData(buffer.data(), static_cast<int>(file.size()), kHeaderSize);
-    return DecodeResult::kOk;
-}
+namespace {
 
-QString DecodeErrorText(DecodeResult result, const QString& file_name) {
+QString RefusalText(DecodeResult result, const QString& file_name) {
     switch (result) {
     case DecodeResult::kOk: return QString();
     case DecodeResult::kTooLong:
@@ -41,6 +30,30 @@ QString DecodeErrorText(DecodeResult result, const QString& file_name) {
         return QCoreApplication::translate("programfile", "%1 is not a Kalvore program file.").arg(file_name);
     }
     return QString();
+}
+
+}  // namespace
+
+DecodeResult Check(const QByteArray& file) {
+    if (file.size() > kReadBufferSize) return DecodeResult::kTooLong;
+    if (file.size() < kHeaderSize + kMinImageSize) return DecodeResult::kTooShort;
+    if (std::memcmp(file.constData(), kHeader, kHeaderSize) != 0 ||
+        static_cast<unsigned char>(file.at(kHeaderSize)) != 0xF0)
+        return DecodeResult::kNotAProgram;
+    return DecodeResult::kOk;
+}
+
+bool Decode(const QByteArray& file, const QString& file_name, CDSDATA& model, QString* why) {
+    const DecodeResult result = Check(file);
+    if (result != DecodeResult::kOk) {
+        if (why) *why = RefusalText(result, file_name);
+        return false;
+    }
+    // The reader takes the whole file, header included, with the image at 4.
+    std::vector<unsigned char> buffer(kReadBufferSize, 0);
+    std::memcpy(buffer.data(), file.constData(), static_cast<std::size_t>(file.size()));
+    model.GetData(buffer.data(), static_cast<int>(file.size()), kHeaderSize);
+    return true;
 }
 
 }  // namespace programfile

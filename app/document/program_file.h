@@ -22,11 +22,12 @@ QByteArray Encode(const CDSDATA& model);
 
 enum class DecodeResult { kOk, kTooLong, kTooShort, kNotAProgram };
 
-// Rebuilds model from a whole file. On any result but kOk the model is left
-// exactly as it was.
-DecodeResult Decode(const QByteArray& file, CDSDATA& model);
+// Whether a whole file can be read as a program file, and if not, why.
+DecodeResult Check(const QByteArray& file);
 
-// Why a file was refused, for the user.
-QString DecodeErrorText(DecodeResult result, const QString& file_name);
+// Rebuilds model from a whole file. On failure returns false, leaves the
+// model exactly as it was and says why (for the user, naming file_name) in
+// *why.
+bool Decode(const QByteArray& file, const QString& file_name, CDSDATA& model, QString* why);
 
 }  // namespace programfile

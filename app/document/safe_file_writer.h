@@ -8,22 +8,21 @@
 #include <QString>
 
 // A file being written. Opening creates the temporary file next to the
-// target; the target itself is untouched until Commit succeeds.
+// target; the target itself is untouched until Commit succeeds. Like every
+// file step of the program, each step returns false on failure and says
+// why in *why (when why is not null).
 class SafeFileWriter {
 public:
-    explicit SafeFileWriter(const QString& path);
+    SafeFileWriter() = default;
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
-    bool IsOpen() const { return file_.isOpen(); }
+    bool Open(const QString& path, QString* why);
     // Writes bytes and renames the temporary file over the target. False
-    // when the file never opened or any step failed (the target then keeps
+    // when the file is not open or any step failed (the target then keeps
     // its old content and the temporary file is removed).
-    bool Commit(const QByteArray& bytes);
-    // Why opening or committing failed.
-    QString Error() const { return error_; }
+    bool Commit(const QByteArray& bytes, QString* why);
 
 private:
     QSaveFile file_;
-    QString error_;
 };

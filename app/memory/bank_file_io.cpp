@@ -14,16 +14,16 @@ QString WithBankSuffix(const QString& path) {
     return path + QStringLiteral(".ay");
 }
 
-bool ReadBankFile(const QString& path, QByteArray& bytes, QString& error) {
+bool ReadBankFile(const QString& path, QByteArray& bytes, QString* why) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
+        if (why) *why = file.errorString();
         return false;
     }
     QByteArray data = file.read(kBankFileReadLimit);
     // read() gives an empty array both for an empty file and for a failure.
     if (data.isEmpty() && file.error() != QFileDevice::NoError) {
-        error = file.errorString();
+        if (why) *why = file.errorString();
         return false;
     }
     bytes = std::move(data);

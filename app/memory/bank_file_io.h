@@ -19,9 +19,9 @@ inline constexpr qint64 kBankFileReadLimit = static_cast<qint64>(tables::kBankFi
 // The path with ".ay" appended when its file name has no extension.
 QString WithBankSuffix(const QString& path);
 
-// Reads at most kBankFileReadLimit bytes of path. On failure returns false
-// and says why in `error`.
-bool ReadBankFile(const QString& path, QByteArray& bytes, QString& error);
+// Reads at most kBankFileReadLimit bytes of path into bytes. On failure
+// returns false, leaves bytes alone and says why in *why.
+bool ReadBankFile(const QString& path, QByteArray& bytes, QString* why);
 
 // Puts the model's own image into entry 0 of the memory table when that
 // entry holds no program (fewer than 5 bytes), as memory number 0.

@@ -268,26 +268,28 @@ void CDlgMemory::saveAll() {
     if (chosen.isEmpty()) return;
     const QString path = WithBankSuffix(chosen);
 
-    SafeFileWriter writer(path);
+    SafeFileWriter writer;
+    QString why;
+    const bool opened = writer.Open(path, &why);
     // The bank holds what the unit has now; the result does not matter: a
     // silent unit leaves every memory empty, and that is what is saved.
     runRefresh();
     fillList();
-    if (writer.IsOpen()) {
+    if (opened) {
         FillWorkingProgramEntry(model_);
-        if (writer.Commit(EncodeMemoryTable(model_))) return;
+        if (writer.Commit(EncodeMemoryTable(model_), &why)) return;
     }
-    prompts.tell(this, tr("The bank file %1 could not be saved:\n%2").arg(path, writer.Error()), AppTitle());
+    prompts.tell(this, tr("The bank file %1 could not be saved:\n%2").arg(path, why), AppTitle());
 }
 
 void CDlgMemory::loadAll() {
     const QString path = prompts.open_path(this);
     if (path.isEmpty()) return;
     QByteArray bytes;
-    QString error;
-    if (!ReadBankFile(path, bytes, error)) {
+    QString why;
+    if (!ReadBankFile(path, bytes, &why)) {
         // The table keeps what it held.
-        prompts.tell(this, tr("The bank file %1 could not be read:\n%2").arg(path, error), AppTitle());
+        prompts.tell(this, tr("The bank file %1 could not be read:\n%2").arg(path, why), AppTitle());
         return;
     }
     LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that

@@ -59,9 +59,9 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     doc->setParent(frame_.get());
     bool opened_file = false;
     if (!args.isEmpty()) {
-        QString error;
-        if (!doc->openDocument(args.constFirst(), &error)) {
-            Report(DocTemplateField(kDocWindowTitle), error, true);
+        QString why;
+        if (!doc->openDocument(args.constFirst(), &why)) {
+            Report(DocTemplateField(kDocWindowTitle), why, true);
             return StartResult::kFailed;
         }
         opened_file = true;

@@ -213,7 +213,7 @@ private slots:
 
         QByteArray read;
         QString error;
-        QVERIFY(ReadBankFile(Path("big.ay"), read, error));
+        QVERIFY(ReadBankFile(Path("big.ay"), read, &error));
         QCOMPARE(read.size(), kBankFileReadLimit);
         LoadMemoryTable(read);
         QCOMPARE(data_memoryb[11], 1);
