@@ -11,24 +11,24 @@
 
 CMy758Doc::CMy758Doc(QObject* parent) : QObject(parent) {}
 
-QString CMy758Doc::title() const {
+QString CMy758Doc::Title() const {
     return path_.isEmpty() ? DocTemplateField(kDocDefaultName) : QFileInfo(path_).fileName();
 }
 
-void CMy758Doc::setModified(bool modified) { modified_ = modified; }
+void CMy758Doc::SetModified(bool modified) { modified_ = modified; }
 
-void CMy758Doc::setPath(const QString& path) {
+void CMy758Doc::SetPath(const QString& path) {
     path_ = path;
-    emit titleChanged(title());
+    emit titleChanged(Title());
 }
 
-void CMy758Doc::newDocument() {
+void CMy758Doc::NewDocument() {
     modified_ = false;
-    setPath(QString());
+    SetPath(QString());
     emit documentReset();
 }
 
-bool CMy758Doc::openDocument(const QString& path, QString* why) {
+bool CMy758Doc::OpenDocument(const QString& path, QString* why) {
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -39,13 +39,13 @@ bool CMy758Doc::openDocument(const QString& path, QString* why) {
     const QByteArray content = file.read(programfile::kReadBufferSize + 1);
     if (!programfile::Decode(content, name, model_, why)) return false;
     modified_ = false;
-    setPath(QFileInfo(path).absoluteFilePath());
+    SetPath(QFileInfo(path).absoluteFilePath());
     emit fileUsed(path_);
     emit documentReset();
     return true;
 }
 
-bool CMy758Doc::saveDocument(const QString& path, QString* why) {
+bool CMy758Doc::SaveDocument(const QString& path, QString* why) {
     // A failed save leaves the old file as it was.
     SafeFileWriter file;
     QString reason;
@@ -54,46 +54,46 @@ bool CMy758Doc::saveDocument(const QString& path, QString* why) {
         return false;
     }
     modified_ = false;
-    setPath(QFileInfo(path).absoluteFilePath());
+    SetPath(QFileInfo(path).absoluteFilePath());
     emit fileUsed(path_);
     return true;
 }
 
-QString CMy758Doc::fileFilter() { return DocTemplateField(kDocFilter); }
+QString CMy758Doc::FileFilter() { return DocTemplateField(kDocFilter); }
 
-bool CMy758Doc::saveModified(QWidget* parent) {
+bool CMy758Doc::SaveModified(QWidget* parent) {
     if (!modified_) return true;
     const auto answer = QMessageBox::question(
-        parent, DocTemplateField(kDocWindowTitle), tr("Save changes to %1?").arg(title()),
+        parent, DocTemplateField(kDocWindowTitle), tr("Save changes to %1?").arg(Title()),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
-    return fileSave(parent);
+    return FileSave(parent);
 }
 
-bool CMy758Doc::fileSave(QWidget* parent) {
-    if (path_.isEmpty()) return fileSaveAs(parent);
-    return saveWithReport(path_, parent);
+bool CMy758Doc::FileSave(QWidget* parent) {
+    if (path_.isEmpty()) return FileSaveAs(parent);
+    return SaveWithReport(path_, parent);
 }
 
-bool CMy758Doc::fileSaveAs(QWidget* parent) {
-    QFileDialog dialog(parent, tr("Save As"), path_.isEmpty() ? title() : path_, fileFilter());
+bool CMy758Doc::FileSaveAs(QWidget* parent) {
+    QFileDialog dialog(parent, tr("Save As"), path_.isEmpty() ? Title() : path_, FileFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(DocTemplateField(kDocExtension).mid(1));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    return saveWithReport(dialog.selectedFiles().constFirst(), parent);
+    return SaveWithReport(dialog.selectedFiles().constFirst(), parent);
 }
 
-bool CMy758Doc::saveWithReport(const QString& path, QWidget* parent) {
+bool CMy758Doc::SaveWithReport(const QString& path, QWidget* parent) {
     QString why;
-    if (saveDocument(path, &why)) return true;
+    if (SaveDocument(path, &why)) return true;
     QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), why);
     return false;
 }
 
-bool CMy758Doc::openWithReport(const QString& path, QWidget* parent) {
+bool CMy758Doc::OpenWithReport(const QString& path, QWidget* parent) {
     QString why;
-    if (openDocument(path, &why)) return true;
+    if (OpenDocument(path, &why)) return true;
     QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), why);
     return false;
 }

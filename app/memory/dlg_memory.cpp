@@ -170,24 +170,24 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CDlgMemory::selectionChanged);
 
-    sizeColumns();
-    fillList();
+    SizeColumns();
+    FillList();
 }
 
 void CDlgMemory::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    sizeColumns();
+    SizeColumns();
 }
 
 // A tenth of the list's width per share: three for the number, seven less
 // a margin for the name.
-void CDlgMemory::sizeColumns() {
+void CDlgMemory::SizeColumns() {
     const int t = list_->viewport()->width() / 10;
     list_->setColumnWidth(0, 3 * t);
     list_->setColumnWidth(1, 7 * t - 10);
 }
 
-void CDlgMemory::fillList() {
+void CDlgMemory::FillList() {
     static const QIcon used = icons::MemoryUsedIcon();
     static const QIcon empty = icons::MemoryEmptyIcon();
     list_->clearContents();
@@ -216,7 +216,7 @@ void CDlgMemory::selectionChanged() {
     recall_->setEnabled(IsUsed(model_.mem_num));
 }
 
-int CDlgMemory::runRefresh() {
+int CDlgMemory::RunRefresh() {
     return RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
                          [](CDSDATA& m) { return m.MemRefresh(); });
 }
@@ -224,8 +224,8 @@ int CDlgMemory::runRefresh() {
 void CDlgMemory::refresh() {
     // A unit that does not answer leaves every memory "<None>"; the list
     // shows that, with no message.
-    runRefresh();
-    fillList();
+    RunRefresh();
+    FillList();
 }
 
 void CDlgMemory::recall() {
@@ -273,8 +273,8 @@ void CDlgMemory::saveAll() {
     const bool opened = writer.Open(path, &why);
     // The bank holds what the unit has now; the result does not matter: a
     // silent unit leaves every memory empty, and that is what is saved.
-    runRefresh();
-    fillList();
+    RunRefresh();
+    FillList();
     if (opened) {
         FillWorkingProgramEntry(model_);
         if (writer.Commit(EncodeMemoryTable(model_), &why)) return;
@@ -293,14 +293,14 @@ void CDlgMemory::loadAll() {
         return;
     }
     LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that
-    fillList();
+    FillList();
 }
 
 int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {
     // The memory table is not part of the program file, but from here on
     // the user is asked before the document is replaced or the program ends.
-    doc.setModified(true);
-    CDlgMemory dialog(doc.model(), parent);
+    doc.SetModified(true);
+    CDlgMemory dialog(doc.Model(), parent);
     dialog.exec();
-    return dialog.resultFlag();
+    return dialog.ResultFlag();
 }

@@ -48,10 +48,11 @@ public:
 
     // 1 once a Recall succeeded or Store All ran: the model changed, and
     // whoever opened the dialog shows it again.
-    int resultFlag() const { return result_flag_; }
+    int ResultFlag() const { return result_flag_; }
 
     MemoryPrompts prompts = StandardMemoryPrompts();
 
+public slots:
     // The buttons, in the order they stand.
     void refresh();
     void store();
@@ -63,12 +64,14 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
 
-private:
-    void fillList();
+private slots:
     void selectionChanged();
-    void sizeColumns();
+
+private:
+    void FillList();
+    void SizeColumns();
     // Runs a long device operation behind the progress dialog.
-    int runRefresh();
+    int RunRefresh();
 
     CDSDATA& model_;
     int result_flag_ = 0;

@@ -63,7 +63,7 @@ void CMy758View::createButtons() {
         int row = -1;
         if (routing::FindRowButton(spec.id, &row, nullptr)) {
             connect(b, &QPushButton::clicked, this, [this, row] {
-                const CDSDATA& m = doc_->model();
+                const CDSDATA& m = doc_->Model();
                 const int output = routing::RowPage(m.figuration, m.link_on != 0, row);
                 if (output >= 0) emit channelSheetRequested(output);
             });
@@ -73,7 +73,7 @@ void CMy758View::createButtons() {
     }
 }
 
-int CMy758View::figuration() const { return doc_->model().figuration; }
+int CMy758View::figuration() const { return doc_->Model().figuration; }
 
 void CMy758View::reinitialise() {
     const routing::InputVisibility shown = routing::InputsShown(figuration());
@@ -164,7 +164,7 @@ void CMy758View::paintEvent(QPaintEvent* event) {
 }
 
 void CMy758View::onFiguration() {
-    CDSDATA& model = doc_->model();
+    CDSDATA& model = doc_->Model();
     CDlgFiguration dialog(model, this);
     if (dialog.exec() != QDialog::Accepted) return;
     const int fig = model.figuration;
@@ -186,7 +186,7 @@ void CMy758View::onMemory() {
 }
 
 void CMy758View::onUpload() {
-    const int fetched = RunDeviceTask(this, tr("Upload Current Program"), doc_->model(),
+    const int fetched = RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(),
                                       [](CDSDATA& m) { return m.RecallToPC(); });
     if (fetched != 0) {
         reinitialise();
@@ -198,7 +198,7 @@ void CMy758View::onUpload() {
 }
 
 void CMy758View::onDownload() {
-    CDSDATA& model = doc_->model();
+    CDSDATA& model = doc_->Model();
     model.mem_num = 0;
     for (int n = 0; n < KV_OUTPUTS; ++n) model.out_mute[n] = 1;
 

@@ -43,7 +43,7 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     setAcceptDrops(true);
 
     connect(view_, &CMy758View::channelSheetRequested, this, [this](int output) {
-        CDlgSettings sheet(doc_->model(), output, this);
+        CDlgSettings sheet(doc_->Model(), output, this);
         sheet.exec();
     });
     connect(doc_, &CMy758Doc::titleChanged, this, &CMainFrame::updateCaption);
@@ -80,10 +80,10 @@ void CMainFrame::createActions() {
     a = makeAction(ID_FILE_SAVE, QStringLiteral("&Save"), kCmdFileSave);
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     a->setIcon(icons::FileSaveIcon());
-    connect(a, &QAction::triggered, this, [this] { doc_->fileSave(this); });
+    connect(a, &QAction::triggered, this, [this] { doc_->FileSave(this); });
 
     a = makeAction(ID_FILE_SAVE_AS, QStringLiteral("Save &As..."), kCmdFileSaveAs);
-    connect(a, &QAction::triggered, this, [this] { doc_->fileSaveAs(this); });
+    connect(a, &QAction::triggered, this, [this] { doc_->FileSaveAs(this); });
 
     for (int i = 0; i < kRecentFiles; ++i) {
         auto* r = new QAction(this);
@@ -203,7 +203,7 @@ void CMainFrame::updateLockKeys() {
 }
 
 void CMainFrame::updateCaption() {
-    setWindowTitle(QStringLiteral("%1 - %2").arg(doc_->title(), DocTemplateField(kDocWindowTitle)));
+    setWindowTitle(QStringLiteral("%1 - %2").arg(doc_->Title(), DocTemplateField(kDocWindowTitle)));
 }
 
 QStringList CMainFrame::recentFiles() const {
@@ -246,18 +246,18 @@ void CMainFrame::updateRecentActions() {
 }
 
 bool CMainFrame::openFile(const QString& path) {
-    if (!doc_->saveModified(this)) return false;
-    return doc_->openWithReport(path, this);
+    if (!doc_->SaveModified(this)) return false;
+    return doc_->OpenWithReport(path, this);
 }
 
 void CMainFrame::onFileNew() {
-    if (!doc_->saveModified(this)) return;
-    doc_->newDocument();
+    if (!doc_->SaveModified(this)) return;
+    doc_->NewDocument();
 }
 
 void CMainFrame::onFileOpen() {
     const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open"), QFileInfo(doc_->path()).path(), CMy758Doc::fileFilter());
+        QFileDialog::getOpenFileName(this, tr("Open"), QFileInfo(doc_->Path()).path(), CMy758Doc::FileFilter());
     if (!path.isEmpty()) openFile(path);
 }
 
@@ -269,7 +269,7 @@ void CMainFrame::onAbout() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // A device operation runs to its end: the program may not go meanwhile.
     if (DeviceTaskRunning()) event->ignore();
-    else if (doc_->saveModified(this)) event->accept();
+    else if (doc_->SaveModified(this)) event->accept();
     else event->ignore();
 }
 

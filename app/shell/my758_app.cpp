@@ -60,7 +60,7 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     bool opened_file = false;
     if (!args.isEmpty()) {
         QString why;
-        if (!doc->openDocument(args.constFirst(), &why)) {
+        if (!doc->OpenDocument(args.constFirst(), &why)) {
             Report(DocTemplateField(kDocWindowTitle), why, true);
             return StartResult::kFailed;
         }
@@ -89,7 +89,7 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
 
     // Factory values for the current configuration, unless a file given on
     // the command line has just filled the model.
-    if (!opened_file) doc->model().InitData();
+    if (!opened_file) doc->Model().InitData();
     frame_->view()->reinitialise();
     return StartResult::kRunning;
 }

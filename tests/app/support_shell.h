@@ -21,7 +21,7 @@ public:
     CMy758Doc& doc() { return doc_; }
     CMainFrame& frame() { return frame_; }
     CMy758View* view() const { return frame_.view(); }
-    CDSDATA& model() { return doc_.model(); }
+    CDSDATA& model() { return doc_.Model(); }
 
 private:
     TestSettings settings_;

@@ -214,7 +214,7 @@ void TestDlgSettings::cellsOpenTheEditorDialogs() {
 void TestDlgSettings::routingButtonsOpenTheSheet() {
     kvtest::TestSettings settings;
     CMy758Doc doc;
-    Configure(doc.model(), 2, 1);
+    Configure(doc.Model(), 2, 1);
     CMainFrame frame(&doc);
     frame.show();
     QStringList opened;

@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(NewApp().InitInstance({path}), CMy758App::StartResult::kRunning);
         QCOMPARE(app_->frame()->windowTitle(), QStringLiteral("show.syx - KALVORE"));
         // The model holds the file, not factory values.
-        const CDSDATA& m = app_->document()->model();
+        const CDSDATA& m = app_->document()->Model();
         QCOMPARE(int(m.figuration), 2);
         QCOMPARE(m.out_gain[3], 55);
         QCOMPARE(m.ina_delay, 480);

@@ -73,7 +73,7 @@ private:
     CMy758Doc* doc_ = nullptr;
     CMainFrame* frame_ = nullptr;
     CMy758View* view() const { return frame_->view(); }
-    CDSDATA& model() { return doc_->model(); }
+    CDSDATA& model() { return doc_->Model(); }
 
 private slots:
     void init() {
@@ -223,7 +223,7 @@ private slots:
         kvtest::ModalAnswerer answers;
         bool modified_on_open = false;
         answers.Then([this, &modified_on_open](QWidget* w) {
-            modified_on_open = doc_->isModified();
+            modified_on_open = doc_->IsModified();
             QMetaObject::invokeMethod(w, "reject");
         });
         memory->trigger();

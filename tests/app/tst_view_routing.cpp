@@ -22,8 +22,8 @@ private:
     std::unique_ptr<CMy758View> view_;
 
     void SetConfiguration(int figuration, int link_on) {
-        doc_->model().figuration = static_cast<char>(figuration);
-        doc_->model().link_on = link_on;
+        doc_->Model().figuration = static_cast<char>(figuration);
+        doc_->Model().link_on = link_on;
         view_->reinitialise();
     }
     QRect Rect(int id) const { return view_->button(id)->geometry(); }
