@@ -19,6 +19,14 @@ CDSDATA Loaded(int dsp1, int dsp2) {
     return m;
 }
 
+void Place(CDSDATA& m, int row, int chan, int type, int freq, int gain, int bw) {
+    m.eq_owner[row] = chan;
+    m.eq_type[row] = type;
+    m.eq_freq[row] = freq;
+    m.eq_gain[row] = gain;
+    m.eq_bw[row] = bw;
+}
+
 struct BudgetCase {
     const char* what;
     int chan;
@@ -51,12 +59,10 @@ TEST(DspBudget, RoomForOneMoreFilter) {
 TEST(ChannelEqSet, OwnRowsInPoolOrderThenFlatBells) {
     CDSDATA m;
     for (int r = 0; r < KV_POOL_ROWS; ++r) m.eq_owner[r] = -1;
-    m.eq_owner[7] = 2;
-    m.eq_type[7] = 1, m.eq_freq[7] = 80, m.eq_gain[7] = 40, m.eq_bw[7] = 9;
-    m.eq_owner[3] = 2;
-    m.eq_type[3] = 4, m.eq_freq[3] = 150, m.eq_gain[3] = 12, m.eq_bw[3] = 0;
-    m.eq_owner[5] = CHAN_IN_A;               // another channel's filter
-    m.eq_owner[KV_DEFAULT_ROW] = 2;          // the default row is never a filter
+    Place(m, 7, 2, 1, 80, 40, 9);
+    Place(m, 3, 2, 4, 150, 12, 0);
+    Place(m, 5, CHAN_IN_A, 3, 60, 50, 1);           // another channel's filter
+    Place(m, KV_DEFAULT_ROW, 2, 3, 60, 50, 1);      // the default row is never a filter
 
     const tables::EqSet set = tables::ChannelEqSet(m, 2);
     EXPECT_EQ(set[0].type, 4);
