@@ -2,7 +2,7 @@
 // a serial port.
 #include <QApplication>
 
-#include "my758_app.h"
+#include "shell/my758_app.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -12,7 +12,7 @@
 
 #include <kvcom/kvcom.h>
 
-#include "channel_editors.h"
+#include "channel/channel_editors.h"
 #include "wire_recorder.h"
 
 namespace channel_testing {

@@ -10,7 +10,7 @@
 
 #include <kvcom/kvcom.h>
 
-#include "dlg_memory.h"
+#include "memory/dlg_memory.h"
 #include "reception.h"
 
 namespace kvtest {

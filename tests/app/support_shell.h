@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 
-#include "main_frame.h"
-#include "my758_doc.h"
+#include "document/my758_doc.h"
+#include "shell/main_frame.h"
 #include "support_settings.h"
 
 class CMy758View;
@@ -21,7 +21,7 @@ public:
     CMy758Doc& doc() { return doc_; }
     CMainFrame& frame() { return frame_; }
     CMy758View* view() const { return frame_.view(); }
-    CDSDATA& model() { return doc_.model(); }
+    CDSDATA& model() { return doc_.Model(); }
 
 private:
     TestSettings settings_;

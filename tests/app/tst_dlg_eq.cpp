@@ -8,11 +8,11 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "dlg_eq.h"
-#include "dlg_output.h"
+#include "channel/dlg_output.h"
+#include "channel/grid_button.h"
 #include "editor_dialog_testing.h"
-#include "grid_button.h"
-#include "response_graph.h"
+#include "editors/dlg_eq.h"
+#include "editors/response_graph.h"
 #include "wire_recorder.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <QtTest>
 #include <memory>
 
+#include "channel/dlg_in.h"
+#include "channel/grid_button.h"
 #include "channel_sheet_testing.h"
-#include "dlg_in.h"
-#include "grid_button.h"
-#include "page_controls.h"
+#include "widgets/page_controls.h"
 
 using namespace channel_testing;
 

@@ -9,9 +9,9 @@
 
 #include <cstring>
 
-#include "device_task.h"
-#include "icons.h"
 #include "memory_dialog_fixture.h"
+#include "widgets/device_task.h"
+#include "widgets/icons.h"
 #include "wire_recorder.h"
 
 using namespace kvtest;
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(QByteArray(model.prog_name), QByteArray("NEW"));
         QCOMPARE(data_memoryb[5], 1);
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(d.resultFlag(), 0);
+        QCOMPARE(d.ResultFlag(), 0);
         QVERIFY(user.told.isEmpty());
 
         const auto by_dialog = rec.events;
@@ -231,7 +231,7 @@ private slots:
             user.Attach(d);
             QSignalSpy finished(&d, &QDialog::finished);
             d.recall();
-            QCOMPARE(d.resultFlag(), 1);
+            QCOMPARE(d.ResultFlag(), 1);
             QCOMPARE(finished.count(), 1);
             QVERIFY(user.told.isEmpty());
             QCOMPARE(QString::fromLatin1(model.prog_name), QStringLiteral("RECALLED"));
@@ -248,7 +248,7 @@ private slots:
         user.Attach(d);
         QSignalSpy finished(&d, &QDialog::finished);
         d.recall();
-        QCOMPARE(d.resultFlag(), 0);
+        QCOMPARE(d.ResultFlag(), 0);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(user.told, QStringList{QStringLiteral("KALVORE: Recall fail!")});
     }
@@ -302,7 +302,7 @@ private slots:
         CDlgMemory d(model);
         QSignalSpy finished(&d, &QDialog::finished);
         d.storeAll();
-        QCOMPARE(d.resultFlag(), 1);
+        QCOMPARE(d.ResultFlag(), 1);
         QCOMPARE(finished.count(), 1);
 
         const auto by_dialog = rec.events;

@@ -9,10 +9,10 @@
 #include <QtTest>
 #include <memory>
 
+#include "channel/dlg_output.h"
+#include "channel/grid_button.h"
 #include "channel_sheet_testing.h"
-#include "dlg_output.h"
-#include "grid_button.h"
-#include "page_controls.h"
+#include "widgets/page_controls.h"
 
 using namespace channel_testing;
 

@@ -5,19 +5,19 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "channel/dlg_output.h"
+#include "channel/dlg_settings.h"
+#include "channel/grid_button.h"
 #include "channel_sheet_testing.h"
-#include "dlg_eq.h"
-#include "dlg_xover.h"
-#include "main_frame.h"
-#include "my758_doc.h"
-#include "my758_view.h"
-#include "response_graph.h"
+#include "document/my758_doc.h"
+#include "editors/dlg_eq.h"
+#include "editors/dlg_xover.h"
+#include "editors/response_graph.h"
+#include "routing/my758_view.h"
+#include "shell/main_frame.h"
 #include "support_modal.h"
 #include "support_settings.h"
-#include "dlg_output.h"
-#include "dlg_settings.h"
-#include "grid_button.h"
-#include "page_controls.h"
+#include "widgets/page_controls.h"
 
 using namespace channel_testing;
 
@@ -214,7 +214,7 @@ void TestDlgSettings::cellsOpenTheEditorDialogs() {
 void TestDlgSettings::routingButtonsOpenTheSheet() {
     kvtest::TestSettings settings;
     CMy758Doc doc;
-    Configure(doc.model(), 2, 1);
+    Configure(doc.Model(), 2, 1);
     CMainFrame frame(&doc);
     frame.show();
     QStringList opened;

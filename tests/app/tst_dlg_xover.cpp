@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "dlg_output.h"
-#include "dlg_xover.h"
+#include "channel/dlg_output.h"
+#include "channel/grid_button.h"
 #include "editor_dialog_testing.h"
-#include "grid_button.h"
-#include "response_graph.h"
+#include "editors/dlg_xover.h"
+#include "editors/response_graph.h"
 #include "wire_recorder.h"
 
 namespace {

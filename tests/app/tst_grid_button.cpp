@@ -3,7 +3,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "grid_button.h"
+#include "channel/grid_button.h"
 
 namespace {
 

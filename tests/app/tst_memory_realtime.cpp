@@ -37,7 +37,7 @@ private slots:
         {
             CDlgMemory d(model);
             d.storeAll();  // about six seconds on the line
-            QCOMPARE(d.resultFlag(), 1);
+            QCOMPARE(d.ResultFlag(), 1);
         }
         server.WithDevice([](kvsim::Device& dev) {
             QCOMPARE(dev.MemoryAt(45).name, std::string("FORTY5  "));

@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include "response_graph.h"
+#include "editors/response_graph.h"
 
 namespace {
 

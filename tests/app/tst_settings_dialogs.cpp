@@ -7,13 +7,13 @@
 
 #include <kvcom/kvcom.h>
 
-#include "about_dlg.h"
-#include "dlg_figuration.h"
-#include "dlg_rs232.h"
 #include "pty_pair.h"
-#include "string_table.h"
+#include "settings/dlg_figuration.h"
+#include "settings/dlg_rs232.h"
+#include "shell/about_dlg.h"
 #include "support_modal.h"
 #include "support_settings.h"
+#include "widgets/string_table.h"
 
 class TestSettingsDialogs : public QObject {
     Q_OBJECT

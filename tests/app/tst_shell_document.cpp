@@ -14,10 +14,10 @@
 #include <cstring>
 #include <kvcom/kvcom.h>
 
-#include "main_frame.h"
-#include "my758_doc.h"
-#include "my758_view.h"
-#include "program_file.h"
+#include "document/my758_doc.h"
+#include "document/program_file.h"
+#include "routing/my758_view.h"
+#include "shell/main_frame.h"
 #include "support_files.h"
 #include "support_modal.h"
 #include "support_shell.h"
@@ -59,11 +59,11 @@ private slots:
     void cleanup() { shell_.reset(); }
 
     void saveWritesHeaderAndExactlyTheImage() {
-        Edit(doc_->model());
-        QVERIFY(doc_->saveDocument(File("a.syx")));
+        Edit(doc_->Model());
+        QVERIFY(doc_->SaveDocument(File("a.syx")));
         const QByteArray bytes = ReadAll(File("a.syx"));
         QCOMPARE(bytes.left(4), QByteArray("\x50\x01\x00\x00", 4));
-        QCOMPARE(bytes.mid(4), kvtest::ImageOf(doc_->model()));
+        QCOMPARE(bytes.mid(4), kvtest::ImageOf(doc_->Model()));
         QCOMPARE(frame_->windowTitle(), QStringLiteral("a.syx - KALVORE"));
     }
 
@@ -79,7 +79,7 @@ private slots:
         connect(doc_, &CMy758Doc::documentReset, this, [&reset] { reset = true; });
         QVERIFY(frame_->openFile(File("b.syx")));
         QVERIFY(reset);
-        const CDSDATA& m = doc_->model();
+        const CDSDATA& m = doc_->Model();
         QCOMPARE(int(m.figuration), 1);
         QCOMPARE(m.out_gain[0], -30);
         QCOMPARE(m.out_delay[3], 960);
@@ -91,33 +91,33 @@ private slots:
     }
 
     void oversizedFileIsRefusedWithAMessage() {
-        Edit(doc_->model());
-        const QByteArray before = kvtest::ImageOf(doc_->model());
+        Edit(doc_->Model());
+        const QByteArray before = kvtest::ImageOf(doc_->Model());
         WriteAll(File("big.syx"), programfile::Encode(CDSDATA()) + QByteArray(2600, '\0'));
         kvtest::ModalAnswerer answers;
         QVERIFY(!frame_->openFile(File("big.syx")));
         QCOMPARE(answers.seen.size(), 1);
         QVERIFY(answers.seen[0].text.contains(QStringLiteral("big.syx")));
-        QCOMPARE(kvtest::ImageOf(doc_->model()), before);
+        QCOMPARE(kvtest::ImageOf(doc_->Model()), before);
         QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
     }
 
     void fileNewKeepsEveryParameter() {
-        Edit(doc_->model());
-        QVERIFY(doc_->saveDocument(File("c.syx")));
-        const QByteArray before = kvtest::ImageOf(doc_->model());
+        Edit(doc_->Model());
+        QVERIFY(doc_->SaveDocument(File("c.syx")));
+        const QByteArray before = kvtest::ImageOf(doc_->Model());
         bool reset = false;
         connect(doc_, &CMy758Doc::documentReset, this, [&reset] { reset = true; });
         frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
         QVERIFY(reset);
-        QCOMPARE(kvtest::ImageOf(doc_->model()), before);
+        QCOMPARE(kvtest::ImageOf(doc_->Model()), before);
         QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
-        QVERIFY(doc_->path().isEmpty());
+        QVERIFY(doc_->Path().isEmpty());
     }
 
     void noQuestionUntilTheMemoryManagerOpened() {
         kvtest::ModalAnswerer answers;
-        Edit(doc_->model());
+        Edit(doc_->Model());
         frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
         QVERIFY(frame_->close());
         QVERIFY(answers.seen.isEmpty());
@@ -125,7 +125,7 @@ private slots:
 
     void saveQuestionAnswers() {
         kvtest::ModalAnswerer answers;
-        doc_->setModified(true);
+        doc_->SetModified(true);
 
         answers.ThenPress(QStringLiteral("Cancel"));
         QVERIFY(!frame_->close());
@@ -136,17 +136,17 @@ private slots:
         answers.ThenPress(QStringLiteral("No"));
         frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
         QCOMPARE(answers.seen.size(), 2);
-        QVERIFY(!doc_->isModified());  // a new document starts unmodified
+        QVERIFY(!doc_->IsModified());  // a new document starts unmodified
 
         // Yes saves to the document's file and clears the flag.
-        QVERIFY(doc_->saveDocument(File("d.syx")));
-        doc_->setModified(true);
-        doc_->model().out_gain[1] = 12;
+        QVERIFY(doc_->SaveDocument(File("d.syx")));
+        doc_->SetModified(true);
+        doc_->Model().out_gain[1] = 12;
         answers.ThenPress(QStringLiteral("Yes"));
         QVERIFY(frame_->close());
         QCOMPARE(answers.seen.last().text, QStringLiteral("Save changes to d.syx?"));
-        QVERIFY(!doc_->isModified());
-        QCOMPARE(ReadAll(File("d.syx")).mid(4), kvtest::ImageOf(doc_->model()));
+        QVERIFY(!doc_->IsModified());
+        QCOMPARE(ReadAll(File("d.syx")).mid(4), kvtest::ImageOf(doc_->Model()));
     }
 
     // A write that fails part-way (the disk full) is reported, and the
@@ -154,10 +154,10 @@ private slots:
     void failedSaveKeepsTheOldFile() {
         const QByteArray old(300, 'x');
         WriteAll(File("e.syx"), old);
-        Edit(doc_->model());
+        Edit(doc_->Model());
         bool saved = true;
         QString error;
-        kvtest::WithFileSizeLimit(200, [&] { saved = doc_->saveDocument(File("e.syx"), &error); });
+        kvtest::WithFileSizeLimit(200, [&] { saved = doc_->SaveDocument(File("e.syx"), &error); });
         QVERIFY(!saved);
         QVERIFY(error.contains(QStringLiteral("e.syx")));
         QCOMPARE(ReadAll(File("e.syx")), old);
@@ -166,7 +166,7 @@ private slots:
 
     void recentFilesKeepTheLastFour() {
         for (const char* name : {"1.syx", "2.syx", "3.syx", "4.syx", "5.syx"})
-            QVERIFY(doc_->saveDocument(File(name)));
+            QVERIFY(doc_->SaveDocument(File(name)));
         QVERIFY(frame_->openFile(File("3.syx")));
         const QStringList recent = frame_->recentFiles();
         QCOMPARE(recent, QStringList({File("3.syx"), File("5.syx"), File("4.syx"), File("2.syx")}));
@@ -188,7 +188,7 @@ private slots:
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(frame_, &drop);
         QTRY_COMPARE(frame_->windowTitle(), QStringLiteral("dropped.syx - KALVORE"));
-        QCOMPARE(doc_->model().out_limit[2], 33);
+        QCOMPARE(doc_->Model().out_limit[2], 33);
     }
 
     void toolbarAndShortcutsReachTheFileCommands() {

@@ -11,16 +11,17 @@
 
 #include <kvcom/kvcom.h>
 
-#include "dlg_rs232.h"
-#include "main_frame.h"
-#include "my758_app.h"
-#include "my758_doc.h"
-#include "my758_view.h"
-#include "program_file.h"
+#include "document/my758_doc.h"
+#include "document/program_file.h"
 #include "pty_pair.h"
-#include "single_instance.h"
+#include "routing/my758_view.h"
+#include "settings/dlg_rs232.h"
+#include "shell/main_frame.h"
+#include "shell/my758_app.h"
+#include "shell/single_instance.h"
 #include "support_modal.h"
 #include "support_settings.h"
+#include "widgets/logo.h"
 
 namespace {
 
@@ -148,7 +149,7 @@ private slots:
         QCOMPARE(NewApp().InitInstance({path}), CMy758App::StartResult::kRunning);
         QCOMPARE(app_->frame()->windowTitle(), QStringLiteral("show.syx - KALVORE"));
         // The model holds the file, not factory values.
-        const CDSDATA& m = app_->document()->model();
+        const CDSDATA& m = app_->document()->Model();
         QCOMPARE(int(m.figuration), 2);
         QCOMPARE(m.out_gain[3], 55);
         QCOMPARE(m.ina_delay, 480);
@@ -170,9 +171,9 @@ private slots:
     }
 
     void logoFromTheOutsideResourceFile() {
-        QVERIFY(CMy758App::LoadLogo({QStringLiteral("/nonexistent/kalvore.rcc")}).isNull());
+        QVERIFY(LoadLogo({QStringLiteral("/nonexistent/kalvore.rcc")}).isNull());
         QVERIFY2(QFile::exists(BuiltResourceFile()), qPrintable(BuiltResourceFile()));
-        const QPixmap logo = CMy758App::LoadLogo({QStringLiteral("/nonexistent/kalvore.rcc"), BuiltResourceFile()});
+        const QPixmap logo = LoadLogo({QStringLiteral("/nonexistent/kalvore.rcc"), BuiltResourceFile()});
         QVERIFY(!logo.isNull());
         // The file is let go again after loading.
         QVERIFY(!QFile::exists(QStringLiteral(":/kalvore-outside/logo.png")));

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <kvcom/kvcom.h>
 
-#include "lock_keys.h"
-#include "port_problem.h"
-#include "program_file.h"
-#include "single_instance.h"
-#include "string_table.h"
+#include "document/program_file.h"
+#include "settings/port_problem.h"
+#include "shell/lock_keys.h"
+#include "shell/single_instance.h"
 #include "support_shell.h"
+#include "widgets/string_table.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ private slots:
     void programFileRoundTrip() {
         const CDSDATA saved = EditedModel();
         CDSDATA loaded;
-        QCOMPARE(programfile::Decode(programfile::Encode(saved), loaded), programfile::DecodeResult::kOk);
+        QVERIFY(programfile::Decode(programfile::Encode(saved), "x.syx", loaded, nullptr));
         QCOMPARE(int(loaded.figuration), 1);
         QCOMPARE(loaded.link_on, 1);
         QCOMPARE(loaded.out_gain[2], 40);
@@ -85,10 +85,12 @@ private slots:
         QFETCH(int, result);
         CDSDATA m = EditedModel();
         const QByteArray before = kvtest::ImageOf(m);
-        QCOMPARE(int(programfile::Decode(file, m)), result);
+        QCOMPARE(int(programfile::Check(file)), result);
+        QString why;
+        QVERIFY(!programfile::Decode(file, "x.syx", m, &why));
         QCOMPARE(kvtest::ImageOf(m), before);
         QCOMPARE(int(m.figuration), 1);
-        QVERIFY(!programfile::DecodeErrorText(programfile::DecodeResult(result), "x.syx").isEmpty());
+        QVERIFY(!why.isEmpty());
     }
 
     void longestAcceptedFile() {
@@ -96,7 +98,8 @@ private slots:
         QByteArray file = programfile::Encode(CDSDATA());
         file.append(QByteArray(3000 - file.size(), '\0'));
         CDSDATA m;
-        QCOMPARE(programfile::Decode(file, m), programfile::DecodeResult::kOk);
+        QCOMPARE(programfile::Check(file), programfile::DecodeResult::kOk);
+        QVERIFY(programfile::Decode(file, "x.syx", m, nullptr));
     }
 
     void singleInstanceLock() {

@@ -12,11 +12,11 @@
 #include <cstring>
 #include <kvcom/kvcom.h>
 
-#include "dlg_figuration.h"
-#include "dlg_memory_no.h"
-#include "main_frame.h"
-#include "my758_doc.h"
-#include "my758_view.h"
+#include "document/my758_doc.h"
+#include "memory/dlg_memory_no.h"
+#include "routing/my758_view.h"
+#include "settings/dlg_figuration.h"
+#include "shell/main_frame.h"
 #include "support_modal.h"
 #include "support_shell.h"
 #include "wire_recorder.h"
@@ -73,7 +73,7 @@ private:
     CMy758Doc* doc_ = nullptr;
     CMainFrame* frame_ = nullptr;
     CMy758View* view() const { return frame_->view(); }
-    CDSDATA& model() { return doc_->model(); }
+    CDSDATA& model() { return doc_->Model(); }
 
 private slots:
     void init() {
@@ -223,7 +223,7 @@ private slots:
         kvtest::ModalAnswerer answers;
         bool modified_on_open = false;
         answers.Then([this, &modified_on_open](QWidget* w) {
-            modified_on_open = doc_->isModified();
+            modified_on_open = doc_->IsModified();
             QMetaObject::invokeMethod(w, "reject");
         });
         memory->trigger();

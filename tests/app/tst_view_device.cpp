@@ -9,15 +9,15 @@
 #include <kvcom/kvcom.h>
 
 #include "device.h"
-#include "device_task.h"
-#include "dlg_memory_no.h"
-#include "main_frame.h"
-#include "my758_doc.h"
-#include "my758_view.h"
+#include "document/my758_doc.h"
+#include "memory/dlg_memory_no.h"
 #include "pty_server.h"
-#include "string_table.h"
+#include "routing/my758_view.h"
+#include "shell/main_frame.h"
 #include "support_modal.h"
 #include "support_shell.h"
+#include "widgets/device_task.h"
+#include "widgets/string_table.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -79,7 +79,7 @@ private slots:
         ticker.stop();
 
         QVERIFY(answers.seen.isEmpty());  // no failure message
-        const CDSDATA& m = doc_->model();
+        const CDSDATA& m = doc_->Model();
         QCOMPARE(int(m.figuration), 2);
         QCOMPARE(m.link_on, 1);
         QCOMPARE(m.out_gain[4], -20);
@@ -92,7 +92,7 @@ private slots:
     }
 
     void downloadSendsTheModelWithItsName() {
-        CDSDATA& m = doc_->model();
+        CDSDATA& m = doc_->Model();
         m.figuration = 1;
         m.link_on = 0;
         m.InitData();
@@ -126,7 +126,7 @@ private slots:
     }
 
     void onlyOneDeviceOperationAtOnce() {
-        CDSDATA& m = doc_->model();
+        CDSDATA& m = doc_->Model();
         int inner_result = -1;
         bool inner_ran = false;
         QTimer::singleShot(50, this, [&] {
@@ -157,7 +157,7 @@ private slots:
         };
         QTimer::singleShot(50, this, [&] { shown_early = progress_visible(); });
         QTimer::singleShot(500, this, [&] { shown_later = progress_visible(); });
-        RunDeviceTask(frame_, QStringLiteral("busy"), doc_->model(), [](CDSDATA&) {
+        RunDeviceTask(frame_, QStringLiteral("busy"), doc_->Model(), [](CDSDATA&) {
             QThread::msleep(700);
             return 1;
         });
@@ -169,7 +169,7 @@ private slots:
     void windowStaysOpenWhileTheDeviceIsBusy() {
         bool closed = true;
         QTimer::singleShot(50, this, [&] { closed = frame_->close(); });
-        RunDeviceTask(frame_, QStringLiteral("busy"), doc_->model(), [](CDSDATA&) {
+        RunDeviceTask(frame_, QStringLiteral("busy"), doc_->Model(), [](CDSDATA&) {
             QThread::msleep(200);
             return 1;
         });

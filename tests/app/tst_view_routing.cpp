@@ -8,11 +8,11 @@
 
 #include <kvcom/kvcom.h>
 
-#include "dialog_units.h"
-#include "my758_doc.h"
-#include "my758_view.h"
-#include "routing_layout.h"
+#include "document/my758_doc.h"
+#include "routing/my758_view.h"
+#include "routing/routing_layout.h"
 #include "support_settings.h"
+#include "widgets/dialog_units.h"
 
 class TestViewRouting : public QObject {
     Q_OBJECT
@@ -22,8 +22,8 @@ private:
     std::unique_ptr<CMy758View> view_;
 
     void SetConfiguration(int figuration, int link_on) {
-        doc_->model().figuration = static_cast<char>(figuration);
-        doc_->model().link_on = link_on;
+        doc_->Model().figuration = static_cast<char>(figuration);
+        doc_->Model().link_on = link_on;
         view_->reinitialise();
     }
     QRect Rect(int id) const { return view_->button(id)->geometry(); }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dsp_budget.h"
 #include "kvproto/names.h"
 #include "units.h"
 #include "value_tables.h"
@@ -310,7 +311,7 @@ void CheckBudget(const CDSDATA& m) {
             load.eq_dsp[row] = second_dsp ? 1 : 0;
         };
         for (const Open& o : group) {
-            if (!DspBudgetAllows(load, o.chan))
+            if (!tables::DspBudgetAllows(load, o.chan))
                 Refuse(ChannelKey(o.chan) + ".eq[" + std::to_string(o.slot) + "]",
                        "more EQ filters than the DSP budget allows (load " + std::to_string(load.CalDSP1()) + " + " +
                            std::to_string(load.CalDSP2()) + " units before it)");

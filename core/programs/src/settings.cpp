@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dsp_budget.h"
 #include "kvproto/names.h"
 #include "units.h"
 #include "value_tables.h"
@@ -26,8 +27,6 @@ constexpr const char* kConfigNames[3] = {"Mono", "2 Channel 3 Way", "3 Channel 2
 constexpr const char* kSourceNames[3] = {"In A", "In B", "In SUM A+B"};
 constexpr int kHighPassOut = 0;
 constexpr int kLowPassOut = tables::kFreqRows - 1;
-constexpr int kFirstDspMaxBefore = 17;
-constexpr int kBothDspsLimit = 38;
 
 bool IsOutput(int chan) { return chan >= 0 && chan < KV_OUTPUTS; }
 bool IsInput(int chan) { return chan == CHAN_IN_A || chan == CHAN_IN_B; }
@@ -353,7 +352,7 @@ void Write(CDSDATA& w, const SettingRef& ref, std::string_view text) {
         w.xo_freq[c][side] = row;
         w.xo_type[c][side] = type;
         follow_partner();
-        if (XoverUnits(w) > before && !DspBudgetAllows(probe, c)) throw Invalid{"the DSP budget has no room for it"};
+        if (XoverUnits(w) > before && !tables::DspBudgetAllows(probe, c)) throw Invalid{"the DSP budget has no room for it"};
         return;
     }
     default: break;
@@ -578,11 +577,6 @@ void SendSetting(CDSDATA& m, const SettingRef& ref) {
     m.cur_slot = slot;
     m.cur_eq = eq;
     m.xo_side = side;
-}
-
-bool DspBudgetAllows(const CDSDATA& m, int chan) {
-    if (IsInput(chan) || chan == 0 || chan == 1) return m.CalDSP1() <= kFirstDspMaxBefore;
-    return m.CalDSP1() + m.CalDSP2() < kBothDspsLimit;
 }
 
 std::optional<Refusal> CheckProgramRules(const CDSDATA& m) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dsp_budget.h"
 #include "kvprog/settings.h"
 
 namespace kvtest::programs {
@@ -32,7 +33,7 @@ void Release(CDSDATA& m, int chan, int slot) {
 
 bool AddFilter(CDSDATA& m, int chan, int type, int freq, int gain, int width) {
     const int slot = kvprog::EqCount(m, chan);
-    if (slot >= kvprog::kEqSlotsPerChannel || !kvprog::DspBudgetAllows(m, chan)) return false;
+    if (slot >= kvprog::kEqSlotsPerChannel || !tables::DspBudgetAllows(m, chan)) return false;
     const int before = m.eq_used;
     Open(m, chan, slot);
     const int row = kvprog::EqRow(m, chan, slot);

@@ -125,12 +125,6 @@ extern const std::array<const char*, 49> kOutputNames;
 // texts; names as the unit shows them).
 bool SameSetting(const CDSDATA& a, const CDSDATA& b, const SettingRef& ref);
 
-// The pages' DSP budget: whether channel `chan` may take one more EQ filter
-// (or a costlier crossover) now. Inputs, Out 1 and Out 2 load the first
-// DSP, which must be at 17 units or less; Out 3..6 need both DSPs together
-// below 38.
-bool DspBudgetAllows(const CDSDATA& m, int chan);
-
 // Program-wide rules the pages keep: an output's delay together with the
 // delay of its input (and, linked, of its partner's input) stays within
 // 635.417 ms; a crossover's high-pass never lies above its low-pass.

@@ -1,0 +1,86 @@
+#include "channel/dlg_settings.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "channel/dlg_in.h"
+#include "channel/dlg_output.h"
+#include "widgets/dialog_units.h"
+
+std::vector<CDlgSettings::OutputPage> CDlgSettings::OutputPages(int figuration, bool link_on) {
+    if (link_on && figuration == 1)
+        return {{0, 1, "Out 1&&2"}, {2, 3, "Out 3&&4"}, {4, 5, "Out 5&&6"}};
+    if (link_on && figuration == 2)
+        return {{0, 2, "Out 1&&3"}, {1, -1, "Out 2"}, {3, 5, "Out 4&&6"}, {4, -1, "Out 5"}};
+    return {{0, -1, "Out 1"}, {1, -1, "Out 2"}, {2, -1, "Out 3"},
+            {3, -1, "Out 4"}, {4, -1, "Out 5"}, {5, -1, "Out 6"}};
+}
+
+CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent)
+    : QDialog(parent), tabs_(new QTabWidget(this)) {
+    setWindowTitle(QStringLiteral("KV758"));
+    setFont(DialogUnits::DialogFont());
+    tabs_->setObjectName(QStringLiteral("pages"));
+
+    auto* in = new CDlgIn(model, tabs_);
+    pages_.push_back(in);
+    tabs_->addTab(in, QStringLiteral("In"));
+    int start = 0;
+    for (const OutputPage& page : OutputPages(model.figuration, model.link_on != 0)) {
+        auto* out = new CDlgOutput(model, page.output, tabs_);
+        if (output >= 0 && (page.output == output || page.partner == output)) start = static_cast<int>(pages_.size());
+        pages_.push_back(out);
+        tabs_->addTab(out, QString::fromLatin1(page.caption));
+    }
+    tabs_->setCurrentIndex(start);
+
+    // OK and Cancel only close: every change was sent when it was made. Plain
+    // buttons, never the default one: Enter belongs to the pages' edits and
+    // must never close the sheet.
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    cancel->setObjectName(QStringLiteral("cancel"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* b : {ok, cancel}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        if (isVisible()) ActivateCurrent();
+    });
+}
+
+void CDlgSettings::SetEditors(ChannelEditors* editors) {
+    for (ChannelPage* page : pages_) page->SetEditors(editors);
+}
+
+void CDlgSettings::ActivateCurrent() {
+    const int i = tabs_->currentIndex();
+    if (i >= 0 && i < static_cast<int>(pages_.size())) pages_[i]->Activate();
+}
+
+void CDlgSettings::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) ActivateCurrent();
+}
+
+void CDlgSettings::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);  // Escape still closes, like Cancel
+}

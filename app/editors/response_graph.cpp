@@ -1,0 +1,181 @@
+#include "editors/response_graph.h"
+
+#include <QFontDatabase>
+#include <QMouseEvent>
+#include <QPainter>
+#include <cstdlib>
+
+#include "tables/graph_layout.h"
+
+namespace layout = tables::graph;
+
+static_assert(CResponseGraph::kPictureWidth == layout::kPictureWidth &&
+              CResponseGraph::kPictureHeight == layout::kPictureHeight);
+static_assert(CResponseGraph::kEqEntries == tables::kEqSetSize);
+
+namespace {
+
+constexpr int kDotsPerMeter96Dpi = 3780;  // fixes points to pixels at 96 dpi
+
+QColor ToColor(layout::Rgb c) { return QColor(c.r, c.g, c.b); }
+
+// One-pixel lines in the manner of MoveTo/LineTo: a segment covers its first
+// pixel but not its last, in drawing order, so joined segments meet without
+// overlap, a closed outline closes exactly at its corners and a path's last
+// point stays unpainted. Drawn pixel by pixel: no antialiasing, no painter
+// rules about which end a flat cap drops.
+class PenPath {
+public:
+    PenPath(QImage& image, layout::Rgb colour) : image_(image), colour_(qRgb(colour.r, colour.g, colour.b)) {}
+    void MoveTo(int x, int y) { at_ = QPoint(x, y); }
+    void LineTo(int x1, int y1) {
+        int x = at_.x(), y = at_.y();
+        const int dx = std::abs(x1 - x), dy = -std::abs(y1 - y);
+        const int sx = x < x1 ? 1 : -1, sy = y < y1 ? 1 : -1;
+        int err = dx + dy;
+        while (x != x1 || y != y1) {
+            if (image_.rect().contains(x, y)) image_.setPixel(x, y, colour_);
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+            }
+        }
+        at_ = QPoint(x1, y1);
+    }
+
+private:
+    QImage& image_;
+    QRgb colour_;
+    QPoint at_;
+};
+
+void DrawLabel(QPainter& painter, const layout::Label& label, bool right_aligned) {
+    const QString text = QString::fromLatin1(label.text);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int width = metrics.horizontalAdvance(text);
+    const int left = right_aligned ? label.x - width : label.x;
+    painter.drawText(QRect(left, label.top, width + 1, metrics.height()), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+}  // namespace
+
+CResponseGraph::CResponseGraph(QWidget* parent)
+    : QWidget(parent), set_a_(tables::FlatEqSet()), set_b_(tables::FlatEqSet()) {
+}
+
+void CResponseGraph::ShowEqSet(const tables::EqSet& entries) {
+    set_a_ = entries;
+    use_set_b_ = false;
+    update();
+}
+
+void CResponseGraph::ShowCrossover(int hp_row, int hp_type, int lp_row, int lp_type) {
+    crossover_ = {hp_row, hp_type, lp_row, lp_type};
+    use_set_b_ = true;
+    update();
+}
+
+void CResponseGraph::SetCrossover(const tables::CrossoverSetting& crossover) { crossover_ = crossover; }
+void CResponseGraph::SetEqSetB(const tables::EqSet& entries) { set_b_ = entries; }
+
+void CResponseGraph::SetHideCrossover(bool hide) {
+    hide_crossover_ = hide;
+    update();
+}
+
+QFont CResponseGraph::LabelFont() {
+    // Close stand-ins in order of likeness.
+    static const char* const kFamilies[] = {layout::kFontFamily, "Liberation Sans", "Arial", "Nimbus Sans",
+                                            "DejaVu Sans"};
+    const QStringList installed = QFontDatabase::families();
+    QFont font;
+    font.setStyleHint(QFont::SansSerif);
+    for (const char* family : kFamilies) {
+        if (installed.contains(QLatin1String(family), Qt::CaseInsensitive)) {
+            font.setFamily(QLatin1String(family));
+            break;
+        }
+    }
+    font.setPointSizeF(layout::kFontPoints);
+    return font;
+}
+
+QImage CResponseGraph::Picture() const {
+    QImage image(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
+    image.setDotsPerMeterX(kDotsPerMeter96Dpi);
+    image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+    image.fill(ToColor(layout::kBackground));
+
+    {
+        QPainter painter(&image);
+        painter.setFont(LabelFont());
+        painter.setPen(ToColor(layout::kTextColour));
+        painter.setBackgroundMode(Qt::TransparentMode);
+        for (const auto& line : layout::kLevelLines) DrawLabel(painter, line.label, true);
+        DrawLabel(painter, layout::kAxisStartLabel, true);
+        for (const auto& line : layout::kFreqLines) DrawLabel(painter, line.label, false);
+    }
+    {
+        PenPath grid(image, layout::kGridColour);
+        for (const auto& line : layout::kLevelLines) {
+            grid.MoveTo(layout::kPlotLeft, line.y);
+            grid.LineTo(layout::kPlotRight, line.y);
+        }
+        for (const auto& line : layout::kFreqLines) {
+            grid.MoveTo(line.x, layout::kPlotTop);
+            grid.LineTo(line.x, layout::kPlotBottom);
+        }
+    }
+    {
+        PenPath axis(image, layout::kAxisColour);
+        axis.MoveTo(layout::kPlotLeft, layout::kZeroDbY);
+        axis.LineTo(layout::kPlotRight, layout::kZeroDbY);
+        axis.MoveTo(layout::kFrame[0].x, layout::kFrame[0].y);
+        for (std::size_t i = 1; i < layout::kFrame.size(); ++i) axis.LineTo(layout::kFrame[i].x, layout::kFrame[i].y);
+    }
+
+    const tables::Curve eq = tables::EqResponse(use_set_b_ ? set_b_ : set_a_);
+    const tables::Curve xo = hide_crossover_ ? tables::Curve{} : tables::CrossoverResponse(crossover_);
+    const tables::CurvePixels pixels = tables::CurveToPixels(eq, xo);
+    PenPath curve(image, layout::kCurveColour);
+    curve.MoveTo(layout::kCurveStartX, pixels.start_row);
+    for (int j = 1; j < tables::kGraphPoints; ++j) {
+        const int x = layout::kCurveStartX + j;
+        if (pixels.drawn[j]) curve.LineTo(x, pixels.row[j]);
+        else curve.MoveTo(x, pixels.row[j]);
+    }
+    return image;
+}
+
+QRect CResponseGraph::PictureTarget(const QRect& area) {
+    const layout::Placement p = layout::PicturePlacement(area.width(), area.height());
+    return QRect(area.left() + p.x, area.top() + p.y, p.width, p.height);
+}
+
+QSize CResponseGraph::sizeHint() const { return QSize(kPictureWidth + 2, kPictureHeight + 2); }
+QSize CResponseGraph::minimumSizeHint() const { return QSize(kPictureWidth / 4, kPictureHeight / 4); }
+
+void CResponseGraph::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect target = PictureTarget(rect());
+    if (target.size() == QSize(kPictureWidth, kPictureHeight)) {
+        painter.drawImage(target.topLeft(), Picture());
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(target, Picture());
+    }
+}
+
+void CResponseGraph::mousePressEvent(QMouseEvent* event) {
+    // The graph takes no input; a left click stops here.
+    if (event->button() == Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}

@@ -1,0 +1,306 @@
+#include "memory/dlg_memory.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include <kvcom/kvcom.h>
+
+#include "document/my758_doc.h"
+#include "document/safe_file_writer.h"
+#include "memory/bank_file_io.h"
+#include "memory/dlg_memory_no.h"
+#include "widgets/device_task.h"
+#include "widgets/dialog_units.h"
+#include "widgets/icons.h"
+#include "widgets/string_table.h"
+
+namespace {
+
+constexpr int kMemoryCount = KV_MEMORIES - 1;  // memories 1..60
+const char* const kBankFilter = "KALVORE File(*.ay)";
+
+// The application's title, the caption of its messages.
+QString AppTitle() { return DocTemplateField(kDocWindowTitle); }
+
+// A table name as text: at most 8 characters, up to its NUL.
+QString MemoryName(int m) {
+    return QString::fromLatin1(data_name[m], static_cast<int>(strnlen(data_name[m], 8)));
+}
+
+bool IsUsed(int m) { return data_memoryb[m] != 0; }
+
+// The unit takes in the last image of a Store All before anything else may
+// go out.
+constexpr std::chrono::milliseconds kStoreAllSettle{1000};
+
+// Tells Store All's progress per image as the library sends it.
+struct StoreAllReporter {
+    DeviceTaskProgress* progress;
+    int total;
+    int sent;
+
+    static void OnImage(int memory, void* context) {
+        auto* self = static_cast<StoreAllReporter*>(context);
+        const QString text = memory == 0
+            ? CDlgMemory::tr("Storing the working program on the unit...")
+            : CDlgMemory::tr("Storing memory %1 on the unit...").arg(memory);
+        self->progress->Report(self->sent++, self->total, text);
+    }
+};
+
+}  // namespace
+
+int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle) {
+    int images = 1;  // the working program always goes last
+    for (int m = 1; m < KV_MEMORIES; ++m)
+        if (prog_len[m] > 2) ++images;
+
+    StoreAllReporter reporter{&progress, images, 0};
+    SetMemStoreAllProgress(&StoreAllReporter::OnImage, &reporter);
+    const int result = model.SendMEMStoreAll();
+    SetMemStoreAllProgress(nullptr, nullptr);
+    progress.Report(images, images, CDlgMemory::tr("Waiting for the unit..."));
+    std::this_thread::sleep_for(settle);
+    return result;
+}
+
+MemoryPrompts StandardMemoryPrompts() {
+    MemoryPrompts p;
+    p.save_path = [](QWidget* parent) {
+        QFileDialog dialog(parent, QString(), QString(), QString::fromLatin1(kBankFilter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Added before the overwrite question, so it asks about the real file.
+        dialog.setDefaultSuffix(QStringLiteral("ay"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
+    p.open_path = [](QWidget* parent) {
+        return QFileDialog::getOpenFileName(parent, QString(), QString(), QString::fromLatin1(kBankFilter));
+    };
+    p.ask_name = [](QWidget* parent, int memory, QString& name) {
+        CDlgMemoryNo prompt(parent);
+        prompt.setPrompt(QStringLiteral("Memory No:%1").arg(memory));
+        prompt.setName(name);
+        if (prompt.exec() != QDialog::Accepted) return false;
+        name = prompt.name();
+        return true;
+    };
+    p.confirm = [](QWidget* parent, const QString& text, const QString& caption) {
+        return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Ok) == QMessageBox::Ok;
+    };
+    p.tell = [](QWidget* parent, const QString& text, const QString& caption) {
+        QMessageBox::warning(parent, caption, text);
+    };
+    return p;
+}
+
+CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(model) {
+    setWindowTitle(QStringLiteral("Memory"));
+    const DialogUnits du(font());
+    setFixedSize(du.size(219, 236));
+
+    list_ = new QTableWidget(0, 2, this);
+    list_->setObjectName(QStringLiteral("memoryList"));
+    list_->setGeometry(du.rect(7, 7, 142, 150));
+    list_->setHorizontalHeaderLabels({QStringLiteral("Prog"), QStringLiteral("Memory")});
+    list_->verticalHeader()->hide();
+    // Rows as compact as a report list's: one line of text or a small icon.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->verticalHeader()->setMinimumSectionSize(1);
+    list_->verticalHeader()->setDefaultSectionSize(std::max(18, list_->fontMetrics().height() + 4));
+    list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->setShowGrid(true);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    list_->setIconSize(QSize(16, 16));
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The selection stays visible while another control has the focus.
+    QPalette pal = list_->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    list_->setPalette(pal);
+
+    auto button = [this, &du](const char* text, int y, const char* name) {
+        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(du.rect(156, y, 56, 14));
+        b->setAutoDefault(false);
+        return b;
+    };
+    refresh_ = button("Refresh", 7, "refreshButton");
+    store_ = button("Store", 25, "storeButton");
+    recall_ = button("Recall", 43, "recallButton");
+    load_all_ = button("Load All", 67, "loadAllButton");
+    store_all_ = button("Store All", 85, "storeAllButton");
+    save_all_ = button("Save All", 103, "saveAllButton");
+    exit_ = button("Exit", 141, "exitButton");
+    exit_->setIcon(icons::ExitIcon());
+    exit_->setDefault(true);
+
+    note_ = new QLabel(QStringLiteral("Note:\nRefresh:Get all memory name from unit.\nStore:save current parameters to unit.\n"
+                                      "Recall:get selected memory paramters to pc.\nLoad All:Load all memory from pc file.\n"
+                                      "Store All:Download all memory from pc to unit.\nSave All:Save all memory to pc file."),
+                       this);
+    note_->setObjectName(QStringLiteral("note"));
+    note_->setGeometry(du.rect(7, 163, 205, 70));
+    note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    connect(refresh_, &QPushButton::clicked, this, &CDlgMemory::refresh);
+    connect(store_, &QPushButton::clicked, this, &CDlgMemory::store);
+    connect(recall_, &QPushButton::clicked, this, &CDlgMemory::recall);
+    connect(load_all_, &QPushButton::clicked, this, &CDlgMemory::loadAll);
+    connect(store_all_, &QPushButton::clicked, this, &CDlgMemory::storeAll);
+    connect(save_all_, &QPushButton::clicked, this, &CDlgMemory::saveAll);
+    connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(list_, &QTableWidget::itemSelectionChanged, this, &CDlgMemory::selectionChanged);
+
+    SizeColumns();
+    FillList();
+}
+
+void CDlgMemory::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    SizeColumns();
+}
+
+// A tenth of the list's width per share: three for the number, seven less
+// a margin for the name.
+void CDlgMemory::SizeColumns() {
+    const int t = list_->viewport()->width() / 10;
+    list_->setColumnWidth(0, 3 * t);
+    list_->setColumnWidth(1, 7 * t - 10);
+}
+
+void CDlgMemory::FillList() {
+    static const QIcon used = icons::MemoryUsedIcon();
+    static const QIcon empty = icons::MemoryEmptyIcon();
+    list_->clearContents();
+    list_->setRowCount(kMemoryCount);
+    for (int m = 1; m <= kMemoryCount; ++m) {
+        list_->setItem(m - 1, 0, new QTableWidgetItem(IsUsed(m) ? used : empty, QString::number(m)));
+        list_->setItem(m - 1, 1, new QTableWidgetItem(MemoryName(m)));
+    }
+    // The current memory, or the first when there is none (a number outside
+    // the memories would address past the table).
+    const int current = model_.mem_num;
+    const int row = current >= 1 && current <= kMemoryCount ? current - 1 : 0;
+    list_->clearSelection();
+    list_->selectRow(row);
+    list_->scrollToItem(list_->item(row, 0));
+    selectionChanged();
+}
+
+void CDlgMemory::selectionChanged() {
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    if (rows.size() != 1) {
+        recall_->setEnabled(false);
+        return;
+    }
+    model_.mem_num = static_cast<char>(rows.first().row() + 1);
+    recall_->setEnabled(IsUsed(model_.mem_num));
+}
+
+int CDlgMemory::RunRefresh() {
+    return RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
+                         [](CDSDATA& m) { return m.MemRefresh(); });
+}
+
+void CDlgMemory::refresh() {
+    // A unit that does not answer leaves every memory "<None>"; the list
+    // shows that, with no message.
+    RunRefresh();
+    FillList();
+}
+
+void CDlgMemory::recall() {
+    const auto n = static_cast<unsigned char>(model_.mem_num);
+    const int ok = RunDeviceTask(this, tr("Recalling memory %1 from the unit...").arg(n), model_,
+                                 [n](CDSDATA& m) { return m.MEMRECALLFROMMCU(n); });
+    result_flag_ = ok ? 1 : 0;
+    if (!ok) prompts.tell(this, QStringLiteral("Recall fail!"), AppTitle());
+    accept();
+}
+
+void CDlgMemory::store() {
+    const int m = model_.mem_num;
+    if (m < 1 || m > kMemoryCount) return;
+    if (IsUsed(m) && !prompts.confirm(this, QStringLiteral("Confirm memory overwrite."), QStringLiteral("Warning")))
+        return;
+    QString name = IsUsed(m) ? MemoryName(m) : QStringLiteral("KALVORE");
+    if (!prompts.ask_name(this, m, name)) return;
+    StoreMemoryName(model_, m, MemoryNameFromInput(name));
+    data_memoryb[m] = 1;
+
+    const auto n = static_cast<unsigned char>(m);
+    const int ok = RunDeviceTask(this, tr("Storing memory %1 on the unit...").arg(m), model_,
+                                 [n](CDSDATA& md) { return md.StoreMEMCur(n); });
+    if (!ok) prompts.tell(this, QStringLiteral("Failed to store memory"), AppTitle());
+    accept();
+}
+
+void CDlgMemory::storeAll() {
+    RunDeviceTask(this, tr("Storing all memories on the unit..."), model_,
+                  [](CDSDATA& m, DeviceTaskProgress& progress) {
+                      return StoreAllMemories(m, progress, kStoreAllSettle);
+                  });
+    result_flag_ = 1;
+    accept();
+}
+
+void CDlgMemory::saveAll() {
+    const QString chosen = prompts.save_path(this);
+    if (chosen.isEmpty()) return;
+    const QString path = WithBankSuffix(chosen);
+
+    SafeFileWriter writer;
+    QString why;
+    const bool opened = writer.Open(path, &why);
+    // The bank holds what the unit has now; the result does not matter: a
+    // silent unit leaves every memory empty, and that is what is saved.
+    RunRefresh();
+    FillList();
+    if (opened) {
+        FillWorkingProgramEntry(model_);
+        if (writer.Commit(EncodeMemoryTable(model_), &why)) return;
+    }
+    prompts.tell(this, tr("The bank file %1 could not be saved:\n%2").arg(path, why), AppTitle());
+}
+
+void CDlgMemory::loadAll() {
+    const QString path = prompts.open_path(this);
+    if (path.isEmpty()) return;
+    QByteArray bytes;
+    QString why;
+    if (!ReadBankFile(path, bytes, &why)) {
+        // The table keeps what it held.
+        prompts.tell(this, tr("The bank file %1 could not be read:\n%2").arg(path, why), AppTitle());
+        return;
+    }
+    LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that
+    FillList();
+}
+
+int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {
+    // The memory table is not part of the program file, but from here on
+    // the user is asked before the document is replaced or the program ends.
+    doc.SetModified(true);
+    CDlgMemory dialog(doc.Model(), parent);
+    dialog.exec();
+    return dialog.ResultFlag();
+}

@@ -1,0 +1,92 @@
+// The memory manager: lists the unit's 60 memories, refreshes the list from
+// the unit, recalls one into the PC's model, stores the model into one, and
+// moves the whole set between the unit, the library's memory table and bank
+// files. It holds no data of its own: the list always shows the table.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <chrono>
+#include <functional>
+
+class CDSDATA;
+class CMy758Doc;
+class DeviceTaskProgress;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// How the memory manager asks and tells the user. Each member can be
+// replaced (tests answer for the user here); StandardMemoryPrompts() gives
+// the real file dialogs, name prompt and message boxes.
+struct MemoryPrompts {
+    // The bank file to save to or to open; empty when the user cancelled.
+    std::function<QString(QWidget* parent)> save_path;
+    std::function<QString(QWidget* parent)> open_path;
+    // The memory-name prompt for `memory`: `name` comes in as the proposed
+    // name and goes out as typed. False when the user cancelled.
+    std::function<bool(QWidget* parent, int memory, QString& name)> ask_name;
+    // A question with OK and Cancel: true for OK.
+    std::function<bool(QWidget* parent, const QString& text, const QString& caption)> confirm;
+    // A message with an OK button.
+    std::function<void(QWidget* parent, const QString& text, const QString& caption)> tell;
+};
+
+MemoryPrompts StandardMemoryPrompts();
+
+// Store All's work, off the GUI thread: the library's SendMEMStoreAll with
+// one progress step per image as it goes out (the used memories 60 down to
+// 1, then the working program), then `settle` for the unit to take in the
+// last image. Returns what SendMEMStoreAll returned.
+int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle);
+
+class CDlgMemory : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CDlgMemory(CDSDATA& model, QWidget* parent = nullptr);
+
+    // 1 once a Recall succeeded or Store All ran: the model changed, and
+    // whoever opened the dialog shows it again.
+    int ResultFlag() const { return result_flag_; }
+
+    MemoryPrompts prompts = StandardMemoryPrompts();
+
+public slots:
+    // The buttons, in the order they stand.
+    void refresh();
+    void store();
+    void recall();
+    void loadAll();
+    void storeAll();
+    void saveAll();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void selectionChanged();
+
+private:
+    void FillList();
+    void SizeColumns();
+    // Runs a long device operation behind the progress dialog.
+    int RunRefresh();
+
+    CDSDATA& model_;
+    int result_flag_ = 0;
+    QTableWidget* list_;
+    QPushButton* refresh_;
+    QPushButton* store_;
+    QPushButton* recall_;
+    QPushButton* load_all_;
+    QPushButton* store_all_;
+    QPushButton* save_all_;
+    QPushButton* exit_;
+    QLabel* note_;
+};
+
+// The Memory command: marks the document modified, runs the memory manager
+// modally on the document's model and returns its result flag (1: the model
+// changed and the view shows it again).
+int RunMemoryManager(CMy758Doc& doc, QWidget* parent);

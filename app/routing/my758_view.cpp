@@ -1,0 +1,212 @@
+#include "routing/my758_view.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <algorithm>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QPushButton>
+
+#include "document/my758_doc.h"
+#include "memory/dlg_memory.h"
+#include "memory/dlg_memory_no.h"
+#include "routing/routing_layout.h"
+#include "settings/dlg_figuration.h"
+#include "settings/dlg_rs232.h"
+#include "widgets/device_task.h"
+#include "widgets/dialog_units.h"
+#include "widgets/logo.h"
+
+namespace {
+
+const QColor kBackground(0, 101, 156);
+const QColor kLineColour(231, 69, 61);
+const QColor kLabelColour(128, 255, 255);
+constexpr int kLabelPixelSize = 15;
+
+// Right edge the way the layout counts it: one past the last pixel.
+int RightEdge(const QRect& r) { return r.x() + r.width(); }
+int MiddleY(const QRect& r) { return (r.y() + r.y() + r.height()) / 2; }
+
+}  // namespace
+
+CMy758View::CMy758View(CMy758Doc* doc, QWidget* parent) : QWidget(parent), doc_(doc) {
+    setFont(DialogUnits::DialogFont());
+    const DialogUnits du(font());
+    createButtons();
+    // The form, widened where needed so the labels right of the last column
+    // are never cut off.
+    QFont label_font = font();
+    label_font.setBold(true);
+    label_font.setPixelSize(kLabelPixelSize);
+    const int label_right = lineGeometry().xe + 4 + QFontMetrics(label_font).horizontalAdvance(QStringLiteral("Out 6")) + 8;
+    setMinimumSize(std::max(du.x(routing::kFormWidth), label_right), du.y(routing::kFormHeight));
+    logo_ = new QLabel(this);
+    logo_->setObjectName(QStringLiteral("logo"));
+    const auto& r = routing::kLogoRect;
+    logo_->setGeometry(du.rect(r[0], r[1], r[2], r[3]));
+    logo_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(doc_, &CMy758Doc::documentReset, this, &CMy758View::reinitialise);
+    reinitialise();
+}
+
+void CMy758View::createButtons() {
+    const DialogUnits du(font());
+    for (const routing::ButtonSpec& spec : routing::AllButtons()) {
+        auto* b = new QPushButton(QString::fromLatin1(spec.caption), this);
+        b->setObjectName(QStringLiteral("button%1").arg(spec.id));
+        b->setGeometry(du.rect(spec.x, spec.y, routing::kButtonWidth, routing::kButtonHeight));
+        b->setFocusPolicy(Qt::TabFocus);
+        buttons_.insert(spec.id, b);
+        int row = -1;
+        if (routing::FindRowButton(spec.id, &row, nullptr)) {
+            connect(b, &QPushButton::clicked, this, [this, row] {
+                const CDSDATA& m = doc_->Model();
+                const int output = routing::RowPage(m.figuration, m.link_on != 0, row);
+                if (output >= 0) emit channelSheetRequested(output);
+            });
+        } else {
+            connect(b, &QPushButton::clicked, this, [this] { emit channelSheetRequested(-1); });
+        }
+    }
+}
+
+int CMy758View::figuration() const { return doc_->Model().figuration; }
+
+void CMy758View::reinitialise() {
+    const routing::InputVisibility shown = routing::InputsShown(figuration());
+    buttons_[routing::kInA.id]->show();
+    if (shown.known) {
+        buttons_[routing::kInB.id]->setVisible(shown.inb);
+        buttons_[routing::kInSum.id]->setVisible(shown.sum);
+    }
+    const QPixmap logo = ProgramLogo();
+    if (logo.isNull())
+        logo_->clear();
+    else
+        logo_->setPixmap(logo.scaled(logo_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    placeInB();
+    update();
+}
+
+CMy758View::LineGeometry CMy758View::lineGeometry() const {
+    const QRect a = buttons_[routing::kInA.id]->geometry();
+    const QRect g1 = buttons_[routing::kRowButtonId[0][0]]->geometry();
+    const QRect l2 = buttons_[routing::kRowButtonId[1][4]]->geometry();
+    const QRect s = buttons_[routing::kInSum.id]->geometry();
+    LineGeometry g;
+    g.xs = RightEdge(a);
+    g.xm = (RightEdge(s) + g1.x()) / 2;
+    g.xe = RightEdge(l2) + 20;
+    const int y1 = MiddleY(g1);
+    const int y2 = MiddleY(l2);
+    // The rows are equally spaced: row k (1-based) sits k - 1 steps below row 1.
+    for (int k = 0; k < routing::kRows; ++k) g.row_y[k] = y1 + k * (y2 - y1);
+    return g;
+}
+
+QVector<QLine> CMy758View::routingLines() const {
+    const LineGeometry g = lineGeometry();
+    QVector<QLine> lines;
+    for (const routing::InputGroup& group : routing::InputGroups(figuration())) {
+        const int yf = g.row_y[group.first_row];
+        const int yl = g.row_y[group.last_row];
+        lines.append(QLine(g.xs, yf, g.xm, yf));
+        for (int k = group.first_row; k <= group.last_row; ++k)
+            lines.append(QLine(g.xm, g.row_y[k], g.xe, g.row_y[k]));
+        lines.append(QLine(g.xm, yf, g.xm, yl));
+    }
+    return lines;
+}
+
+QStringList CMy758View::rowLabels() const {
+    QStringList labels;
+    for (int row = 0; row < routing::kRows; ++row) {
+        const int output = routing::RowOutput(figuration(), row);
+        if (output < 0) return {};
+        labels.append(QStringLiteral("Out %1").arg(output + 1));
+    }
+    return labels;
+}
+
+void CMy758View::placeInB() {
+    const int row = routing::InBRow(figuration());
+    if (row < 0) return;
+    const QRect s = buttons_[routing::kInSum.id]->geometry();
+    const QRect gain = buttons_[routing::kRowButtonId[row][0]]->geometry();
+    const QRect target(s.x(), gain.y(), s.width(), gain.height());
+    QPushButton* inb = buttons_[routing::kInB.id];
+    if (inb->geometry() != target) inb->setGeometry(target);
+}
+
+void CMy758View::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.fillRect(event->rect(), kBackground);
+    placeInB();
+
+    p.setPen(QPen(kLineColour, 2, Qt::SolidLine, Qt::FlatCap));
+    p.drawLines(routingLines());
+
+    const LineGeometry g = lineGeometry();
+    QFont labelFont = font();
+    labelFont.setBold(true);
+    labelFont.setPixelSize(kLabelPixelSize);
+    p.setFont(labelFont);
+    p.setPen(kLabelColour);
+    const QStringList labels = rowLabels();
+    const QFontMetrics fm(labelFont);
+    for (int k = 0; k < labels.size(); ++k) {
+        const QPoint top_left(g.xe + 4, g.row_y[k] - 10);
+        p.drawText(QRect(top_left, fm.size(0, labels[k]) + QSize(2, 2)), Qt::AlignLeft | Qt::AlignTop, labels[k]);
+    }
+}
+
+void CMy758View::onFiguration() {
+    CDSDATA& model = doc_->Model();
+    CDlgFiguration dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const int fig = model.figuration;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    model.InitData();
+    model.SendParam(PC_FIGURATION);
+    if (fig != 0) model.SendParam(PC_LINK);
+    QApplication::restoreOverrideCursor();
+    reinitialise();
+}
+
+void CMy758View::onRs232() {
+    CDlgRS232 dialog(this);
+    dialog.exec();
+}
+
+void CMy758View::onMemory() {
+    if (RunMemoryManager(*doc_, this)) reinitialise();
+}
+
+void CMy758View::onUpload() {
+    const int fetched = RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(),
+                                      [](CDSDATA& m) { return m.RecallToPC(); });
+    if (fetched != 0) {
+        reinitialise();
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QStringLiteral("Recall from MCU to PC failed!"),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CMy758View::onDownload() {
+    CDSDATA& model = doc_->Model();
+    model.mem_num = 0;
+    for (int n = 0; n < KV_OUTPUTS; ++n) model.out_mute[n] = 1;
+
+    CDlgMemoryNo prompt(this);
+    prompt.setPrompt(QStringLiteral("Current Memory:"));
+    prompt.setName(QString());
+    if (prompt.exec() != QDialog::Accepted) return;
+
+    StoreMemoryName(model, model.mem_num, MemoryNameFromInput(prompt.name()));
+    RunDeviceTask(this, tr("Download Current Program"), model, [](CDSDATA& m) { return m.StoreFromPC(); });
+}

@@ -1,0 +1,295 @@
+#include "shell/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "channel/dlg_settings.h"
+#include "document/my758_doc.h"
+#include "routing/my758_view.h"
+#include "shell/about_dlg.h"
+#include "shell/lock_keys.h"
+#include "widgets/device_task.h"
+#include "widgets/icons.h"
+#include "widgets/string_table.h"
+
+namespace {
+const QString kRecentGroup = QStringLiteral("Recent File List");
+}  // namespace
+
+CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
+    setWindowIcon(icons::ProgramIcon());
+    view_ = new CMy758View(doc_, this);
+    auto* scroller = new QScrollArea(this);
+    scroller->setWidget(view_);
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    setCentralWidget(scroller);
+
+    createActions();
+    createMenus();
+    createToolBar();
+    createStatusBar();
+    setAcceptDrops(true);
+
+    connect(view_, &CMy758View::channelSheetRequested, this, [this](int output) {
+        CDlgSettings sheet(doc_->Model(), output, this);
+        sheet.exec();
+    });
+    connect(doc_, &CMy758Doc::titleChanged, this, &CMainFrame::updateCaption);
+    connect(doc_, &CMy758Doc::fileUsed, this, &CMainFrame::addRecentFile);
+    updateCaption();
+    updateRecentActions();
+    // Room for the whole routing picture and a margin, as a start.
+    resize(view_->minimumSize() + QSize(60, 120));
+}
+
+QAction* CMainFrame::action(Command id) const { return actions_.value(id); }
+
+QAction* CMainFrame::makeAction(Command id, const QString& text, const char* command_string) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(QStringLiteral("command%1").arg(int(id)));
+    const CommandText ct = SplitCommandString(command_string);
+    a->setStatusTip(ct.prompt);
+    a->setToolTip(ct.tooltip.isEmpty() ? ct.prompt : ct.tooltip);
+    actions_.insert(id, a);
+    return a;
+}
+
+void CMainFrame::createActions() {
+    QAction* a = makeAction(ID_FILE_NEW, QStringLiteral("&New"), kCmdFileNew);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    a->setIcon(icons::FileNewIcon());
+    connect(a, &QAction::triggered, this, &CMainFrame::onFileNew);
+
+    a = makeAction(ID_FILE_OPEN, QStringLiteral("&Open..."), kCmdFileOpen);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    a->setIcon(icons::FileOpenIcon());
+    connect(a, &QAction::triggered, this, &CMainFrame::onFileOpen);
+
+    a = makeAction(ID_FILE_SAVE, QStringLiteral("&Save"), kCmdFileSave);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    a->setIcon(icons::FileSaveIcon());
+    connect(a, &QAction::triggered, this, [this] { doc_->FileSave(this); });
+
+    a = makeAction(ID_FILE_SAVE_AS, QStringLiteral("Save &As..."), kCmdFileSaveAs);
+    connect(a, &QAction::triggered, this, [this] { doc_->FileSaveAs(this); });
+
+    for (int i = 0; i < kRecentFiles; ++i) {
+        auto* r = new QAction(this);
+        r->setObjectName(QStringLiteral("command%1").arg(ID_FILE_MRU_FILE1 + i));
+        r->setStatusTip(QString::fromLatin1(kCmdRecentFile));
+        connect(r, &QAction::triggered, this, [this, r] { openFile(r->data().toString()); });
+        recent_actions_.append(r);
+    }
+
+    a = makeAction(ID_APP_EXIT, QStringLiteral("E&xit"), kCmdExit);
+    connect(a, &QAction::triggered, this, &QWidget::close);
+
+    a = makeAction(ID_FIGURATION, QStringLiteral("Figuration"), kCmdFiguration);
+    connect(a, &QAction::triggered, view_, &CMy758View::onFiguration);
+    a = makeAction(ID_RS232, QStringLiteral("RS232"), kCmdRs232);
+    connect(a, &QAction::triggered, view_, &CMy758View::onRs232);
+    a = makeAction(ID_MEMORY, QStringLiteral("Memory"), kCmdMemory);
+    connect(a, &QAction::triggered, view_, &CMy758View::onMemory);
+    a = makeAction(ID_UPLOAD, QStringLiteral("&Upload"), kCmdUpload);
+    a->setIcon(icons::UploadIcon());
+    connect(a, &QAction::triggered, view_, &CMy758View::onUpload);
+    a = makeAction(ID_DOWNLOAD, QStringLiteral("&Download"), kCmdDownload);
+    a->setIcon(icons::DownloadIcon());
+    connect(a, &QAction::triggered, view_, &CMy758View::onDownload);
+
+    a = makeAction(ID_APP_ABOUT, QStringLiteral("&About..."), kCmdAbout);
+    a->setIcon(icons::AboutIcon());
+    connect(a, &QAction::triggered, this, &CMainFrame::onAbout);
+}
+
+void CMainFrame::addCommands(QWidget* target, std::initializer_list<int> ids) {
+    for (const int id : ids) {
+        if (id != kSeparator) {
+            target->addAction(actions_[id]);
+            continue;
+        }
+        auto* separator = new QAction(target);
+        separator->setSeparator(true);
+        target->addAction(separator);
+    }
+}
+
+void CMainFrame::createMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    addCommands(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS});
+    recent_separator_ = file->addSeparator();
+    file->addActions(recent_actions_);
+    file->addSeparator();
+    file->addAction(actions_[ID_APP_EXIT]);
+
+    QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
+    addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD});
+
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    viewMenu->addAction(makeAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"), kCmdToolbar));
+    viewMenu->addAction(makeAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"), kCmdStatusBar));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(actions_[ID_APP_ABOUT]);
+}
+
+void CMainFrame::createToolBar() {
+    toolbar_ = new QToolBar(QStringLiteral("Toolbar"), this);
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setIconSize(QSize(16, 16));
+    toolbar_->setAllowedAreas(Qt::AllToolBarAreas);
+    toolbar_->setMovable(true);
+    addCommands(toolbar_, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, kSeparator, ID_UPLOAD, ID_DOWNLOAD, kSeparator,
+                           ID_APP_ABOUT});
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+
+    QAction* toggle = actions_[ID_VIEW_TOOLBAR];
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, toolbar_, &QToolBar::setVisible);
+    connect(toolbar_, &QToolBar::visibilityChanged, toggle, &QAction::setChecked);
+}
+
+void CMainFrame::createStatusBar() {
+    QStatusBar* bar = statusBar();
+    auto* ready = new QLabel(QString::fromLatin1(kIdlePrompt), bar);
+    ready->setObjectName(QStringLiteral("idlePrompt"));
+    bar->addWidget(ready, 1);
+
+    // Key-lock indicators, where the system tells the keys' state.
+    const LockKeyState keys = ReadLockKeys();
+    const std::optional<bool> known[3] = {keys.caps, keys.num, keys.scroll};
+    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+        if (!known[i].has_value()) continue;
+        lock_panes_[i] = new QLabel(bar);
+        lock_panes_[i]->setObjectName(QString::fromLatin1(names[i]));
+        lock_panes_[i]->setMinimumWidth(lock_panes_[i]->fontMetrics().horizontalAdvance(QStringLiteral("SCRL ")));
+        bar->addPermanentWidget(lock_panes_[i]);
+        any = true;
+    }
+    if (any) {
+        auto* timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, &CMainFrame::updateLockKeys);
+        timer->start(300);
+        updateLockKeys();
+    }
+
+    QAction* toggle = actions_[ID_VIEW_STATUS_BAR];
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, bar, &QStatusBar::setVisible);
+}
+
+void CMainFrame::updateLockKeys() {
+    const LockKeyState keys = ReadLockKeys();
+    const std::optional<bool> state[3] = {keys.caps, keys.num, keys.scroll};
+    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i)
+        if (lock_panes_[i]) lock_panes_[i]->setText(state[i].value_or(false) ? QString::fromLatin1(names[i]) : QString());
+}
+
+void CMainFrame::updateCaption() {
+    setWindowTitle(QStringLiteral("%1 - %2").arg(doc_->Title(), DocTemplateField(kDocWindowTitle)));
+}
+
+QStringList CMainFrame::recentFiles() const {
+    QSettings settings;
+    settings.beginGroup(kRecentGroup);
+    QStringList files;
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString f = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!f.isEmpty()) files.append(f);
+    }
+    return files;
+}
+
+void CMainFrame::addRecentFile(const QString& path) {
+    QStringList files = recentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    QSettings settings;
+    settings.beginGroup(kRecentGroup);
+    for (int i = 0; i < kRecentFiles; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i + 1);
+        if (i < files.size()) settings.setValue(key, files[i]);
+        else settings.remove(key);
+    }
+    settings.endGroup();
+    updateRecentActions();
+}
+
+void CMainFrame::updateRecentActions() {
+    const QStringList files = recentFiles();
+    for (int i = 0; i < kRecentFiles; ++i) {
+        QAction* a = recent_actions_[i];
+        a->setVisible(i < files.size());
+        if (i < files.size()) {
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(files[i])));
+            a->setData(files[i]);
+        }
+    }
+    recent_separator_->setVisible(!files.isEmpty());
+}
+
+bool CMainFrame::openFile(const QString& path) {
+    if (!doc_->SaveModified(this)) return false;
+    return doc_->OpenWithReport(path, this);
+}
+
+void CMainFrame::onFileNew() {
+    if (!doc_->SaveModified(this)) return;
+    doc_->NewDocument();
+}
+
+void CMainFrame::onFileOpen() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open"), QFileInfo(doc_->Path()).path(), CMy758Doc::FileFilter());
+    if (!path.isEmpty()) openFile(path);
+}
+
+void CMainFrame::onAbout() {
+    CAboutDlg dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A device operation runs to its end: the program may not go meanwhile.
+    if (DeviceTaskRunning()) event->ignore();
+    else if (doc_->SaveModified(this)) event->accept();
+    else event->ignore();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    // One document at a time: the first local file dropped is opened.
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            activateWindow();
+            // Opened once the drop is over: the open may ask questions.
+            const QString path = url.toLocalFile();
+            QTimer::singleShot(0, this, [this, path] { openFile(path); });
+            return;
+        }
+}

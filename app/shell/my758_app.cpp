@@ -1,0 +1,95 @@
+#include "shell/my758_app.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QSettings>
+
+#include <cstdio>
+#include <kvcom/kvcom.h>
+
+#include "document/my758_doc.h"
+#include "routing/my758_view.h"
+#include "settings/dlg_rs232.h"
+#include "settings/port_problem.h"
+#include "shell/main_frame.h"
+#include "shell/single_instance.h"
+#include "widgets/logo.h"
+#include "widgets/string_table.h"
+
+CMy758App::CMy758App(QObject* parent) : QObject(parent) {}
+
+CMy758App::~CMy758App() = default;
+
+CMy758Doc* CMy758App::document() const { return frame_ ? frame_->document() : nullptr; }
+
+CMy758View* CMy758App::view() const { return frame_ ? frame_->view() : nullptr; }
+
+bool CMy758App::HeadlessPlatform() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+void CMy758App::Report(const QString& caption, const QString& text, bool error_icon, const QString& detail) {
+    if (message_mode_ == MessageMode::kStderr) {
+        QString line = caption + QStringLiteral(": ") + QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        if (!detail.isEmpty()) line += QStringLiteral(" (") + detail + QStringLiteral(")");
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        return;
+    }
+    QMessageBox box(error_icon ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
+                    frame_ && frame_->isVisible() ? frame_.get() : nullptr);
+    box.setInformativeText(detail);
+    box.exec();
+}
+
+CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
+    RegisterProgramStrings();
+
+    // The logo from the outside resource file, when there is one.
+    SetProgramLogo(LoadLogo(resource_paths_.isEmpty() ? OutsideResourcePaths() : resource_paths_));
+
+    // The port comes from the settings (organisation and application
+    // "KALVORE", set by main before start-up).
+    rs232_port = StoredPort();
+
+    // Document, frame and view; a file named on the command line is opened.
+    auto* doc = new CMy758Doc;
+    frame_ = std::make_unique<CMainFrame>(doc);
+    doc->setParent(frame_.get());
+    bool opened_file = false;
+    if (!args.isEmpty()) {
+        QString why;
+        if (!doc->OpenDocument(args.constFirst(), &why)) {
+            Report(DocTemplateField(kDocWindowTitle), why, true);
+            return StartResult::kFailed;
+        }
+        opened_file = true;
+    }
+
+    frame_->show();
+    frame_->repaint();
+
+    CreateTTYInfo();
+
+    lock_ = std::make_unique<SingleInstanceLock>(LoadProgramString(IDS_LOCK_NAME), lock_dir_);
+    if (!lock_->TryLock()) {
+        // Texts read one after the other: the library's buffer is shared.
+        const QString text = LoadProgramString(IDS_APP_RUNNING);
+        const QString caption = LoadProgramString(IDS_ERROR_CAPTION);
+        Report(caption, text, false);
+        return StartResult::kAlreadyRunning;
+    }
+
+    if (OpenConnection() == 0) {
+        const QString text = LoadProgramString(IDS_RS232_FAILED);
+        const QString caption = LoadProgramString(IDS_APP_CAPTION);
+        Report(caption, text, true, PortProblemText(ProbePort(rs232_port)));
+    }
+
+    // Factory values for the current configuration, unless a file given on
+    // the command line has just filled the model.
+    if (!opened_file) doc->Model().InitData();
+    frame_->view()->reinitialise();
+    return StartResult::kRunning;
+}

@@ -1,0 +1,18 @@
+#include "channel_eq_set.h"
+
+#include <kvcom/kvcom.h>
+
+namespace tables {
+
+EqSet ChannelEqSet(const CDSDATA& model, int chan) {
+    EqSet set;
+    set.fill({2, 120, 30, 5});
+    int n = 0;
+    for (int r = 0; r < KV_DEFAULT_ROW && n < kEqSetSize; ++r) {
+        if (model.eq_owner[r] == chan)
+            set[n++] = {model.eq_type[r], model.eq_freq[r], model.eq_gain[r], model.eq_bw[r]};
+    }
+    return set;
+}
+
+}  // namespace tables
