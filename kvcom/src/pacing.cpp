@@ -64,6 +64,20 @@ public:
         const timespec limit{0, 2'000'000};
         syscall(SYS_futex, FutexWord(word), FUTEX_WAIT_PRIVATE, seen, &limit, nullptr, 0);
     }
+    // Sleeps in the kernel to the pause's absolute deadline, like SleepMs,
+    // but wakes whenever `word` changes to ask whether to stop.
+    void SleepMsUnless(unsigned ms, const std::atomic<unsigned>& word, bool (*stop)()) override {
+        const std::int64_t deadline = MonotonicUs() + static_cast<std::int64_t>(ms) * 1000;
+        const timespec at{static_cast<time_t>(deadline / 1'000'000), static_cast<long>((deadline % 1'000'000) * 1000)};
+        for (;;) {
+            const unsigned seen = word.load(std::memory_order_acquire);
+            if (stop() || MonotonicUs() >= deadline) return;
+            // An absolute CLOCK_MONOTONIC time-out; returns on a change, a
+            // signal or the deadline, and the loop looks again.
+            syscall(SYS_futex, FutexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr,
+                    FUTEX_BITSET_MATCH_ANY);
+        }
+    }
 };
 
 RealClock g_real_clock;

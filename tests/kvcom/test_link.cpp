@@ -158,9 +158,9 @@ TEST_F(Link, DeviceVanishingEndsTheReaderAndLeavesAReopenableLink) {
     EXPECT_EQ(npTTYInfo->connected.load(), 0);
     unsigned char buf[16];
     EXPECT_EQ(ReadCommBlock(buf, sizeof buf), 0);
-    // Writes to the vanished device are dropped without blocking.
+    // Writes to the vanished device fail at once, and say so.
     const Bytes msg = Hex("F0 00 20 18 00 06 01 F7");
-    EXPECT_EQ(model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0), 1);
+    EXPECT_EQ(model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0), 0);
 
     const auto start = Clock::now();
     EXPECT_EQ(CloseConnection(), 1);

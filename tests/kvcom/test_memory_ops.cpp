@@ -194,7 +194,7 @@ TEST_F(MemoryOps, StoreMEMSendsTheTableEntryAsItStands) {
     EXPECT_EQ(rec.Messages()[1], Hex("F0 F7"));
 
     rec.Clear();
-    EXPECT_EQ(model.StoreMEM(61), 1);  // no such memory: nothing goes out
+    EXPECT_EQ(model.StoreMEM(61), 0);  // no such memory: nothing goes out, and that is no success
     EXPECT_TRUE(rec.events.empty());
 }
 
@@ -284,14 +284,14 @@ TEST_F(MemoryOps, MismatchedIdentityIsAFailureNotFactoryValues) {
     EXPECT_EQ(rec.Messages().size(), 1u);  // no image request follows
     ExpectSameProgram(model, before);
 
-    // MemRefresh: only the table reset remains.
+    // MemRefresh: the table stays as it was.
     data_memoryb[4] = 1;
     model.mem_num = 9;
     rec.Clear();
     EXPECT_EQ(model.MemRefresh(), 0);
     EXPECT_EQ(rec.Messages().size(), 1u);
     EXPECT_EQ(model.mem_num, 9);
-    EXPECT_EQ(data_memoryb[4], 0);
+    EXPECT_EQ(data_memoryb[4], 1);
     EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
 }
 
@@ -321,16 +321,23 @@ TEST_F(MemoryOps, MemRefreshFailsWhenTheDumpStopsBeforeMemoryZero) {
     EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
 }
 
-TEST_F(MemoryOps, MemRefreshWithoutADeviceLeavesAnEmptyTable) {
+TEST_F(MemoryOps, MemRefreshWithoutADeviceLeavesTheTableAsItWas) {
     device.silent = true;
     data_memoryb[0] = 1;
+    data_memoryb[12] = 1;
+    SetName(12, "KEEP");
+    const Bytes kept = WithMemNum(model, 12);
+    std::memcpy(prog_save[12], kept.data(), kept.size());
+    prog_len[12] = static_cast<int>(kept.size());
     EXPECT_EQ(model.MemRefresh(), 0);
     EXPECT_LT(rec.nap_us, 1'200'000);
     for (int m = 0; m < KV_MEMORIES; ++m) {
-        EXPECT_EQ(data_memoryb[m], 0);
-        EXPECT_EQ(prog_len[m], 2);
-        EXPECT_STREQ(data_name[m], "<None>");
+        SCOPED_TRACE(m);
+        EXPECT_EQ(data_memoryb[m], m == 0 || m == 12 ? 1 : 0);
+        EXPECT_EQ(prog_len[m], m == 12 ? static_cast<int>(kept.size()) : 2);
+        EXPECT_STREQ(data_name[m], m == 12 ? "KEEP" : "<None>");
     }
+    EXPECT_EQ(Bytes(prog_save[12], prog_save[12] + prog_len[12]), kept);
 }
 
 TEST_F(MemoryOps, MEMRECALLFROMMCUTakesTheMemoryAndSelectsIt) {
