@@ -13,6 +13,7 @@
 #include "hex.h"
 #include "link_error.h"
 #include "memory_table.h"
+#include "memory_table_bytes.h"
 #include "param_wire.h"
 #include "reception.h"
 #include "kvproto/system_block.h"
@@ -386,20 +387,6 @@ TEST_F(MemoryOps, MEMRECALLFROMMCUWithoutAReplyKeepsTheModel) {
 // ---------------------------------------------------------------------------
 // A dead port, and the adapter pulled at every message in turn.
 
-// The whole memory table, to tell whether an operation touched it.
-Bytes TableBytes() {
-    Bytes t;
-    auto add = [&t](const void* p, std::size_t n) {
-        const auto* b = static_cast<const std::uint8_t*>(p);
-        t.insert(t.end(), b, b + n);
-    };
-    add(prog_save, sizeof prog_save);
-    add(prog_len, sizeof prog_len);
-    add(data_name, sizeof data_name);
-    add(data_memoryb, sizeof data_memoryb);
-    return t;
-}
-
 struct LinkCase {
     const char* name;
     std::function<int(CDSDATA&)> run;
@@ -453,7 +440,7 @@ TEST_F(LostLink, DeadPortSendsNothingWaitsForNothingAndChangesNothing) {
     for (const LinkCase& c : kLinkCases) {
         SCOPED_TRACE(c.name);
         CDSDATA m(model);
-        const Bytes table = TableBytes();
+        const Bytes table = kvtest::MemoryTableBytes();
         rec.Clear();
         EXPECT_EQ(c.run(m), 0);
         EXPECT_TRUE(rec.events.empty()) << rec.Describe();
@@ -462,7 +449,7 @@ TEST_F(LostLink, DeadPortSendsNothingWaitsForNothingAndChangesNothing) {
             EXPECT_EQ(ImageOf(m), ImageOf(model));
             EXPECT_EQ(m.mem_num, model.mem_num);
         }
-        EXPECT_EQ(TableBytes(), table);
+        EXPECT_EQ(kvtest::MemoryTableBytes(), table);
     }
 }
 
@@ -472,7 +459,7 @@ TEST_F(LostLink, DeadPortSendsNothingWaitsForNothingAndChangesNothing) {
 TEST_F(LostLink, UnpluggedAtEveryMessageStopsThereAndSaysSo) {
     for (const LinkCase& c : kLinkCases) {
         SCOPED_TRACE(c.name);
-        const Bytes table = TableBytes();
+        const Bytes table = kvtest::MemoryTableBytes();
         rec.Clear();
         rec.up = true;
         {
@@ -480,11 +467,7 @@ TEST_F(LostLink, UnpluggedAtEveryMessageStopsThereAndSaysSo) {
             ASSERT_EQ(c.run(whole), 1) << rec.Describe();
         }
         const std::vector<WireEvent> full = rec.events;
-        std::memcpy(prog_save, table.data(), sizeof prog_save);  // a refresh may have replaced it
-        std::memcpy(prog_len, table.data() + sizeof prog_save, sizeof prog_len);
-        std::memcpy(data_name, table.data() + sizeof prog_save + sizeof prog_len, sizeof data_name);
-        std::memcpy(data_memoryb, table.data() + sizeof prog_save + sizeof prog_len + sizeof data_name,
-                    sizeof data_memoryb);
+        kvtest::RestoreMemoryTable(table);  // a refresh may have replaced it
 
         int write_no = 0;
         for (std::size_t at = 0; at < full.size(); ++at) {
@@ -504,7 +487,7 @@ TEST_F(LostLink, UnpluggedAtEveryMessageStopsThereAndSaysSo) {
                 EXPECT_EQ(ImageOf(m), ImageOf(model));
                 EXPECT_EQ(m.mem_num, model.mem_num);
             }
-            EXPECT_EQ(TableBytes(), table);
+            EXPECT_EQ(kvtest::MemoryTableBytes(), table);
         }
         EXPECT_GT(write_no, 0);
     }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "hex.h"
+#include "memory_table_bytes.h"
 #include "program_compare.h"
 #include "pty_server.h"
 #include "reception.h"
@@ -26,6 +27,7 @@ namespace {
 
 using kvtest::Bytes;
 using kvtest::ExpectSameSetting;
+using kvtest::MemoryTableBytes;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
@@ -45,20 +47,6 @@ CDSDATA ProgramWithFilters(int filters, int gain) {
     }
     p.eq_used = filters;
     return p;
-}
-
-// The whole exported memory table, to tell whether anything touched it.
-Bytes TableBytes() {
-    Bytes t;
-    auto add = [&t](const void* p, std::size_t n) {
-        const auto* b = static_cast<const std::uint8_t*>(p);
-        t.insert(t.end(), b, b + n);
-    };
-    add(prog_save, sizeof prog_save);
-    add(prog_len, sizeof prog_len);
-    add(data_name, sizeof data_name);
-    add(data_memoryb, sizeof data_memoryb);
-    return t;
 }
 
 // A table the user has: two memories and a working program, none of which
@@ -177,7 +165,7 @@ TEST_F(LinkLossRealtime, DeadPortFailsEveryOperationAtOnce) {
         {"MemRefresh", [](CDSDATA& m) { return m.MemRefresh(); }},
         {"MEMRECALLFROMMCU", [](CDSDATA& m) { return m.MEMRECALLFROMMCU(7); }},
     };
-    const Bytes table = TableBytes();
+    const Bytes table = MemoryTableBytes();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CDSDATA m(model);
@@ -186,7 +174,7 @@ TEST_F(LinkLossRealtime, DeadPortFailsEveryOperationAtOnce) {
         EXPECT_LT(Clock::now() - start, milliseconds(5));
         ExpectSameSetting(m, model);
         EXPECT_EQ(m.mem_num, model.mem_num);
-        EXPECT_EQ(TableBytes(), table);
+        EXPECT_EQ(MemoryTableBytes(), table);
     }
 }
 
@@ -197,13 +185,13 @@ TEST_F(LinkLossRealtime, UnplugMidListKeepsTheTable) {
     FillTable();
     model.mem_num = 42;
     ASSERT_EQ(data_memoryb[7] + data_memoryb[42] + data_memoryb[0], 3);
-    const Bytes table = TableBytes();
+    const Bytes table = MemoryTableBytes();
 
     // Ten memories take over four seconds on the line: half a second in, the
     // dump is well under way.
     const Outcome o = RunUnpluggedMidWay([&] { return model.MemRefresh(); }, milliseconds(500));
     ExpectGaveUpInTime(o);
-    EXPECT_EQ(TableBytes(), table);
+    EXPECT_EQ(MemoryTableBytes(), table);
     EXPECT_EQ(model.mem_num, 42);
 }
 
@@ -214,7 +202,7 @@ TEST_F(LinkLossRealtime, UnplugMidStoreAllStopsAtTheMemoryInHand) {
     const CDSDATA before = model;
     FillTable();
     ASSERT_EQ(data_memoryb[7] + data_memoryb[42] + data_memoryb[0], 3);
-    const Bytes table = TableBytes();
+    const Bytes table = MemoryTableBytes();
 
     struct Progress {
         std::atomic<int> reported{0};
@@ -235,7 +223,7 @@ TEST_F(LinkLossRealtime, UnplugMidStoreAllStopsAtTheMemoryInHand) {
     EXPECT_TRUE(device.MemoryAt(42).used);  // it got there before the line went
     EXPECT_FALSE(device.MemoryAt(7).used);
     ExpectSameSetting(model, before);
-    EXPECT_EQ(TableBytes(), table);
+    EXPECT_EQ(MemoryTableBytes(), table);
 }
 
 TEST_F(LinkLossRealtime, UnplugMidFetchKeepsTheModel) {
