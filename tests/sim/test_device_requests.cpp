@@ -34,6 +34,14 @@ TEST(SimIdentity, MessagesSplitAnywhere) {
         r.insert(r.end(), rest.begin(), rest.end());
         EXPECT_EQ(r, whole) << "cut at " << cut;
     }
+    // MIDI real-time bytes (F8..FF) may stand anywhere, even inside a
+    // message, and cut nothing.
+    for (int rt = 0xF8; rt <= 0xFF; ++rt) {
+        Bytes spiced = req;
+        spiced.insert(spiced.begin() + 4, static_cast<uint8_t>(rt));
+        spiced.insert(spiced.end() - 1, static_cast<uint8_t>(rt));
+        EXPECT_EQ(Feed(dev, spiced), whole) << std::hex << rt;
+    }
     Bytes r;
     for (uint8_t b : req) {
         const Bytes part = dev.Feed(&b, 1);
