@@ -114,6 +114,26 @@ TEST(SimFaults, DropAndCorruptCountDown) {
     EXPECT_EQ(bad.front(), 0xF0);
     EXPECT_EQ(bad.back(), 0xF7);
     EXPECT_EQ(ToHex(Feed(dev, id)), "F0 00 20 18 00 06 02 03 01 06 F7");
+
+    // A dump whose middle falls on the F0 of memory 1's image (106 + 874
+    // bytes before it, 980 after): one data byte changes, the framing stays.
+    CDSDATA twelve = dev.Working();
+    for (int j = 0; j < 12; ++j) twelve.eq_owner[j] = 0;
+    FeedAll(dev, {Hex("F0 00 20 18 7F 06 0F F7"), ImageOf(twelve, 2), ImageOf(dev.Working(), 1)});
+    const Bytes request = Hex("F0 00 20 18 7F 00 F7");
+    const Bytes clean = Feed(dev, request);
+    ASSERT_EQ(clean.size(), 1960u);
+    dev.faults().corrupt_replies = 1;
+    const Bytes dump = Feed(dev, request);
+    ASSERT_EQ(dump.size(), clean.size());
+    int changed = 0;
+    for (std::size_t i = 0; i < dump.size(); ++i) {
+        if (dump[i] == clean[i]) continue;
+        ++changed;
+        EXPECT_LT(clean[i], 0x80) << i;
+        EXPECT_LT(dump[i], 0x80) << i;
+    }
+    EXPECT_EQ(changed, 1);
 }
 
 TEST(SimRobustness, MalformedInputIsIgnoredAndReported) {
