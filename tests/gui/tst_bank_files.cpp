@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "memory/bank_file_io.h"
-#include "memory_dialog_fixture.h"
-#include "support_files.h"
-#include "support_modal.h"
+#include "scripted_user.h"
+#include "file_helpers.h"
+#include "modal_answerer.h"
 #include "wire_recorder.h"
 
 using namespace kvtest;

@@ -10,43 +10,21 @@
 
 #include "channel/dlg_output.h"
 #include "channel/grid_button.h"
-#include "editor_dialog_testing.h"
+#include "editor_dialogs.h"
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
+#include "model_builder.h"
 #include "wire_recorder.h"
 
 namespace {
 
-using namespace editor_testing;
+using namespace kvtest::editor_dialogs;
+using kvtest::FromRow;
+using kvtest::LoadDspUntil;
+using kvtest::WriteAllocatedFilter;
 
 constexpr int kOut1 = 0, kOut2 = 1, kOut3 = 2;
 constexpr int kLow6 = 0, kBell = 2;
-
-int* SlotListOf(CDSDATA& m, int chan) {
-    if (chan == CHAN_IN_A) return m.ina_eq_slot;
-    if (chan == CHAN_IN_B) return m.inb_eq_slot;
-    return m.out_eq_slot[chan];
-}
-
-// Puts a filter of chan into pool row `row` and slot `slot`, as the
-// allocator would have left it.
-void PutFilter(CDSDATA& m, int chan, int slot, int row, int gain, int type = kBell, int freq = 120, int bw = 5) {
-    m.eq_owner[row] = chan;
-    m.eq_gain[row] = gain;
-    m.eq_type[row] = type;
-    m.eq_freq[row] = freq;
-    m.eq_bw[row] = bw;
-    m.eq_dsp[row] = (chan >= 2 && chan < KV_OUTPUTS) ? 1 : 0;
-    if (chan == CHAN_IN_A || chan == CHAN_IN_B) {
-        const bool a = chan == CHAN_IN_A;
-        (a ? m.ina_eq_gain : m.inb_eq_gain)[row] = gain;
-        (a ? m.ina_eq_type : m.inb_eq_type)[row] = type;
-        (a ? m.ina_eq_freq : m.inb_eq_freq)[row] = freq;
-        (a ? m.ina_eq_bw : m.inb_eq_bw)[row] = bw;
-    }
-    SlotListOf(m, chan)[slot] = row;
-    ++m.eq_used;
-}
 
 // Points the cursors at a slot, as an opener does.
 void Aim(CDSDATA& m, int chan, int slot, int eq) {
@@ -60,12 +38,6 @@ void Configure(CDSDATA& m, int figuration, int link) {
     m.figuration = static_cast<char>(figuration);
     m.InitData();
     m.link_on = link;
-}
-
-// Loads the first DSP with extra filters on other rows until CalDSP1() is n.
-void LoadDsp1To(CDSDATA& m, int n) {
-    for (int r = 38; m.CalDSP1() < n; --r) m.eq_dsp[r] = 0;
-    QCOMPARE(m.CalDSP1(), n);
 }
 
 struct Ui {
@@ -129,7 +101,8 @@ private slots:
     void addEqFollowsTheBudget() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        LoadDsp1To(m, 18);
+        LoadDspUntil(m, 0, 18, FromRow::kTop);
+        QCOMPARE(m.CalDSP1(), 18);
         Aim(m, kOut1, 0, -1);  // first DSP only: no room at 18
         {
             CDlgEQ dlg(m, false);
@@ -170,7 +143,7 @@ private slots:
     void gainSkipsZeroDb() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        PutFilter(m, kOut3, 0, 0, 29);
+        WriteAllocatedFilter(m, kOut3, 0, 0, {kBell, 120, 29, 5});
         Aim(m, kOut3, 0, 0);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
@@ -200,7 +173,7 @@ private slots:
     void filterAtZeroDbIsLockedButItsGainSpinMovesIt() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        PutFilter(m, kOut2, 0, 5, 30);
+        WriteAllocatedFilter(m, kOut2, 0, 5, {kBell, 120, 30, 5});
         Aim(m, kOut2, 0, 5);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
@@ -215,7 +188,7 @@ private slots:
     void typedFrequenciesAndFocus() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        PutFilter(m, kOut3, 0, 3, 40);
+        WriteAllocatedFilter(m, kOut3, 0, 3, {kBell, 120, 40, 5});
         Aim(m, kOut3, 0, 3);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
@@ -251,8 +224,8 @@ private slots:
     void typeAndWidth() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        PutFilter(m, kOut3, 1, 2, 40);
-        PutFilter(m, kOut3, 0, 0, 40);
+        WriteAllocatedFilter(m, kOut3, 1, 2, {kBell, 120, 40, 5});
+        WriteAllocatedFilter(m, kOut3, 0, 0, {kBell, 120, 40, 5});
         Aim(m, kOut3, 1, 2);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
@@ -304,7 +277,7 @@ private slots:
     void steppingThroughSlots() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        for (int s = 0; s < 12; ++s) PutFilter(m, kOut1, s, s, 31 + s);
+        for (int s = 0; s < 12; ++s) WriteAllocatedFilter(m, kOut1, s, s, {kBell, 120, 31 + s, 5});
         Aim(m, kOut1, 11, 11);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
@@ -326,8 +299,8 @@ private slots:
     void nextReachesTheFirstEmptySlotWithinTheBudget() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        PutFilter(m, kOut1, 0, 0, 40);
-        PutFilter(m, kOut1, 1, 1, 41);
+        WriteAllocatedFilter(m, kOut1, 0, 0, {kBell, 120, 40, 5});
+        WriteAllocatedFilter(m, kOut1, 1, 1, {kBell, 120, 41, 5});
         Aim(m, kOut1, 0, 0);
         {
             CDlgEQ dlg(m, false);
@@ -342,7 +315,8 @@ private slots:
             QCOMPARE(m.cur_slot, 2);
         }
         // With the first DSP full, slot 1 is the end of the road.
-        LoadDsp1To(m, 18);
+        LoadDspUntil(m, 0, 18, FromRow::kTop);
+        QCOMPARE(m.CalDSP1(), 18);
         Aim(m, kOut1, 0, 0);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
@@ -357,7 +331,7 @@ private slots:
     void flatReleasesTheFilter() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        PutFilter(m, kOut3, 0, 0, 40, kLow6, 150, 20);
+        WriteAllocatedFilter(m, kOut3, 0, 0, {kLow6, 150, 40, 20});
         Aim(m, kOut3, 0, 0);
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
@@ -376,8 +350,8 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         Configure(m, 1, 1);
-        PutFilter(m, CHAN_IN_A, 0, 3, 40);
-        PutFilter(m, CHAN_IN_B, 0, 4, 40);
+        WriteAllocatedFilter(m, CHAN_IN_A, 0, 3, {kBell, 120, 40, 5});
+        WriteAllocatedFilter(m, CHAN_IN_B, 0, 4, {kBell, 120, 40, 5});
         m.eq_link[3] = 4;
         Aim(m, CHAN_IN_A, 0, 3);
         CDlgEQ dlg(m, true);
@@ -400,8 +374,8 @@ private slots:
         kvtest::WireRecorder rec;
         CDSDATA m;
         Configure(m, 1, 1);
-        PutFilter(m, kOut1, 0, 0, 40);
-        PutFilter(m, kOut2, 0, 1, 40);
+        WriteAllocatedFilter(m, kOut1, 0, 0, {kBell, 120, 40, 5});
+        WriteAllocatedFilter(m, kOut2, 0, 1, {kBell, 120, 40, 5});
         m.eq_link[0] = 1;
         Aim(m, kOut1, 0, 0);
         CDlgEQ dlg(m, false);

@@ -6,10 +6,11 @@
 
 #include "channel/dlg_in.h"
 #include "channel/grid_button.h"
-#include "channel_sheet_testing.h"
+#include "channel_pages.h"
+#include "model_builder.h"
 #include "widgets/page_controls.h"
 
-using namespace channel_testing;
+using namespace kvtest::channel_pages;
 
 namespace {
 
@@ -213,7 +214,7 @@ void TestDlgIn::inAGridWithTwoFilters() {
     for (int row = 3; row < 12; ++row) QVERIFY(!t.RowEnabled("ina", row));
     QVERIFY(t.RowEnabled("inb", 0));
 
-    LoadDsp(m, 0, 10, 20);  // 6 + 2 + 10 units on the first DSP
+    kvtest::OccupyRows(m, 20, 10, 0, 0);  // 6 + 2 + 10 units on the first DSP
     QCOMPARE(m.CalDSP1(), 18);
     t.page->Activate();
     QVERIFY(!t.RowEnabled("ina", 2));

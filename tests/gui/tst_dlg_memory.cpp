@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "memory_dialog_fixture.h"
+#include "scripted_user.h"
 #include "widgets/device_task.h"
 #include "widgets/icons.h"
 #include "wire_recorder.h"

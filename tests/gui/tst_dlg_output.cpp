@@ -11,10 +11,11 @@
 
 #include "channel/dlg_output.h"
 #include "channel/grid_button.h"
-#include "channel_sheet_testing.h"
+#include "channel_pages.h"
+#include "model_builder.h"
 #include "widgets/page_controls.h"
 
-using namespace channel_testing;
+using namespace kvtest::channel_pages;
 
 namespace {
 
@@ -409,13 +410,13 @@ void TestDlgOutput::eqGridRowsAndBellWidth() {
 void TestDlgOutput::freeEqRowAndSwitchedOffCrossoverFollowDspBudget() {
     OutputPage t;
     CDSDATA& m = t.model;  // Mono: Out 1's high-pass is off, DSP 1 carries 6 units, DSP 2 14
-    LoadDsp(m, 0, 11);
+    kvtest::OccupyRows(m, 0, 11, 0, 0);
     QCOMPARE(m.CalDSP1(), 17);
     t.Open(0);
     QVERIFY(t.Cell("type", 0)->isEnabled());
     QVERIFY(t.Get<CGridButton>("xoHpFreq")->isEnabled());
 
-    LoadDsp(m, 0, 12);
+    kvtest::OccupyRows(m, 0, 12, 0, 0);
     QCOMPARE(m.CalDSP1(), 18);
     t.page->Activate();
     for (const char* col : {"type", "freq", "gain", "width"}) QVERIFY(!t.Cell(col, 0)->isEnabled());
@@ -427,11 +428,11 @@ void TestDlgOutput::freeEqRowAndSwitchedOffCrossoverFollowDspBudget() {
     // Out 4 counts both DSPs together: 18 + 14 leaves room below 38.
     t.Open(3);
     QVERIFY(t.Cell("type", 0)->isEnabled());
-    LoadDsp(m, 1, 5, 20);
+    kvtest::OccupyRows(m, 20, 5, 0, 1);
     QCOMPARE(m.CalDSP1() + m.CalDSP2(), 37);
     t.page->Activate();
     QVERIFY(t.Cell("type", 0)->isEnabled());
-    LoadDsp(m, 1, 6, 20);
+    kvtest::OccupyRows(m, 20, 6, 0, 1);
     t.page->Activate();
     QVERIFY(!t.Cell("type", 0)->isEnabled());
 
@@ -439,7 +440,7 @@ void TestDlgOutput::freeEqRowAndSwitchedOffCrossoverFollowDspBudget() {
     QCOMPARE(m.CalDSP2(), 20);
     t.Open(5);
     QVERIFY(!t.Get<CGridButton>("xoLpFreq")->isEnabled());
-    LoadDsp(m, -1, 1, 25);
+    kvtest::OccupyRows(m, 25, 1, 0, -1);
     t.page->Activate();
     QVERIFY(t.Get<CGridButton>("xoLpFreq")->isEnabled());
     QVERIFY(t.Get<CGridButton>("xoLpType")->isEnabled());

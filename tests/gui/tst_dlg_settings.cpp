@@ -8,18 +8,18 @@
 #include "channel/dlg_output.h"
 #include "channel/dlg_settings.h"
 #include "channel/grid_button.h"
-#include "channel_sheet_testing.h"
+#include "channel_pages.h"
 #include "document/my758_doc.h"
 #include "editors/dlg_eq.h"
 #include "editors/dlg_xover.h"
 #include "editors/response_graph.h"
 #include "routing/my758_view.h"
 #include "shell/main_frame.h"
-#include "support_modal.h"
-#include "support_settings.h"
+#include "modal_answerer.h"
+#include "private_settings.h"
 #include "widgets/page_controls.h"
 
-using namespace channel_testing;
+using namespace kvtest::channel_pages;
 
 namespace {
 

@@ -12,14 +12,15 @@
 
 #include "channel/dlg_output.h"
 #include "channel/grid_button.h"
-#include "editor_dialog_testing.h"
+#include "editor_dialogs.h"
 #include "editors/dlg_xover.h"
 #include "editors/response_graph.h"
+#include "model_builder.h"
 #include "wire_recorder.h"
 
 namespace {
 
-using namespace editor_testing;
+using namespace kvtest::editor_dialogs;
 
 constexpr int kOut1 = 0, kOut2 = 1, kOut6 = 5;
 constexpr int kLowFreq = 0, kHighFreq = 1;  // high-pass side, low-pass side
@@ -235,7 +236,7 @@ private slots:
     void typesNeedTheBudget() {
         kvtest::WireRecorder rec;
         CDSDATA m;  // Mono: Out 1 has 2 units (low-pass at 34), Out 2 four
-        for (int r = 0; m.CalDSP1() < 18; ++r) m.eq_dsp[r] = 0;
+        kvtest::LoadDspUntil(m, 0, 18, kvtest::FromRow::kBottom);
         m.cur_chan = kOut1;
         m.xo_side = kHighFreq;
         CDlgXover dlg(m);

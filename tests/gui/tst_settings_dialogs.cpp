@@ -11,8 +11,8 @@
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
 #include "shell/about_dlg.h"
-#include "support_modal.h"
-#include "support_settings.h"
+#include "modal_answerer.h"
+#include "private_settings.h"
 #include "widgets/string_table.h"
 
 class TestSettingsDialogs : public QObject {

@@ -18,9 +18,9 @@
 #include "document/program_file.h"
 #include "routing/my758_view.h"
 #include "shell/main_frame.h"
-#include "support_files.h"
-#include "support_modal.h"
-#include "support_shell.h"
+#include "file_helpers.h"
+#include "modal_answerer.h"
+#include "shell_fixture.h"
 
 namespace {
 

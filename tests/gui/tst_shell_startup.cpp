@@ -19,8 +19,8 @@
 #include "shell/main_frame.h"
 #include "shell/my758_app.h"
 #include "shell/single_instance.h"
-#include "support_modal.h"
-#include "support_settings.h"
+#include "modal_answerer.h"
+#include "private_settings.h"
 #include "widgets/logo.h"
 
 namespace {

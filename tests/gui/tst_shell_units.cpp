@@ -12,7 +12,7 @@
 #include "settings/port_problem.h"
 #include "shell/lock_keys.h"
 #include "shell/single_instance.h"
-#include "support_shell.h"
+#include "shell_fixture.h"
 #include "widgets/string_table.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include "routing/my758_view.h"
 #include "settings/dlg_figuration.h"
 #include "shell/main_frame.h"
-#include "support_modal.h"
-#include "support_shell.h"
+#include "modal_answerer.h"
+#include "shell_fixture.h"
 #include "wire_recorder.h"
 
 #include <QComboBox>

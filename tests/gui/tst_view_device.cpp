@@ -14,8 +14,8 @@
 #include "pty_server.h"
 #include "routing/my758_view.h"
 #include "shell/main_frame.h"
-#include "support_modal.h"
-#include "support_shell.h"
+#include "modal_answerer.h"
+#include "shell_fixture.h"
 #include "widgets/device_task.h"
 #include "widgets/string_table.h"
 

@@ -11,7 +11,7 @@
 #include "document/my758_doc.h"
 #include "routing/my758_view.h"
 #include "routing/routing_layout.h"
-#include "support_settings.h"
+#include "private_settings.h"
 #include "widgets/dialog_units.h"
 
 class TestViewRouting : public QObject {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hex.h"
+#include "model_builder.h"
 #include "pacing.h"
 #include "program_compare.h"
 #include "pty_server.h"
@@ -21,32 +22,6 @@ namespace {
 using kvtest::Bytes;
 using Clock = std::chrono::steady_clock;
 using kvtest::ExpectSameSetting;
-
-// Opens filter `slot` of `channel` with the pool operations and sets it.
-void AddFilter(CDSDATA& m, int channel, int slot, int type, int freq, int gain) {
-    const bool input = channel == CHAN_IN_A;
-    m.cur_chan = channel;
-    m.cur_slot = slot;
-    if (input) {
-        m.SetNewInAPEQ();
-        m.cur_eq = m.ina_eq_slot[slot];
-    } else {
-        m.SetNewPEQ();
-        m.cur_eq = m.out_eq_slot[channel][slot];
-    }
-    const int r = m.cur_eq;
-    m.eq_type[r] = type;
-    m.eq_freq[r] = freq;
-    m.eq_gain[r] = gain;
-    if (input) {
-        m.ina_eq_type[r] = type;
-        m.ina_eq_freq[r] = freq;
-        m.ina_eq_gain[r] = gain;
-    }
-    m.SendParam(input ? PC_IN_EQ_TYPE : PC_OUT_EQ_TYPE);
-    m.SendParam(input ? PC_IN_EQ_FREQ : PC_OUT_EQ_FREQ);
-    m.SendParam(input ? PC_IN_EQ_GAIN : PC_OUT_EQ_GAIN);
-}
 
 void Set(CDSDATA& m, int chan, int code) {
     m.cur_chan = chan;
@@ -125,9 +100,9 @@ TEST_F(MemoryRealtime, EditsComeBackWithRecallToPCThoughRepliesArriveInPieces) {
     Set(model, 1, PC_XO_LP_TYPE);
     model.ina_delay = 300;
     Set(model, 0, PC_INA_DELAY);
-    AddFilter(model, 3, 0, 2, 150, 40);
-    AddFilter(model, 3, 1, 0, 20, 24);
-    AddFilter(model, CHAN_IN_A, 0, 4, 180, 22);
+    kvtest::OpenAndEditFilter(model, 3, 0, 2, 150, 40);
+    kvtest::OpenAndEditFilter(model, 3, 1, 0, 20, 24);
+    kvtest::OpenAndEditFilter(model, CHAN_IN_A, 0, 4, 180, 22);
 
     CDSDATA fetched;
     EXPECT_EQ(fetched.RecallToPC(), 1);
@@ -164,9 +139,7 @@ TEST_F(MemoryRealtime, StoreAllThenRefreshGivesBackEveryEntry) {
         program.mem_num = static_cast<char>(m);
         program.out_gain[m % 6] = m;
         std::snprintf(program.prog_name, sizeof program.prog_name, "MEM%02d", m);
-        program.eq_owner[0] = m % 6;
-        program.out_eq_slot[m % 6][0] = 0;
-        program.eq_dsp[0] = 0;
+        kvtest::PoolRow(program, 0).Owner(m % 6).Slot(0).Dsp(0);
         program.eq_freq[0] = 100 + m;
         program.eq_used = 1;
         prog_len[m] = program.SaveData(prog_save[m]);

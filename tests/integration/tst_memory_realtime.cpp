@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "memory_dialog_fixture.h"
+#include "scripted_user.h"
 #include "pty_server.h"
 
 using namespace kvtest;

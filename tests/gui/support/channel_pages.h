@@ -15,7 +15,7 @@
 #include "channel/channel_editors.h"
 #include "wire_recorder.h"
 
-namespace channel_testing {
+namespace kvtest::channel_pages {
 
 // The messages recorded so far, one hex line each ("F0 00 20 ...").
 inline QString Sent(const kvtest::WireRecorder& wire) {
@@ -84,12 +84,4 @@ inline void Configure(CDSDATA& m, int figuration, int link) {
     m.InitData();
 }
 
-// Puts `count` filters on a DSP without any channel list: enough to load it.
-inline void LoadDsp(CDSDATA& m, int dsp, int count, int first_row = 0) {
-    for (int r = first_row; r < first_row + count; ++r) {
-        m.eq_owner[r] = 0;
-        m.eq_dsp[r] = dsp;
-    }
-}
-
-}  // namespace channel_testing
+}  // namespace kvtest::channel_pages

@@ -8,7 +8,7 @@
 
 #include "wire_recorder.h"
 
-namespace editor_testing {
+namespace kvtest::editor_dialogs {
 
 // The messages recorded so far, one hex string each ("F0 00 20 ...").
 inline QStringList Sent(const kvtest::WireRecorder& rec) {
@@ -33,4 +33,4 @@ inline void TypeAndEnter(QLineEdit* edit, const QString& text) {
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-}  // namespace editor_testing
+}  // namespace kvtest::editor_dialogs

@@ -1,4 +1,4 @@
-#include "support_modal.h"
+#include "modal_answerer.h"
 
 #include <QAbstractButton>
 #include <QApplication>

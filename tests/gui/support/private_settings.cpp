@@ -1,4 +1,4 @@
-#include "support_settings.h"
+#include "private_settings.h"
 
 #include <QCoreApplication>
 #include <QSettings>

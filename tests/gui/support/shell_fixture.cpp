@@ -1,4 +1,4 @@
-#include "support_shell.h"
+#include "shell_fixture.h"
 
 #include <kvcom/kvcom.h>
 

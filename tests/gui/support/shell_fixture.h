@@ -6,7 +6,7 @@
 
 #include "document/my758_doc.h"
 #include "shell/main_frame.h"
-#include "support_settings.h"
+#include "private_settings.h"
 
 class CMy758View;
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "model_builder.h"
 #include "param_wire.h"
 
 namespace {
@@ -26,14 +27,6 @@ protected:
         std::vector<int> rows;
         for (int k = 0; k < 40 && ListOf(owner)[k] != -1; ++k) rows.push_back(ListOf(owner)[k]);
         return rows;
-    }
-
-    // Row `row` becomes a filter of output `owner` in slot `slot`.
-    void Own(int row, int owner, int slot) {
-        m.eq_owner[row] = owner;
-        m.eq_dsp[row] = 0;
-        m.out_eq_slot[owner][slot] = row;
-        ++m.eq_used;
     }
 
     static bool SamePool(const CDSDATA& a, const CDSDATA& b) {
@@ -188,7 +181,8 @@ TEST_F(EqPool, ReleaseInsideAList) {
     int out1_slot = 0;
     for (int r = 0; r < 10; ++r) {
         const bool out5 = r == 4 || r == 7 || r == 9;
-        Own(r, out5 ? 4 : 0, out5 ? (r == 4 ? 0 : r == 7 ? 1 : 2) : out1_slot++);
+        const int slot = out5 ? (r == 4 ? 0 : r == 7 ? 1 : 2) : out1_slot++;
+        kvtest::PoolRow(m, r).Owner(out5 ? 4 : 0).Dsp(0).Slot(slot).Counted();
     }
     ExpectConsistent();
 

@@ -5,11 +5,13 @@
 #include <string>
 
 #include "hex.h"
+#include "model_builder.h"
 
 namespace {
 
 using kvtest::Bytes;
 using kvtest::Hex;
+using kvtest::PoolRow;
 using kvtest::ToHex;
 
 Bytes Save(const CDSDATA& m) {
@@ -33,21 +35,6 @@ int ChecksumOf(const Bytes& img) {
     unsigned sum = 0;
     for (size_t i = 8; i + 2 < img.size(); ++i) sum += img[i];
     return static_cast<int>(sum & 0x7F);
-}
-
-// Opens filter `row` for `owner` directly in the pool, as the EQ operations leave it.
-void AddFilter(CDSDATA& m, int row, int owner, int type, int freq, int gain, int bw) {
-    m.eq_owner[row] = owner;
-    m.eq_type[row] = type;
-    m.eq_freq[row] = freq;
-    m.eq_gain[row] = gain;
-    m.eq_bw[row] = bw;
-    int* slots = owner == CHAN_IN_A ? m.ina_eq_slot : owner == CHAN_IN_B ? m.inb_eq_slot : m.out_eq_slot[owner];
-    int s = 0;
-    while (slots[s] != -1) ++s;
-    slots[s] = row;
-    m.eq_used = 0;
-    for (int j = 0; j < 39; ++j) m.eq_used += m.eq_owner[j] != -1;
 }
 
 TEST(ImageWrite, FactoryModelIsByteExact) {
@@ -113,14 +100,14 @@ TEST(ImageNames, TranslatedBothWays) {
 
 TEST(ImageChainCodes, PositionWithinChannel) {
     CDSDATA m;
-    AddFilter(m, 0, 0, 2, 100, 31, 5);
-    AddFilter(m, 1, 0, 2, 110, 31, 5);
+    PoolRow(m, 0).Owner(0).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(m, 1).Owner(0).Values({2, 110, 31, 5}).NextSlot().Recount();
     Bytes img = Save(m);
     EXPECT_EQ(Chain(img, 0), 0x0202);
     EXPECT_EQ(Chain(img, 1), 0x0000);
 
-    AddFilter(m, 2, 3, 2, 110, 31, 5);  // a sole filter of Out 4
-    AddFilter(m, 3, 0, 2, 120, 31, 5);  // Out 1 now has three
+    PoolRow(m, 2).Owner(3).Values({2, 110, 31, 5}).NextSlot().Recount();  // a sole filter of Out 4
+    PoolRow(m, 3).Owner(0).Values({2, 120, 31, 5}).NextSlot().Recount();  // Out 1 now has three
     img = Save(m);
     EXPECT_EQ(Chain(img, 0), 0x0202);
     EXPECT_EQ(Chain(img, 1), 0x0300);
@@ -134,10 +121,10 @@ TEST(ImageChainCodes, LinkedChannelsFormOneChain) {
     m.figuration = 1;
     m.link_on = 1;
     m.InitData();
-    AddFilter(m, 0, CHAN_IN_A, 2, 100, 31, 5);
-    AddFilter(m, 1, CHAN_IN_B, 2, 100, 31, 5);
-    AddFilter(m, 2, CHAN_IN_A, 2, 140, 31, 5);
-    AddFilter(m, 3, CHAN_IN_B, 2, 140, 31, 5);
+    PoolRow(m, 0).Owner(CHAN_IN_A).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(m, 1).Owner(CHAN_IN_B).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(m, 2).Owner(CHAN_IN_A).Values({2, 140, 31, 5}).NextSlot().Recount();
+    PoolRow(m, 3).Owner(CHAN_IN_B).Values({2, 140, 31, 5}).NextSlot().Recount();
     Bytes img = Save(m);
     EXPECT_EQ(Chain(img, 0), 0x0203);
     EXPECT_EQ(Chain(img, 1), 0x0303);
@@ -152,9 +139,9 @@ TEST(ImageChainCodes, LinkedChannelsFormOneChain) {
     o.figuration = 1;
     o.link_on = 1;
     o.InitData();
-    AddFilter(o, 0, 0, 2, 100, 31, 5);
-    AddFilter(o, 1, 1, 2, 100, 31, 5);
-    AddFilter(o, 2, 2, 2, 100, 31, 5);
+    PoolRow(o, 0).Owner(0).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(o, 1).Owner(1).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(o, 2).Owner(2).Values({2, 100, 31, 5}).NextSlot().Recount();
     img = Save(o);
     EXPECT_EQ(Chain(img, 0), 0x0003);
     EXPECT_EQ(Chain(img, 1), 0x0003);
@@ -210,8 +197,8 @@ TEST(ImageRead, OutOfRangeValuesAreReplaced) {
 
 TEST(ImageRead, FilterTypeAndOwnerChecks) {
     CDSDATA m;
-    AddFilter(m, 0, 4, 2, 90, 20, 7);
-    AddFilter(m, 1, 4, 2, 95, 25, 8);
+    PoolRow(m, 0).Owner(4).Values({2, 90, 20, 7}).NextSlot().Recount();
+    PoolRow(m, 1).Owner(4).Values({2, 95, 25, 8}).NextSlot().Recount();
     Bytes img = Save(m);
     SetRec(img, 472, 7, 5);       // type out of range
     SetRec(img, 472 + 32, 5, 0x66);  // no such channel
@@ -235,7 +222,7 @@ TEST(ImageRead, FilterCountFollowsFileLength) {
     r.GetData(file.data(), static_cast<int>(file.size()), 4);
     EXPECT_EQ(r.eq_used, 0);
 
-    AddFilter(m, 0, 2, 1, 77, 40, 9);
+    PoolRow(m, 0).Owner(2).Values({1, 77, 40, 9}).NextSlot().Recount();
     img = Save(m);
     file.resize(4);
     file.insert(file.end(), img.begin(), img.end());
@@ -251,7 +238,7 @@ TEST(ImageRead, NeverReadsPastTheBuffer) {
     // An image further into a buffer than the length rule allows for: the
     // length suggests two records, only one fits.
     CDSDATA m;
-    AddFilter(m, 0, 1, 2, 50, 35, 3);
+    PoolRow(m, 0).Owner(1).Values({2, 50, 35, 3}).NextSlot().Recount();
     const Bytes img = Save(m);
     Bytes buf(40, 0x00);
     buf.insert(buf.end(), img.begin(), img.end());
@@ -294,15 +281,15 @@ TEST(ImageRoundTrip, EveryFieldWithLinkedFilters) {
     m.xo_type[5][0] = 1; m.xo_type[5][1] = 2; m.xo_freq[5][0] = 120; m.xo_freq[5][1] = 201;
     m.xo_freq[0][0] = 0; m.xo_type[0][1] = 4;
 
-    AddFilter(m, 0, CHAN_IN_A, 0, 10, 0, 0);
-    AddFilter(m, 1, CHAN_IN_B, 0, 10, 0, 0);
-    AddFilter(m, 2, 0, 4, 200, 60, 59);
-    AddFilter(m, 3, 1, 4, 200, 60, 59);
-    AddFilter(m, 4, 2, 1, 1, 33, 20);
-    AddFilter(m, 5, 3, 1, 1, 33, 20);
-    AddFilter(m, 6, 2, 3, 150, 12, 44);
-    AddFilter(m, 7, 3, 3, 150, 12, 44);
-    AddFilter(m, 8, 5, 2, 66, 29, 1);  // Out 6 alone: it follows, never leads
+    PoolRow(m, 0).Owner(CHAN_IN_A).Values({0, 10, 0, 0}).NextSlot().Recount();
+    PoolRow(m, 1).Owner(CHAN_IN_B).Values({0, 10, 0, 0}).NextSlot().Recount();
+    PoolRow(m, 2).Owner(0).Values({4, 200, 60, 59}).NextSlot().Recount();
+    PoolRow(m, 3).Owner(1).Values({4, 200, 60, 59}).NextSlot().Recount();
+    PoolRow(m, 4).Owner(2).Values({1, 1, 33, 20}).NextSlot().Recount();
+    PoolRow(m, 5).Owner(3).Values({1, 1, 33, 20}).NextSlot().Recount();
+    PoolRow(m, 6).Owner(2).Values({3, 150, 12, 44}).NextSlot().Recount();
+    PoolRow(m, 7).Owner(3).Values({3, 150, 12, 44}).NextSlot().Recount();
+    PoolRow(m, 8).Owner(5).Values({2, 66, 29, 1}).NextSlot().Recount();  // Out 6 alone: it follows, never leads
     const Bytes img = Save(m);
     ASSERT_EQ(img.size(), 490u + 9 * 32);
     EXPECT_EQ(img[6], 9 + 15);
@@ -367,9 +354,9 @@ TEST(ImageRoundTrip, TwinMustBeThePartnersFilter) {
     m.figuration = 1;
     m.link_on = 1;
     m.InitData();
-    AddFilter(m, 0, 0, 2, 100, 31, 5);
-    AddFilter(m, 1, 2, 2, 100, 31, 5);
-    AddFilter(m, 2, CHAN_IN_A, 2, 100, 31, 5);  // last record: no twin after it
+    PoolRow(m, 0).Owner(0).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(m, 1).Owner(2).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(m, 2).Owner(CHAN_IN_A).Values({2, 100, 31, 5}).NextSlot().Recount();  // last record: no twin after it
     const Bytes img = Save(m);
     CDSDATA r;
     r.GetData(img.data(), static_cast<int>(img.size()), 0);
@@ -380,7 +367,8 @@ TEST(ImageRoundTrip, TwinMustBeThePartnersFilter) {
 TEST(ImageRoundTrip, AllThirtyNineFilters) {
     CDSDATA m;
     const int owners[8] = {0, 1, 2, 3, 4, 5, CHAN_IN_A, CHAN_IN_B};
-    for (int j = 0; j < 39; ++j) AddFilter(m, j, owners[j % 8], j % 5, 1 + 5 * j, j, 59 - j);
+    for (int j = 0; j < 39; ++j)
+        PoolRow(m, j).Owner(owners[j % 8]).Values({j % 5, 1 + 5 * j, j, 59 - j}).NextSlot().Recount();
     const Bytes img = Save(m);
     ASSERT_EQ(img.size(), 490u + 39 * 32);
     EXPECT_EQ(img[6], 39 + 15);
@@ -409,9 +397,9 @@ TEST(ImageRoundTrip, AllThirtyNineFilters) {
 
 TEST(ImageWrite, PoolWithFreeRowsBelowUsedOnes) {
     CDSDATA m;
-    AddFilter(m, 0, 0, 2, 100, 31, 5);
-    AddFilter(m, 2, 0, 1, 110, 35, 6);
-    AddFilter(m, 5, 3, 3, 130, 40, 7);
+    PoolRow(m, 0).Owner(0).Values({2, 100, 31, 5}).NextSlot().Recount();
+    PoolRow(m, 2).Owner(0).Values({1, 110, 35, 6}).NextSlot().Recount();
+    PoolRow(m, 5).Owner(3).Values({3, 130, 40, 7}).NextSlot().Recount();
     m.eq_freq[1] = 77;  // leftovers in a free row are not written
     m.eq_used = 2;      // a stale count must not drop the last used row
     const Bytes img = Save(m);
@@ -441,9 +429,9 @@ TEST(ImageWrite, ReusedRowKeepsEachChannelsSlotOrder) {
     // to row 1 in slot 0), then a new filter took row 0 again in slot 1.
     // Out 2's filter sits between them in the pool.
     CDSDATA m;
-    AddFilter(m, 1, 0, 2, 101, 31, 5);  // Out 1 slot 0
-    AddFilter(m, 0, 0, 2, 100, 32, 5);  // Out 1 slot 1, reused row 0
-    AddFilter(m, 2, 1, 2, 150, 33, 5);  // Out 2 slot 0
+    PoolRow(m, 1).Owner(0).Values({2, 101, 31, 5}).NextSlot().Recount();  // Out 1 slot 0
+    PoolRow(m, 0).Owner(0).Values({2, 100, 32, 5}).NextSlot().Recount();  // Out 1 slot 1, reused row 0
+    PoolRow(m, 2).Owner(1).Values({2, 150, 33, 5}).NextSlot().Recount();  // Out 2 slot 0
     ASSERT_EQ(m.out_eq_slot[0][0], 1);
     ASSERT_EQ(m.out_eq_slot[0][1], 0);
     const Bytes img = Save(m);

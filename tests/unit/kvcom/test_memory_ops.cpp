@@ -10,6 +10,7 @@
 
 #include "hex.h"
 #include "memory_table.h"
+#include "model_builder.h"
 #include "param_wire.h"
 #include "reception.h"
 #include "kvproto/system_block.h"
@@ -71,13 +72,9 @@ void Edit(CDSDATA& m, int gain) {
     m.out_gain[3] = gain;
     m.ina_delay = 480;
     m.xo_freq[4][0] = 99;
-    m.eq_owner[0] = 4;
-    m.out_eq_slot[4][0] = 0;
-    m.eq_dsp[0] = 1;
+    kvtest::PoolRow(m, 0).Owner(4).Slot(0).Dsp(1);
     m.eq_freq[0] = 150;
-    m.eq_owner[1] = CHAN_IN_A;
-    m.ina_eq_slot[0] = 1;
-    m.eq_dsp[1] = 0;
+    kvtest::PoolRow(m, 1).Owner(CHAN_IN_A).Slot(0).Dsp(0);
     m.eq_gain[1] = m.ina_eq_gain[1] = 44;
     m.eq_used = 2;
 }
@@ -338,10 +335,7 @@ TEST_F(MemoryOps, MEMRECALLFROMMCUTakesTheMemoryAndSelectsIt) {
     Edit(stored, -44);
     stored.link_on = 1;
     // Filters of Out 3..6 fill DSP 2 up to its limit, then go to DSP 1.
-    for (int j = 2; j < 12; ++j) {
-        stored.eq_owner[j] = 5;
-        stored.out_eq_slot[5][j - 2] = j;
-    }
+    for (int j = 2; j < 12; ++j) kvtest::PoolRow(stored, j).Owner(5).Slot(j - 2);
     stored.eq_used = 12;
     device.memory[7] = WithMemNum(stored, 7);
     EXPECT_EQ(model.MEMRECALLFROMMCU(7), 1);

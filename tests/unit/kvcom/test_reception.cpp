@@ -9,6 +9,7 @@
 
 #include "hex.h"
 #include "memory_table.h"
+#include "model_builder.h"
 #include "reception.h"
 #include "kvproto/system_block.h"
 #include "wire_recorder.h"
@@ -34,9 +35,7 @@ Bytes MakeImage(int mem, const char* name, int filters = 0, int gain = 0) {
     std::snprintf(m.prog_name, sizeof m.prog_name, "%s", name);
     m.out_gain[2] = gain;
     for (int j = 0; j < filters; ++j) {
-        m.eq_owner[j] = 0;
-        m.out_eq_slot[0][j] = j;
-        m.eq_dsp[j] = 0;
+        kvtest::PoolRow(m, j).Owner(0).Slot(j).Dsp(0);
         m.eq_freq[j] = 10 + j;
     }
     m.eq_used = filters;

@@ -1,24 +1,16 @@
-#include "programs_testing.h"
+#include "random_program.h"
 
 #include <cstring>
 
 #include "dsp_budget.h"
 #include "kvprog/settings.h"
+#include "model_builder.h"
 
 namespace kvtest::programs {
 
 namespace {
 
 int Pick(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
-
-void Open(CDSDATA& m, int chan, int slot) {
-    m.cur_chan = chan;
-    m.cur_slot = slot;
-    m.cur_eq = kvprog::EqRow(m, chan, slot);
-    if (chan == CHAN_IN_A) m.SetNewInAPEQ();
-    else if (chan == CHAN_IN_B) m.SetNewInBPEQ();
-    else m.SetNewPEQ();
-}
 
 void Release(CDSDATA& m, int chan, int slot) {
     m.cur_chan = chan;
@@ -32,17 +24,8 @@ void Release(CDSDATA& m, int chan, int slot) {
 }  // namespace
 
 bool AddFilter(CDSDATA& m, int chan, int type, int freq, int gain, int width) {
-    const int slot = kvprog::EqCount(m, chan);
-    if (slot >= kvprog::kEqSlotsPerChannel || !tables::DspBudgetAllows(m, chan)) return false;
-    const int before = m.eq_used;
-    Open(m, chan, slot);
-    const int row = kvprog::EqRow(m, chan, slot);
-    if (m.eq_used == before || row < 0) return false;
-    m.eq_type[row] = type;
-    m.eq_freq[row] = freq;
-    m.eq_gain[row] = gain;
-    m.eq_bw[row] = width;
-    return true;
+    if (kvprog::EqCount(m, chan) >= kvprog::kEqSlotsPerChannel || !tables::DspBudgetAllows(m, chan)) return false;
+    return kvtest::OpenFilterWith(m, chan, {type, freq, gain, width}) >= 0;
 }
 
 void RandomProgram(CDSDATA& m, std::mt19937& rng) {

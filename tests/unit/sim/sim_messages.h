@@ -13,7 +13,7 @@
 #include "device.h"
 #include "hex.h"
 
-namespace simtest {
+namespace kvtest::sim {
 
 using kvtest::Bytes;
 using kvtest::Hex;
@@ -129,4 +129,4 @@ inline bool operator==(const Filter& a, const Filter& b) {
     return a.type == b.type && a.freq == b.freq && a.gain == b.gain && a.bw == b.bw;
 }
 
-}  // namespace simtest
+}  // namespace kvtest::sim

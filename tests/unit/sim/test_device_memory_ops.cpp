@@ -5,13 +5,14 @@
 
 #include <cstring>
 
+#include "model_builder.h"
 #include "reception.h"
 #include "sim_messages.h"
 #include "wire_recorder.h"
 
 namespace {
 
-using namespace simtest;
+using namespace kvtest::sim;
 
 class SimMemoryOps : public ::testing::Test {
 protected:
@@ -35,10 +36,9 @@ protected:
         m.out_delay[(seed + 1) % 6] = 100 * seed;
         m.ina_delay = seed;
         m.out_mute[2] = 0;
-        m.eq_owner[0] = 3;
+        kvtest::PoolRow(m, 0).Owner(3).Slot(0);
         m.eq_freq[0] = 60 + seed;
         m.eq_gain[0] = 20;
-        m.out_eq_slot[3][0] = 0;
         m.eq_used = 1;
         return m;
     }

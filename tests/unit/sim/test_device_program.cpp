@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace simtest;
+using namespace kvtest::sim;
 
 TEST(SimParameters, OutputsAndInputs) {
     kvsim::Device dev;

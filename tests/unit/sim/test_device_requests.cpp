@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace simtest;
+using namespace kvtest::sim;
 using kvtest::ToHex;
 
 TEST(SimIdentity, AnswersOwnAndAllDevices) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace simtest;
+using namespace kvtest::sim;
 
 void ExpectSameProgram(const CDSDATA& pc, const CDSDATA& device) { kvtest::ExpectSameSetting(device, pc); }
 

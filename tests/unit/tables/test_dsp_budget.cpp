@@ -3,8 +3,11 @@
 
 #include "channel_eq_set.h"
 #include "dsp_budget.h"
+#include "model_builder.h"
 
 namespace {
+
+using kvtest::PoolRow;
 
 // A model whose DSPs carry exactly dsp1 and dsp2 load units: every
 // crossover side switched out, the first pool rows on DSP-1, the next ones
@@ -17,14 +20,6 @@ CDSDATA Loaded(int dsp1, int dsp2) {
     }
     for (int r = 0; r < KV_POOL_ROWS; ++r) m.eq_dsp[r] = r < dsp1 ? 0 : r < dsp1 + dsp2 ? 1 : -1;
     return m;
-}
-
-void Place(CDSDATA& m, int row, int chan, int type, int freq, int gain, int bw) {
-    m.eq_owner[row] = chan;
-    m.eq_type[row] = type;
-    m.eq_freq[row] = freq;
-    m.eq_gain[row] = gain;
-    m.eq_bw[row] = bw;
 }
 
 struct BudgetCase {
@@ -59,10 +54,10 @@ TEST(DspBudget, RoomForOneMoreFilter) {
 TEST(ChannelEqSet, OwnRowsInPoolOrderThenFlatBells) {
     CDSDATA m;
     for (int r = 0; r < KV_POOL_ROWS; ++r) m.eq_owner[r] = -1;
-    Place(m, 7, 2, 1, 80, 40, 9);
-    Place(m, 3, 2, 4, 150, 12, 0);
-    Place(m, 5, CHAN_IN_A, 3, 60, 50, 1);           // another channel's filter
-    Place(m, KV_DEFAULT_ROW, 2, 3, 60, 50, 1);      // the default row is never a filter
+    PoolRow(m, 7).Owner(2).Values({1, 80, 40, 9});
+    PoolRow(m, 3).Owner(2).Values({4, 150, 12, 0});
+    PoolRow(m, 5).Owner(CHAN_IN_A).Values({3, 60, 50, 1});           // another channel's filter
+    PoolRow(m, KV_DEFAULT_ROW).Owner(2).Values({3, 60, 50, 1});      // the default row is never a filter
 
     const tables::EqSet set = tables::ChannelEqSet(m, 2);
     EXPECT_EQ(set[0].type, 4);
