@@ -10,7 +10,8 @@
 
 namespace {
 
-QString ProgramPath() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../app/758")); }
+// The program as built, named by the build (KV_PROGRAM_758).
+QString ProgramPath() { return QStringLiteral(KV_PROGRAM_758); }
 
 }  // namespace
 

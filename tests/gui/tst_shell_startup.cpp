@@ -27,9 +27,8 @@ namespace {
 
 const QString kFailedText = QStringLiteral("RS232 Connection failed.\nPlease select another port.");
 
-QString BuiltResourceFile() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../app/kalvore.rcc"));
-}
+// The resource file as built beside the program, named by the build.
+QString BuiltResourceFile() { return QStringLiteral(KV_RESOURCE_FILE); }
 
 }  // namespace
 
