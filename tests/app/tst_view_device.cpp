@@ -16,7 +16,7 @@
 #include "shell/main_frame.h"
 #include "support_modal.h"
 #include "support_shell.h"
-#include "widgets/device_task.h"
+#include "device/device_task.h"
 #include "widgets/string_table.h"
 
 #include <QLineEdit>
