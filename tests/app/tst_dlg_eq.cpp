@@ -13,6 +13,7 @@
 #include "editor_dialog_testing.h"
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
+#include "support_device.h"
 #include "wire_recorder.h"
 
 namespace {
@@ -98,6 +99,7 @@ class TestDlgEq : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void emptySlotShowsTheDefaultRow() {
         kvtest::WireRecorder rec;
         CDSDATA m;

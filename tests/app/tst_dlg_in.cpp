@@ -7,6 +7,7 @@
 #include "channel/dlg_in.h"
 #include "channel/grid_button.h"
 #include "channel_sheet_testing.h"
+#include "support_device.h"
 #include "widgets/page_controls.h"
 
 using namespace channel_testing;
@@ -50,6 +51,7 @@ void StepUp(SpinButtons* spin) { QTest::mouseClick(Child<QAbstractButton>(spin, 
 class TestDlgIn : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void delayLimitsFollowTheOutputsFed();
     void typedDelays();
     void editGreyedWhenAnOutputUsesAllDelay();

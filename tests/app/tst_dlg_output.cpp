@@ -12,6 +12,7 @@
 #include "channel/dlg_output.h"
 #include "channel/grid_button.h"
 #include "channel_sheet_testing.h"
+#include "support_device.h"
 #include "widgets/page_controls.h"
 
 using namespace channel_testing;
@@ -47,6 +48,7 @@ void Click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint
 class TestDlgOutput : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void typedGain_data();
     void typedGain();
     void typedLimitIsBounded();

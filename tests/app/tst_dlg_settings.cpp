@@ -15,6 +15,7 @@
 #include "editors/response_graph.h"
 #include "routing/my758_view.h"
 #include "shell/main_frame.h"
+#include "support_device.h"
 #include "support_modal.h"
 #include "support_settings.h"
 #include "widgets/page_controls.h"
@@ -41,6 +42,7 @@ QString PageOutputs(const CDlgSettings& sheet) {
 class TestDlgSettings : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void pagesPerConfiguration_data();
     void pagesPerConfiguration();
     void captionAndButtons();

@@ -15,6 +15,7 @@
 #include "editor_dialog_testing.h"
 #include "editors/dlg_xover.h"
 #include "editors/response_graph.h"
+#include "support_device.h"
 #include "wire_recorder.h"
 
 namespace {
@@ -46,6 +47,7 @@ class TestDlgXover : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void opensOnTheChosenSide() {
         kvtest::WireRecorder rec;
         CDSDATA m;

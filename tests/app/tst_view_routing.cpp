@@ -11,6 +11,7 @@
 #include "document/my758_doc.h"
 #include "routing/my758_view.h"
 #include "routing/routing_layout.h"
+#include "support_device.h"
 #include "support_settings.h"
 #include "widgets/dialog_units.h"
 
@@ -30,6 +31,7 @@ private:
     bool Shown(int id) const { return view_->button(id)->isVisibleTo(view_.get()); }
 
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void init() {
         doc_ = std::make_unique<CMy758Doc>();
         view_ = std::make_unique<CMy758View>(doc_.get());
