@@ -151,8 +151,8 @@ struct Bench {
         const qint64 stall = probe.MaxGapMs();
         double final_ms = -1;
         if (final_value) {
-            final_ms = watch.Held() ? MsSince(last_step, watch.At()) : 1e9;
             watch.Stop();
+            final_ms = watch.Held() ? MsSince(last_step, watch.At()) : 1e9;
         }
         return {stall, final_ms, received.load() - before};
     }
@@ -196,16 +196,18 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     kvsim::Device unit;
-    std::atomic<int> received{0};
-    unit.SetObserver([&](const kvsim::Bytes&, const std::string& note) {
-        if (note.empty()) ++received;
-    });
     kvsim::PtyServer server(unit);
     const std::string pty = server.Start();
     if (pty.empty()) {
         std::fprintf(stderr, "cannot open a pseudo-terminal\n");
         return 1;
     }
+    std::atomic<int> received{0};
+    server.WithDevice([&](kvsim::Device& d) {
+        d.SetObserver([&](const kvsim::Bytes&, const std::string& note) {
+            if (note.empty()) ++received;
+        });
+    });
     setenv("KVCOM_COM1", pty.c_str(), 1);
     rs232_port = 1;
     CreateTTYInfo();
@@ -268,7 +270,7 @@ int main(int argc, char** argv) {
                                 eq.findChild<QPushButton*>(QStringLiteral("addButton"))->click();
                                 return Clock::now();
                             },
-                            [chan](const CDSDATA& u) { return DeviceEqGain(u, chan, 0) >= 0; }));
+                            {}));
         const int want = model.eq_gain[model.cur_eq] + 1 == 30 ? 31 : model.eq_gain[model.cur_eq] + 1;
         const char* click_name = chan == CHAN_IN_A ? "In A EQ gain click linked" : "Out 1 EQ gain click linked";
         Print(click_name, bench.Measure(
