@@ -180,6 +180,9 @@ void CMy758View::onFiguration() {
 }
 
 void CMy758View::onRs232() {
+    // The dialog may reopen the port: nothing may be on its way meanwhile
+    // (while it is up, no window can queue an edit).
+    if (!FinishPendingSends(this)) return;
     CDlgRS232 dialog(this);
     dialog.exec();
 }
