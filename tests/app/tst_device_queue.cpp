@@ -50,8 +50,8 @@ private slots:
         }
         auto* indicator = shell.frame().findChild<QLabel*>(QStringLiteral("sendingIndicator"));
         QVERIFY(indicator);
-        QTRY_VERIFY(indicator->isVisible());
-        QCOMPARE(indicator->text(), QStringLiteral("Sending 3"));  // the long job and the two last values
+        QTRY_COMPARE(indicator->text(), QStringLiteral("Sending 3"));  // the long job and the two last values
+        QVERIFY(indicator->isVisible());
 
         std::thread releaser([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(600));
