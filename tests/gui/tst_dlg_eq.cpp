@@ -14,6 +14,7 @@
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
 #include "model_builder.h"
+#include "device_queue.h"
 #include "wire_recorder.h"
 
 namespace {
@@ -70,6 +71,7 @@ class TestDlgEq : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void emptySlotShowsTheDefaultRow() {
         kvtest::WireRecorder rec;
         CDSDATA m;

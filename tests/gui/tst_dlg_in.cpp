@@ -8,6 +8,7 @@
 #include "channel/grid_button.h"
 #include "channel_pages.h"
 #include "model_builder.h"
+#include "device_queue.h"
 #include "widgets/page_controls.h"
 
 using namespace kvtest::channel_pages;
@@ -51,6 +52,7 @@ void StepUp(SpinButtons* spin) { QTest::mouseClick(Child<QAbstractButton>(spin, 
 class TestDlgIn : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void delayLimitsFollowTheOutputsFed();
     void typedDelays();
     void editGreyedWhenAnOutputUsesAllDelay();

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "scripted_user.h"
-#include "widgets/device_task.h"
+#include "device/device_task.h"
 #include "widgets/icons.h"
 #include "wire_recorder.h"
 

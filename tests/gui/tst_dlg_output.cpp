@@ -13,6 +13,7 @@
 #include "channel/grid_button.h"
 #include "channel_pages.h"
 #include "model_builder.h"
+#include "device_queue.h"
 #include "widgets/page_controls.h"
 
 using namespace kvtest::channel_pages;
@@ -48,6 +49,7 @@ void Click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint
 class TestDlgOutput : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void typedGain_data();
     void typedGain();
     void typedLimitIsBounded();

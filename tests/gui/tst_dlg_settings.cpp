@@ -17,6 +17,7 @@
 #include "shell/main_frame.h"
 #include "modal_answerer.h"
 #include "private_settings.h"
+#include "device_queue.h"
 #include "widgets/page_controls.h"
 
 using namespace kvtest::channel_pages;
@@ -41,6 +42,7 @@ QString PageOutputs(const CDlgSettings& sheet) {
 class TestDlgSettings : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void pagesPerConfiguration_data();
     void pagesPerConfiguration();
     void captionAndButtons();

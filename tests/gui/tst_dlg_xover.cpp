@@ -16,6 +16,7 @@
 #include "editors/dlg_xover.h"
 #include "editors/response_graph.h"
 #include "model_builder.h"
+#include "device_queue.h"
 #include "wire_recorder.h"
 
 namespace {
@@ -47,6 +48,7 @@ class TestDlgXover : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void opensOnTheChosenSide() {
         kvtest::WireRecorder rec;
         CDSDATA m;

@@ -16,7 +16,7 @@
 #include "shell/main_frame.h"
 #include "modal_answerer.h"
 #include "shell_fixture.h"
-#include "widgets/device_task.h"
+#include "device/device_task.h"
 #include "widgets/string_table.h"
 
 #include <QLineEdit>

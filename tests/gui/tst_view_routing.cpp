@@ -12,6 +12,7 @@
 #include "routing/my758_view.h"
 #include "routing/routing_layout.h"
 #include "private_settings.h"
+#include "device_queue.h"
 #include "widgets/dialog_units.h"
 
 class TestViewRouting : public QObject {
@@ -30,6 +31,7 @@ private:
     bool Shown(int id) const { return view_->button(id)->isVisibleTo(view_.get()); }
 
 private slots:
+    void initTestCase() { kvtest::WaitForEachSend(); }
     void init() {
         doc_ = std::make_unique<CMy758Doc>();
         view_ = std::make_unique<CMy758View>(doc_.get());

@@ -1,16 +1,17 @@
-#include "widgets/device_task.h"
+#include "device/device_task.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QProgressDialog>
-#include <QThread>
 #include <QTimer>
+
+#include "device/device_line.h"
 
 namespace {
 
 bool g_running = false;
 
-// Carries progress from the worker to the dialog through queued calls.
+// Carries progress from the device thread to the dialog through queued calls.
 class QueuedProgress final : public DeviceTaskProgress {
 public:
     explicit QueuedProgress(QProgressDialog* dialog) : dialog_(dialog) {}
@@ -27,15 +28,12 @@ private:
     QProgressDialog* dialog_;
 };
 
-}  // namespace
-
-bool DeviceTaskRunning() { return g_running; }
-
-int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
-                  const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work) {
-    if (g_running) return 0;  // never two device operations at once
+// Queues a job on the device thread (queue returns its ticket) and keeps the
+// window painting, user input held back, until it has finished, with a
+// progress window once that takes longer than a blink.
+void WaitOnDeviceThread(QWidget* parent, const QString& label,
+                        const std::function<device::Ticket(DeviceTaskProgress&)>& queue) {
     g_running = true;
-
     QProgressDialog dialog(label, QString(), 0, 0, parent);
     dialog.setWindowTitle(QApplication::applicationName().isEmpty() ? QStringLiteral("KALVORE")
                                                                     : QApplication::applicationName());
@@ -51,23 +49,38 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
     QObject::connect(&show_later, &QTimer::timeout, &dialog, &QProgressDialog::show);
     show_later.start(300);
 
-    CDSDATA copy(model);
+    device::DeviceLine& line = device::Line();
     QueuedProgress progress(&dialog);
-    int result = 0;
     QEventLoop loop;
-    QThread* worker = QThread::create([&] { result = work(copy, progress); });
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    device::Ticket ticket = 0;
+    QObject::connect(&line, &device::DeviceLine::jobFinished, &loop, [&](quint64 t) {
+        if (ticket != 0 && t >= ticket) loop.quit();
+    });
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
-    delete worker;
+    ticket = queue(progress);
+    if (!line.thread().Finished(ticket)) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Returns at once, unless the loop was ended from outside (the program
+    // quitting): the work still uses this frame's locals.
+    line.thread().WaitFor(ticket);
     show_later.stop();
     QApplication::restoreOverrideCursor();
     dialog.close();
-
-    model = copy;
     g_running = false;
+}
+
+}  // namespace
+
+bool DeviceTaskRunning() { return g_running; }
+
+int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
+                  const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work) {
+    if (g_running) return 0;  // never two device operations at once
+    CDSDATA copy(model);
+    int result = 0;
+    WaitOnDeviceThread(parent, label, [&](DeviceTaskProgress& progress) {
+        return device::Line().thread().QueueTask(copy, [&](CDSDATA& m) { return result = work(m, progress); });
+    });
+    model = copy;
     return result;
 }
 
@@ -75,4 +88,12 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
                   const std::function<int(CDSDATA&)>& work) {
     return RunDeviceTask(parent, label, model,
                          [&work](CDSDATA& m, DeviceTaskProgress&) { return work(m); });
+}
+
+bool FinishPendingSends(QWidget* parent) {
+    if (g_running) return false;
+    if (device::Line().Pending() == 0) return true;
+    WaitOnDeviceThread(parent, QApplication::translate("DeviceTask", "Sending the last changes to the unit..."),
+                       [](DeviceTaskProgress&) { return device::Line().thread().LastQueued(); });
+    return true;
 }
