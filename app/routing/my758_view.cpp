@@ -177,7 +177,7 @@ void CMy758View::onFiguration() {
 }
 
 void CMy758View::onRs232() {
-    CDlgRS232 dialog(this);
+    CDlgRS232 dialog(this, &doc_->Model());
     dialog.exec();
 }
 
