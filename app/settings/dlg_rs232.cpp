@@ -33,7 +33,13 @@ enum Column { kColPort, kColDescription, kColState };
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return QFile::encodeName(s).toStdString(); }
 
-QString ShortName(const QString& path) { return path.section(QLatin1Char('/'), -1); }
+// A device's name in the list: its stable name's last part, else the path
+// below /dev/ ("ttyUSB0", "pts/3").
+QString ShortName(const QString& path) {
+    if (path.startsWith(QLatin1String("/dev/serial/"))) return path.section(QLatin1Char('/'), -1);
+    if (path.startsWith(QLatin1String("/dev/"))) return path.mid(5);
+    return path;
+}
 
 }  // namespace
 
@@ -51,7 +57,7 @@ CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
     setWindowTitle(QStringLiteral("RS232"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits du;
-    setFixedSize(du.size(330, 268));
+    setFixedSize(du.size(330, 276));
 
     auto* group = new QGroupBox(QStringLiteral("Select RS232 Port"), this);
     group->setGeometry(du.rect(8, 6, 120, 46));
@@ -75,15 +81,15 @@ CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
 
     // The device behind the selected COM port.
     device_group_ = new QGroupBox(this);
-    device_group_->setGeometry(du.rect(8, 112, 314, 150));
+    device_group_->setGeometry(du.rect(8, 118, 314, 150));
     list_ = new QTreeWidget(device_group_);
     list_->setObjectName(QStringLiteral("portList"));
     list_->setGeometry(du.rect(6, 12, 302, 64));
     list_->setRootIsDecorated(false);
     list_->setHeaderLabels({tr("Port"), tr("Description"), tr("State")});
     list_->header()->setStretchLastSection(true);
-    list_->setColumnWidth(kColPort, du.x(56));
-    list_->setColumnWidth(kColDescription, du.x(140));
+    list_->setColumnWidth(kColPort, du.x(70));
+    list_->setColumnWidth(kColDescription, du.x(110));
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &CDlgRS232::onRowChosen);
 
     auto* device_label = new QLabel(tr("Device:"), device_group_);

@@ -1,6 +1,8 @@
-// The host machine as port discovery sees it, except that the test's own
-// hold on a pseudo-terminal does not count: the test process keeps the
-// device end and the slave of its ptys open, as a unit on the line would.
+// The host machine as port discovery sees it, narrowed to the test's own
+// pseudo-terminals: the machine's real ports are not listed (a test never
+// writes to them), and the test's own hold on a pty does not count as busy:
+// the test process keeps the device end and the slave open, as a unit on
+// the line would.
 #pragma once
 
 #include <algorithm>
@@ -11,7 +13,7 @@ namespace kvtest {
 
 class PtyPortSystem final : public kvports::PortSystem {
 public:
-    std::vector<kvports::RawPort> EnumeratePorts() override { return host_.EnumeratePorts(); }
+    std::vector<kvports::RawPort> EnumeratePorts() override { return {}; }
     bool UartPresent(const std::string& path) override { return host_.UartPresent(path); }
     std::vector<kvports::StableLink> StableLinks() override { return host_.StableLinks(); }
     kvports::NodeInfo Inspect(const std::string& path) override { return host_.Inspect(path); }

@@ -43,9 +43,17 @@ std::string RealPath(const std::string& path) {
     return ::realpath(path.c_str(), buf) != nullptr ? std::string(buf) : std::string();
 }
 
-// The kernel driver of a tty, which the enumeration does not tell.
+// The kernel driver of a tty, which the enumeration does not tell. Newer
+// kernels put generic serial-core devices ("port", "ctrl") between the tty
+// and the hardware; the driver that names the hardware sits above them.
 std::string DriverOf(const std::string& path) {
-    return BaseName(ReadLink("/sys/class/tty/" + BaseName(path) + "/device/driver"));
+    std::string device = RealPath("/sys/class/tty/" + BaseName(path) + "/device");
+    for (int level = 0; level < 4 && device.size() > 1; ++level) {
+        const std::string driver = BaseName(ReadLink(device + "/driver"));
+        if (!driver.empty() && driver != "port" && driver != "ctrl") return driver;
+        device = device.substr(0, device.rfind('/'));
+    }
+    return {};
 }
 
 bool AllDigits(const char* s) {

@@ -185,7 +185,12 @@ std::string StateAdvice(const PortState& state) {
         return "The device belongs to the group " + state.group + ". Run: sudo usermod -aG " + state.group +
                " $USER, then log out and in again.";
     }
-    if (state.condition == Condition::kBusy) return "Close the program that holds the port, or choose another.";
+    if (state.condition == Condition::kBusy) {
+        const bool ours = !state.holders.empty() &&
+                          std::all_of(state.holders.begin(), state.holders.end(), [](const Holder& h) { return h.self; });
+        if (ours) return {};  // the program's own link
+        return "Close the program that holds the port, or choose another.";
+    }
     if (state.condition == Condition::kMissing) return "Plug the adapter in, or choose another port.";
     return {};
 }

@@ -55,6 +55,8 @@ const StateCase kStateCases[] = {
     {"held by two",
      [](kvtest::FakePortSystem& s) { s.holders[kUsb0] = {{4242, "minicom", false}, {77, "758", true}}; },
      Condition::kBusy, "busy: minicom (PID 4242), this program (PID 77)", "Close", false},
+    {"held by this program's link", [](kvtest::FakePortSystem& s) { s.holders[kUsb0] = {{77, "758", true}}; },
+     Condition::kBusy, "busy: this program (PID 77)", "", false},
     {"locked by someone unseen", [](kvtest::FakePortSystem& s) { s.open_result["/dev/ttyUSB0"] = EBUSY; },
      Condition::kBusy, "busy: in use by another program", "Close", true},
     {"unplugged between look and open", [](kvtest::FakePortSystem& s) { s.open_result["/dev/ttyUSB0"] = ENXIO; },
