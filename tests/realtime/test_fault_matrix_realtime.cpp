@@ -13,19 +13,18 @@
 #include <kvcom/kvcom.h>
 #include <stdlib.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "hex.h"
 #include "memory_table_bytes.h"
@@ -43,20 +42,29 @@ using std::chrono::milliseconds;
 
 // The library's own waits and pauses, in milliseconds: the bound of each
 // cell is made of these.
-constexpr int kIdentityMs = 1000;      // identity reply before a fetch or a list
-constexpr int kWorkingImageMs = 5000;  // the working program's image
-constexpr int kDumpMs = 30000;         // the whole memory dump
-constexpr int kMemImageMs = 1000;      // one memory's image
-constexpr int kRecallPausesMs = 1000;  // after the image, around the program change
-constexpr int kStoreGapsMs = 3;        // StoreMEM's gaps: 2.5 ms in all
+constexpr int kIdentityMs = 1000;                      // identity reply before a fetch or a list
+constexpr int kWorkingImageMs = 5000;                  // the working program's image
+constexpr int kDumpMs = 30000;                         // the whole memory dump
+constexpr int kMemImageMs = 1000;                      // one memory's image
+constexpr int kRecallPausesMs = 1000;                  // after the image, around the program change
+constexpr int kStoreGapsMs = 3;                        // StoreMEM's gaps: 2.5 ms in all
 constexpr int kStoreAllOneMs = 3 * 600 + 1000 + 1000;  // prelude, one memory, working program
-constexpr int kParamMs = 10;           // after a parameter message
-constexpr int kAtOnce = 0;             // nothing sent, no pause
+constexpr int kParamMs = 10;                           // after a parameter message
+constexpr int kAtOnce = 0;                             // nothing sent, no pause
 // Scheduling on a busy machine; a cell that must end at once gets less.
 constexpr int kSlackMs = 300;
 constexpr int kAtOnceSlackMs = 50;
 
-enum class Fault { kDropReplies, kWrongDevice, kCutDump, kRandomChunks, kCorruptReplies, kCorruptImage, kNoSuchPort, kHungUpPort };
+enum class Fault {
+    kDropReplies,
+    kWrongDevice,
+    kCutDump,
+    kRandomChunks,
+    kCorruptReplies,
+    kCorruptImage,
+    kNoSuchPort,
+    kHungUpPort
+};
 enum class Op { kFetch, kList, kRecall, kStore, kStoreAll, kParam };
 
 const char* Name(Fault f) {
@@ -90,8 +98,8 @@ bool IsDeadPort(Fault f) { return f == Fault::kNoSuchPort || f == Fault::kHungUp
 struct Cell {
     Fault fault;
     Op op;
-    int result;     // the honest result
-    int bound_ms;   // on the library's clock, before slack
+    int result;               // the honest result
+    int bound_ms;             // on the library's clock, before slack
     bool fast_clock = false;  // the wait is the 30 s dump time-out: run the clock ten times fast
     bool disabled = false;    // the library fails the honest result today (see the comment at the cell)
 };
@@ -175,7 +183,16 @@ void PrintTo(const Cell& c, std::ostream* os) {
 }
 
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
-    return std::string(info.param.disabled ? "DISABLED_" : "") + Name(info.param.fault) + "_" + Name(info.param.op);
+    return std::string(Name(info.param.fault)) + "_" + Name(info.param.op);
+}
+
+// The cells that run, or the disabled ones (instantiated apart: a disabled
+// suite is what ctest also leaves out).
+std::vector<Cell> Cells(bool disabled) {
+    std::vector<Cell> out;
+    for (const Cell& c : kCells)
+        if (c.disabled == disabled) out.push_back(c);
+    return out;
 }
 
 // A clock ten times fast, for the one wait that would otherwise take 30 s.
@@ -221,8 +238,8 @@ CDSDATA Program(int filters, int tag, const char* name) {
 }
 
 // Memory numbers of the setting every cell starts from.
-constexpr int kDeviceMemory = 7;    // used on the unit, not in the PC's table
-constexpr int kTableMemory = 42;    // used in the PC's table, not on the unit
+constexpr int kDeviceMemory = 7;  // used on the unit, not in the PC's table
+constexpr int kTableMemory = 42;  // used in the PC's table, not on the unit
 constexpr int kDeviceCurrent = 3;
 constexpr int kModelMemory = 9;
 constexpr int kParamOutput = 2;
@@ -423,7 +440,8 @@ protected:
             break;
         }
         case Op::kParam: {
-            const Unit unit = Settled([](const kvsim::Device& d) { return d.Working().out_gain[kParamOutput] == kParamGain; });
+            const Unit unit =
+                Settled([](const kvsim::Device& d) { return d.Working().out_gain[kParamOutput] == kParamGain; });
             EXPECT_EQ(unit.working.out_gain[kParamOutput], kParamGain);
             ExpectSameSetting(model_, before);
             EXPECT_EQ(MemoryTableBytes(), table);
@@ -484,7 +502,8 @@ TEST_P(FaultMatrix, Cell) {
     const std::int64_t took_ms = (kvcom::pacing().NowUs() - start) / 1000;
 
     EXPECT_EQ(result, cell.result);
-    const int slack = (cell.bound_ms == kAtOnce ? kAtOnceSlackMs : kSlackMs) * (cell.fast_clock ? FastClock::kFactor : 1);
+    const int slack =
+        (cell.bound_ms == kAtOnce ? kAtOnceSlackMs : kSlackMs) * (cell.fast_clock ? FastClock::kFactor : 1);
     EXPECT_LE(took_ms, cell.bound_ms + slack);
     if (cell.result == 0) {
         ExpectSameSetting(model_, before);
@@ -497,6 +516,9 @@ TEST_P(FaultMatrix, Cell) {
     ExpectPortReusable(cell.fault);
 }
 
-INSTANTIATE_TEST_SUITE_P(Realtime, FaultMatrix, ::testing::ValuesIn(kCells), CellName);
+INSTANTIATE_TEST_SUITE_P(Realtime, FaultMatrix, ::testing::ValuesIn(Cells(false)), CellName);
+// Every cell here fails today because the reader files a program image
+// without looking at its checksum (see the comments in the table).
+INSTANTIATE_TEST_SUITE_P(DISABLED_UncheckedImageChecksum, FaultMatrix, ::testing::ValuesIn(Cells(true)), CellName);
 
 }  // namespace
