@@ -25,7 +25,8 @@ void StorePort(int port) {
     settings.sync();
 }
 
-CDlgRS232::CDlgRS232(QWidget* parent) : QDialog(parent) {
+CDlgRS232::CDlgRS232(QWidget* parent)
+    : QDialog(parent), previous_port_(rs232_port), previous_connected_(LinkConnected() != 0) {
     setWindowTitle(QStringLiteral("RS232"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits du;
@@ -64,6 +65,7 @@ int CDlgRS232::selectedPort() const {
 
 void CDlgRS232::accept() {
     CloseConnection();
+    port_changed_ = true;
     rs232_port = selectedPort();
     StorePort(rs232_port);
     if (OpenConnection() == 0) {
@@ -71,4 +73,15 @@ void CDlgRS232::accept() {
         return;
     }
     QDialog::accept();
+}
+
+void CDlgRS232::reject() {
+    if (port_changed_) {
+        CloseConnection();
+        rs232_port = previous_port_;
+        StorePort(previous_port_);
+        if (previous_connected_) OpenConnection();
+        port_changed_ = false;
+    }
+    QDialog::reject();
 }

@@ -22,9 +22,15 @@ public slots:
     // cannot be opened the user is told why and the dialog stays open, so
     // another port can be chosen.
     void accept() override;
+    // After a failed OK: the port it was opened with comes back, stored,
+    // with its link open again if it was.
+    void reject() override;
 
 private:
     QRadioButton* buttons_[4];
+    int previous_port_;
+    bool previous_connected_;
+    bool port_changed_ = false;
 };
 
 // The stored port ("Settings"/"RS232Port", default 1).

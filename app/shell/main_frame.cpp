@@ -18,6 +18,7 @@
 #include "document/my758_doc.h"
 #include "routing/my758_view.h"
 #include "shell/about_dlg.h"
+#include "shell/link_watch.h"
 #include "shell/lock_keys.h"
 #include "widgets/device_task.h"
 #include "widgets/icons.h"
@@ -167,6 +168,15 @@ void CMainFrame::createStatusBar() {
     auto* ready = new QLabel(QString::fromLatin1(kIdlePrompt), bar);
     ready->setObjectName(QStringLiteral("idlePrompt"));
     bar->addWidget(ready, 1);
+
+    // The link to the unit, at all times.
+    auto* link_pane = new QLabel(bar);
+    link_pane->setObjectName(QStringLiteral("linkPane"));
+    bar->addPermanentWidget(link_pane);
+    link_watch_ = new LinkWatch(this);
+    link_pane->setText(link_watch_->paneText());
+    connect(link_watch_, &LinkWatch::paneTextChanged, link_pane, &QLabel::setText);
+    connect(link_watch_, &LinkWatch::notice, bar, [bar](const QString& text) { bar->showMessage(text, 15000); });
 
     // Key-lock indicators, where the system tells the keys' state.
     const LockKeyState keys = ReadLockKeys();
