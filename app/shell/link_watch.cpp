@@ -36,7 +36,7 @@ void LinkWatch::poll() {
         QString::fromStdString(linktext::PaneText(s.port, Local(s.path), s.connected, s.reason.toStdString()));
     if (!first_poll_ && s.connected != was_connected_) {
         emit notice(QString::fromStdString(s.connected ? linktext::UnitBackText(s.port, Local(s.path))
-                                                       : linktext::EditsStayText(s.port, s.reason.toStdString())));
+                                                       : linktext::EditsStayText()));
     }
     first_poll_ = false;
     was_connected_ = s.connected;

@@ -39,12 +39,7 @@ std::string NotConnectedText(int port, const std::string& path, const std::strin
            "Check the cable and that the unit is switched on, or choose the port in Config > RS232.";
 }
 
-std::string EditsStayText(int port, const std::string& reason) {
-    std::string text = "The unit is not connected on " + Com(port);
-    const std::string clause = ReasonClause(reason);
-    if (!clause.empty()) text += " (" + clause + ")";
-    return text + "; edits change the program on the PC only until it is back (Config > RS232).";
-}
+std::string EditsStayText() { return "Unit not connected: edits stay on the PC"; }
 
 std::string StoreAllStoppedText(int stored, int total, int lost_at) {
     std::string text = "stored " + std::to_string(stored) + " of " + std::to_string(total) + " memories; ";

@@ -23,8 +23,9 @@ std::string UnitBackText(int port, const std::string& path);
 // and how to fix it.
 std::string NotConnectedText(int port, const std::string& path, const std::string& reason);
 
-// The link went while the user edits: the edits stay on the PC.
-std::string EditsStayText(int port, const std::string& reason);
+// The link went while the user edits: the edits stay on the PC. Short, as
+// it stands beside the pane that says why.
+std::string EditsStayText();
 
 // A Store All that stopped: "stored 4 of 20 memories; the link was lost at
 // memory 16". lost_at is the memory in hand when it stopped, 0 for the

@@ -79,6 +79,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Pane(shell.frame()).startsWith(down), 1000);
         QVERIFY(clock.elapsed() < 1000);
         QVERIFY2(Pane(shell.frame()).size() > down.size(), qPrintable(Pane(shell.frame())));
+        QCOMPARE(shell.frame().statusBar()->currentMessage(),
+                 QStringLiteral("Unit not connected: edits stay on the PC"));
 
         // Back, under its new name as a pseudo-terminal gets one.
         server = std::make_unique<kvsim::PtyServer>(unit);

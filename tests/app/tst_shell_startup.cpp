@@ -82,7 +82,7 @@ private slots:
         std::signal(SIGXFSZ, SIG_DFL);
         kvtest::ModalAnswerer answers;
         NewApp().InitInstance({});
-        QCOMPARE(std::signal(SIGXFSZ, SIG_DFL), SIG_IGN);
+        QVERIFY(std::signal(SIGXFSZ, SIG_DFL) == SIG_IGN);  // Qt 6.4 cannot QCOMPARE handler pointers
     }
 
     void storedPortIsOpened() {
