@@ -20,6 +20,7 @@
 #include "tables/text_conversions.h"
 #include "tables/value_tables.h"
 #include "widgets/icons.h"
+#include "widgets/link_guard.h"
 #include "widgets/page_controls.h"
 
 namespace {
@@ -364,6 +365,8 @@ CommitEdit* CDlgEQ::EditOf(Field field) const {
 // Slots of the channel
 
 void CDlgEQ::OnAddEq() {
+    // A filter is taken from the pool only when the unit can get it too.
+    if (!CheckUnitConnected(this)) return;
     add_button_->setEnabled(false);
     const int chan = model_.cur_chan;
     RunDeviceTask(this, QStringLiteral("Assigning an EQ filter..."), model_, [chan](CDSDATA& m) {

@@ -21,8 +21,10 @@
 #include "memory/bank_file_io.h"
 #include "memory/dlg_memory_no.h"
 #include "device/device_task.h"
+#include "tables/link_text.h"
 #include "widgets/dialog_units.h"
 #include "widgets/icons.h"
+#include "widgets/link_guard.h"
 #include "widgets/string_table.h"
 
 namespace {
@@ -49,9 +51,11 @@ struct StoreAllReporter {
     DeviceTaskProgress* progress;
     int total;
     int sent;
+    int in_hand;  // the memory going out now, -1 before the first
 
     static void OnImage(int memory, void* context) {
         auto* self = static_cast<StoreAllReporter*>(context);
+        self->in_hand = memory;
         const QString text = memory == 0
             ? CDlgMemory::tr("Storing the working program on the unit...")
             : CDlgMemory::tr("Storing memory %1 on the unit...").arg(memory);
@@ -61,15 +65,23 @@ struct StoreAllReporter {
 
 }  // namespace
 
-int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle) {
+int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle,
+                     StoreAllOutcome* outcome) {
     int images = 1;  // the working program always goes last
     for (int m = 1; m < KV_MEMORIES; ++m)
         if (prog_len[m] > 2) ++images;
 
-    StoreAllReporter reporter{&progress, images, 0};
+    StoreAllReporter reporter{&progress, images, 0, -1};
     SetMemStoreAllProgress(&StoreAllReporter::OnImage, &reporter);
     const int result = model.SendMEMStoreAll();
     SetMemStoreAllProgress(nullptr, nullptr);
+    if (outcome) {
+        // The image in hand when it stopped did not reach the unit whole.
+        const int memories = images - 1;
+        const int gone = result ? images : std::max(0, reporter.sent - 1);
+        *outcome = {std::min(gone, memories), memories, result ? -1 : reporter.in_hand};
+    }
+    if (!result) return 0;  // nothing to settle: the unit took no last image
     progress.Report(images, images, CDlgMemory::tr("Waiting for the unit..."));
     std::this_thread::sleep_for(settle);
     return result;
@@ -221,14 +233,26 @@ int CDlgMemory::RunRefresh() {
                          [](CDSDATA& m) { return m.MemRefresh(); });
 }
 
+bool CDlgMemory::UnitReachable() {
+    if (UnitConnected()) return true;
+    prompts.tell(this, NotConnectedMessage(), AppTitle());
+    return false;
+}
+
 void CDlgMemory::refresh() {
-    // A unit that does not answer leaves every memory "<None>"; the list
-    // shows that, with no message.
-    RunRefresh();
+    if (!UnitReachable()) return;
+    // A list that fails leaves the table as it was. A silent unit shows that
+    // alone; a link lost on the way is told.
+    const int listed = RunRefresh();
     FillList();
+    if (!listed && !UnitConnected())
+        prompts.tell(this, tr("The memory list could not be read from the unit; the list shows what it held "
+                              "before.\n%1").arg(WhyOperationStopped()),
+                     AppTitle());
 }
 
 void CDlgMemory::recall() {
+    if (!UnitReachable()) return;
     const auto n = static_cast<unsigned char>(model_.mem_num);
     const int ok = RunDeviceTask(this, tr("Recalling memory %1 from the unit...").arg(n), model_,
                                  [n](CDSDATA& m) { return m.MEMRECALLFROMMCU(n); });
@@ -240,30 +264,52 @@ void CDlgMemory::recall() {
 void CDlgMemory::store() {
     const int m = model_.mem_num;
     if (m < 1 || m > kMemoryCount) return;
+    if (!UnitReachable()) return;
     if (IsUsed(m) && !prompts.confirm(this, QStringLiteral("Confirm memory overwrite."), QStringLiteral("Warning")))
         return;
     QString name = IsUsed(m) ? MemoryName(m) : QStringLiteral("KALVORE");
     if (!prompts.ask_name(this, m, name)) return;
+    // The name goes out from the table; the list changes for good only once
+    // the unit has the memory.
+    char old_name[sizeof data_name[m]];
+    std::memcpy(old_name, data_name[m], sizeof old_name);
+    char old_prog_name[sizeof model_.prog_name];
+    std::memcpy(old_prog_name, model_.prog_name, sizeof old_prog_name);
     StoreMemoryName(model_, m, MemoryNameFromInput(name));
-    data_memoryb[m] = 1;
 
     const auto n = static_cast<unsigned char>(m);
     const int ok = RunDeviceTask(this, tr("Storing memory %1 on the unit...").arg(m), model_,
                                  [n](CDSDATA& md) { return md.StoreMEMCur(n); });
-    if (!ok) prompts.tell(this, QStringLiteral("Failed to store memory"), AppTitle());
+    if (!ok) {
+        std::memcpy(data_name[m], old_name, sizeof old_name);
+        std::memcpy(model_.prog_name, old_prog_name, sizeof old_prog_name);
+        FillList();
+        prompts.tell(this, QStringLiteral("Failed to store memory") + QStringLiteral("\n") + WhyOperationStopped(),
+                     AppTitle());
+        return;
+    }
+    data_memoryb[m] = 1;
     accept();
 }
 
 void CDlgMemory::storeAll() {
-    RunDeviceTask(this, tr("Storing all memories on the unit..."), model_,
-                  [](CDSDATA& m, DeviceTaskProgress& progress) {
-                      return StoreAllMemories(m, progress, kStoreAllSettle);
-                  });
+    if (!UnitReachable()) return;
+    StoreAllOutcome outcome;
+    const int ok = RunDeviceTask(this, tr("Storing all memories on the unit..."), model_,
+                                 [&outcome](CDSDATA& m, DeviceTaskProgress& progress) {
+                                     return StoreAllMemories(m, progress, kStoreAllSettle, &outcome);
+                                 });
     result_flag_ = 1;
+    if (!ok) {
+        const QString what = QString::fromStdString(
+            linktext::StoreAllStoppedText(outcome.stored, outcome.total, outcome.lost_at));
+        prompts.tell(this, tr("Store All stopped: %1.\n%2").arg(what, WhyOperationStopped()), AppTitle());
+    }
     accept();
 }
 
 void CDlgMemory::saveAll() {
+    if (!UnitReachable()) return;
     const QString chosen = prompts.save_path(this);
     if (chosen.isEmpty()) return;
     const QString path = WithBankSuffix(chosen);
@@ -271,10 +317,16 @@ void CDlgMemory::saveAll() {
     SafeFileWriter writer;
     QString why;
     const bool opened = writer.Open(path, &why);
-    // The bank holds what the unit has now; the result does not matter: a
-    // silent unit leaves every memory empty, and that is what is saved.
-    RunRefresh();
+    // The bank holds what the unit has now; without a whole list no file is
+    // written (the old one, if any, stays as it was).
+    const int listed = RunRefresh();
     FillList();
+    if (!listed) {
+        prompts.tell(this, tr("The bank file %1 was not written: the memory list could not be read from the "
+                              "unit.\n%2").arg(path, WhyOperationStopped()),
+                     AppTitle());
+        return;
+    }
     if (opened) {
         FillWorkingProgramEntry(model_);
         if (writer.Commit(EncodeMemoryTable(model_), &why)) return;

@@ -38,7 +38,14 @@ MemoryPrompts StandardMemoryPrompts();
 // one progress step per image as it goes out (the used memories 60 down to
 // 1, then the working program), then `settle` for the unit to take in the
 // last image. Returns what SendMEMStoreAll returned.
-int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle);
+// When it stops, `outcome` (may be null) says how far it came.
+struct StoreAllOutcome {
+    int stored = 0;    // memories the unit got whole
+    int total = 0;     // the used memories to store
+    int lost_at = -1;  // the memory in hand when it stopped (0: the working program), -1: none
+};
+int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle,
+                     StoreAllOutcome* outcome = nullptr);
 
 class CDlgMemory : public QDialog {
     Q_OBJECT
@@ -72,6 +79,8 @@ private:
     void SizeColumns();
     // Runs a long device operation behind the progress dialog.
     int RunRefresh();
+    // True while the link is open; otherwise tells the user so, once.
+    bool UnitReachable();
 
     CDSDATA& model_;
     int result_flag_ = 0;

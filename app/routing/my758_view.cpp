@@ -18,6 +18,7 @@
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
 #include "widgets/dialog_units.h"
+#include "widgets/link_guard.h"
 #include "widgets/logo.h"
 
 namespace {
@@ -192,6 +193,7 @@ void CMy758View::onMemory() {
 }
 
 void CMy758View::onUpload() {
+    if (!CheckUnitConnected(this)) return;
     const int fetched = RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(),
                                       [](CDSDATA& m) { return m.RecallToPC(); });
     if (fetched != 0) {
@@ -204,6 +206,8 @@ void CMy758View::onUpload() {
 }
 
 void CMy758View::onDownload() {
+    // Refused before the model is touched: a closed link changes nothing.
+    if (!CheckUnitConnected(this)) return;
     CDSDATA& model = doc_->Model();
     model.mem_num = 0;
     for (int n = 0; n < KV_OUTPUTS; ++n) model.out_mute[n] = 1;
@@ -214,5 +218,14 @@ void CMy758View::onDownload() {
     if (prompt.exec() != QDialog::Accepted) return;
 
     StoreMemoryName(model, model.mem_num, MemoryNameFromInput(prompt.name()));
-    RunDeviceTask(this, tr("Download Current Program"), model, [](CDSDATA& m) { return m.StoreFromPC(); });
+    const int stored =
+        RunDeviceTask(this, tr("Download Current Program"), model, [](CDSDATA& m) { return m.StoreFromPC(); });
+    if (stored != 0) return;
+    // The unit does not hold this program: the user is asked before it is lost.
+    doc_->SetModified(true);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"),
+                    tr("Download to the unit failed: the unit may hold only part of the program.\n%1")
+                        .arg(WhyOperationStopped()),
+                    QMessageBox::Ok, this);
+    box.exec();
 }

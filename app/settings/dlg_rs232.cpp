@@ -53,7 +53,11 @@ void StorePort(int port) {
 }
 
 CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
-    : QDialog(parent), model_(model), system_(&kvports::HostSystem()) {
+    : QDialog(parent),
+      model_(model),
+      system_(&kvports::HostSystem()),
+      previous_port_(rs232_port),
+      previous_connected_(LinkConnected() != 0) {
     setWindowTitle(QStringLiteral("RS232"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits du;
@@ -316,6 +320,7 @@ void CDlgRS232::accept() {
     }
 
     CloseConnection();
+    port_changed_ = true;
     rs232_port = selectedPort();
     StorePort(rs232_port);
     for (int i = 0; i < 4; ++i) {
@@ -328,4 +333,15 @@ void CDlgRS232::accept() {
         return;
     }
     QDialog::accept();
+}
+
+void CDlgRS232::reject() {
+    if (port_changed_) {
+        CloseConnection();
+        rs232_port = previous_port_;
+        StorePort(previous_port_);
+        if (previous_connected_) OpenConnection();
+        port_changed_ = false;
+    }
+    QDialog::reject();
 }

@@ -55,6 +55,9 @@ public slots:
     // Asks each free port for the unit, one second each, and chooses the
     // first where it answers for the selected COM port.
     void findUnit();
+    // After a failed OK: the port it was opened with comes back, stored,
+    // with its link open again if it was.
+    void reject() override;
 
 private:
     struct Row {
@@ -83,6 +86,9 @@ private:
     QString stored_[4];   // the choices in the settings
     std::vector<Row> rows_;
     bool filling_ = false;
+    int previous_port_;
+    bool previous_connected_;
+    bool port_changed_ = false;
 };
 
 // The stored port ("Settings"/"RS232Port", default 1).

@@ -8,6 +8,7 @@
 
 class CMy758Doc;
 class CMy758View;
+class LinkWatch;
 class QAction;
 class QLabel;
 class QToolBar;
@@ -41,6 +42,7 @@ public:
     CMy758Doc* document() const { return doc_; }
     QAction* action(Command id) const;
     QToolBar* toolBar() const { return toolbar_; }
+    LinkWatch* linkWatch() const { return link_watch_; }
 
     // Opens path as the document (after the save question), as File Open,
     // a recent file, the command line and a dropped file do.
@@ -52,7 +54,6 @@ public slots:
     void onFileOpen();
     void onAbout();
     // Shows the COM port of the link and the stable name of its device.
-    void updateLinkPane();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,10 +81,5 @@ private:
     QList<QAction*> recent_actions_;
     QAction* recent_separator_ = nullptr;
     QLabel* lock_panes_[3] = {};
-    QLabel* link_pane_ = nullptr;
-    struct LinkShown {
-        int port = -1;
-        bool open = false;
-        QString device;
-    } link_shown_;
+    LinkWatch* link_watch_ = nullptr;
 };

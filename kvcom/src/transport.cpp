@@ -31,3 +31,5 @@ bool LinkUp() {
 }
 
 }  // namespace kvcom
+
+int LinkConnected() { return kvcom::LinkUp() ? 1 : 0; }

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "device.h"
 #include "memory/bank_file_io.h"
 #include "scripted_user.h"
 #include "file_helpers.h"
@@ -42,6 +43,14 @@ QByteArray EmptyEntries(int count) {
     return out;
 }
 
+// The simulated unit answers on the recorder's line, so a list completes.
+void AnswerAsUnit(WireRecorder& rec, kvsim::Device& unit) {
+    rec.on_write = [&unit](const Bytes& message) {
+        const Bytes reply = unit.Feed(message.data(), message.size());
+        if (!reply.empty()) kvcom::HandleChunk(reply.data(), reply.size());
+    };
+}
+
 struct TableSnapshot {
     QByteArray save, len, names, used;
     static TableSnapshot Take() {
@@ -69,7 +78,7 @@ private slots:
 
     // With every memory empty and no working program, Save All writes the
     // header, sixty 2-byte empty entries, then the PC's own program as
-    // memory 0. The refresh goes out first; the unit does not answer here.
+    // memory 0. The refresh goes out first; the unit lists no memory.
     void saveAllWithEmptyTableWritesHeaderEntriesAndOwnProgram() {
         CDSDATA model;
         std::strcpy(model.prog_name, "MYPROG");
@@ -77,6 +86,9 @@ private slots:
         const QByteArray own = ImageOf(model, 0, "MYPROG");
 
         WireRecorder rec;
+        kvsim::Device unit;
+        unit.SetWorking(model);  // it runs the PC's program
+        AnswerAsUnit(rec, unit);
         CDlgMemory dialog(model);
         ScriptedUser user;
         user.save_path = Path("empty");  // ".ay" is added
@@ -266,6 +278,8 @@ private slots:
     void uncreatableFileIsReported() {
         CDSDATA model;
         WireRecorder rec;
+        kvsim::Device unit;
+        AnswerAsUnit(rec, unit);
         CDlgMemory dialog(model);
         ScriptedUser user;
         user.save_path = Path("missing-folder/bank.ay");
@@ -287,6 +301,8 @@ private slots:
 
         CDSDATA model;
         WireRecorder rec;
+        kvsim::Device unit;
+        AnswerAsUnit(rec, unit);
         CDlgMemory dialog(model);
         ScriptedUser user;
         user.save_path = path;

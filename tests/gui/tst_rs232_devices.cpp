@@ -155,14 +155,11 @@ private slots:
         doc->setParent(&frame);
         auto* pane = frame.statusBar()->findChild<QLabel*>(QStringLiteral("linkPane"));
         QVERIFY(pane != nullptr);
-        frame.updateLinkPane();
-        QCOMPARE(pane->text(), QStringLiteral("COM1 not connected"));
         QVERIFY(OpenConnection() != 0);
-        frame.updateLinkPane();
-        QCOMPARE(pane->text(), QStringLiteral("COM1 ") + QString::fromStdString(pty.slave_path()));
+        const QString path = QString::fromStdString(pty.slave_path());
+        QTRY_COMPARE(pane->text(), QStringLiteral("COM1 %1 connected").arg(path));
         CloseConnection();
-        frame.updateLinkPane();
-        QCOMPARE(pane->text(), QStringLiteral("COM1 not connected"));
+        QTRY_VERIFY2(pane->text().startsWith(QStringLiteral("COM1 %1 not connected").arg(path)), qPrintable(pane->text()));
     }
 
     void problemTextsNameTheFixAndTheHolder() {

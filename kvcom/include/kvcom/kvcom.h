@@ -201,6 +201,9 @@ KVCOM_API unsigned int CommWatchProc(TTYInfo* info);
 // write that found it gone (ETIMEDOUT: the line took nothing for two
 // seconds). Closing the link leaves it as it is. Any thread.
 KVCOM_API int LinkLastError();
+// 1 while the link is open and every operation may use it, else 0: the same
+// test each operation makes before it sends. Any thread.
+KVCOM_API int LinkConnected();
 // A short English sentence for a LinkLastError code ("" for 0). The text is
 // static and never changes, so any thread may keep it.
 KVCOM_API const char* LinkErrorMessage(int code);
