@@ -5,6 +5,12 @@
 // wire time plus the protocol's own fixed waits, and the CPU time this
 // process used meanwhile (the simulator runs as a separate process).
 //
+// Then the paced sends: a Download (StoreFromPC), the store of one memory
+// (StoreMEMCur) and 100 linked parameter edits. For each it prints the sum
+// of the pauses the protocol asks for, the wall time, how much longer than
+// those pauses it took (in all, and the least and most of any one pause:
+// never below 0, so no pause is shortened), and the CPU share.
+//
 //   memory_transfer_bench [runs]        (default 3)
 #include <kvcom/kvcom.h>
 #include <signal.h>
@@ -14,14 +20,17 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "device.h"
 #include "kvproto/messages.h"
 #include "kvproto/system_block.h"
+#include "pacing.h"
 #include "state_file.h"
 
 extern char** environ;
@@ -126,6 +135,81 @@ void Print(const char* name, const Run& r, std::size_t sent, std::size_t receive
                 fixed_ms, r.wall_ms, r.wall_ms / (wire + fixed_ms), r.cpu_ms, 100.0 * r.cpu_ms / r.wall_ms);
 }
 
+// The real clock, with every pause the protocol asks for added up and each
+// one timed: how long it was asked to be, and how much longer it took.
+class PauseMeter final : public kvcom::Pacing {
+public:
+    explicit PauseMeter(kvcom::Pacing& real) : real_(real) {}
+    std::int64_t NowUs() override { return real_.NowUs(); }
+    void SleepMs(unsigned ms) override {
+        const std::int64_t t0 = Now();
+        real_.SleepMs(ms);
+        Count(ms * 1000.0, t0);
+    }
+    void SpinUs(unsigned us) override {
+        const std::int64_t t0 = Now();
+        real_.SpinUs(us);
+        Count(us, t0);
+    }
+    void SleepMsUnless(unsigned ms, const std::atomic<unsigned>& word, bool (*stop)()) override {
+        const std::int64_t t0 = Now();
+        real_.SleepMsUnless(ms, word, stop);
+        Count(ms * 1000.0, t0);
+    }
+    void Nap() override { real_.Nap(); }
+    void NapUntilChanged(const std::atomic<unsigned>& word, unsigned seen) override {
+        real_.NapUntilChanged(word, seen);
+    }
+
+    void Reset() {
+        count = 0;
+        asked_us = 0;
+        min_over_us = std::numeric_limits<double>::max();
+        max_over_us = std::numeric_limits<double>::lowest();
+    }
+    int count = 0;
+    double asked_us = 0;
+    double min_over_us = 0;
+    double max_over_us = 0;
+
+private:
+    static std::int64_t Now() {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    }
+    void Count(double asked, std::int64_t t0) {
+        const double took = (Now() - t0) / 1e3;
+        ++count;
+        asked_us += asked;
+        min_over_us = std::min(min_over_us, took - asked);
+        max_over_us = std::max(max_over_us, took - asked);
+    }
+    kvcom::Pacing& real_;
+};
+
+void PrintPaced(const char* name, const Run& r, const PauseMeter& meter) {
+    const double pauses_ms = meter.asked_us / 1e3;
+    const double over_ms = r.wall_ms - pauses_ms;
+    std::printf("%-18s %3s %6d %10.1f %9.1f %8.2f %7.0f %6.1f %6.0f %8.1f %7.2f%%\n", name, r.ok ? "ok" : "ERR",
+                meter.count, pauses_ms, r.wall_ms, over_ms, 1e3 * over_ms / meter.count, meter.min_over_us,
+                meter.max_over_us, r.cpu_ms, 100.0 * r.cpu_ms / r.wall_ms);
+}
+
+// Output gain edits on the left-hand outputs of "2 Channel 3 Way" with the
+// link on: each goes to the output and is repeated to its partner.
+int LinkedEdits(CDSDATA& model, int count) {
+    model.figuration = 1;
+    model.link_on = 1;
+    int ok = 1;
+    for (int i = 0; i < count; ++i) {
+        model.cur_chan = 2 * (i % 3);
+        model.out_gain[model.cur_chan] = i % 60 - 30;
+        ok &= model.SendParam(PC_OUT_GAIN);
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,7 +254,31 @@ int main(int argc, char** argv) {
         std::snprintf(name, sizeof name, "MemRefresh(%d)", used);
         Print(name, refresh, RefreshSentBytes(), received, kRefreshFixedMs);
     }
-    std::printf("ratio = wall / (wire + fixed waits); cpu = this process's CPU time / wall time\n");
+    std::printf("ratio = wall / (wire + fixed waits); cpu = this process's CPU time / wall time\n\n");
+
+    PauseMeter meter(kvcom::pacing());
+    kvcom::SetPacing(&meter);
+    std::printf("%-18s %3s %6s %10s %9s %8s %7s %6s %6s %8s %8s\n", "operation", "", "pauses", "pauses ms",
+                "wall ms", "over ms", "mean us", "min us", "max us", "cpu ms", "cpu");
+    for (int i = 0; i < runs; ++i) {
+        struct Paced {
+            const char* name;
+            int (*op)(CDSDATA&);
+        };
+        const Paced paced[] = {
+            {"StoreFromPC", [](CDSDATA& m) { m.mem_num = 0; return m.StoreFromPC(); }},
+            {"StoreMEMCur", [](CDSDATA& m) { m.mem_num = 5; return m.StoreMEMCur(0); }},
+            {"100 linked edits", [](CDSDATA& m) { return LinkedEdits(m, 100); }},
+        };
+        for (const Paced& p : paced) {
+            CDSDATA m;
+            meter.Reset();
+            PrintPaced(p.name, Measure([&] { return p.op(m); }), meter);
+        }
+    }
+    kvcom::SetPacing(nullptr);
+    std::printf("pauses = how many and how long the protocol asks for; over = wall - pauses, and per pause;\n"
+                "min/max us = the least and most any one pause ran over; cpu = CPU time / wall time\n");
 
     DestroyTTYInfo();
     StopSimulator(sim);

@@ -7,7 +7,7 @@
 
 #include "kvproto/channels.h"
 #include "kvproto/stereo.h"
-#include "pacing.h"
+#include "reception.h"
 
 namespace {
 
@@ -135,9 +135,11 @@ int OpenFilter(CDSDATA& m, const Channel& ch, const Channel* partner, const int 
         m.eq_gain[r] = kNewFilterGain;
     }
     m.cur_eq = r;
-    for (std::size_t i = 0; i < std::size(codes); ++i) {
-        if (i > 0) kvcom::SleepMs(kBetweenCodesMs);
-        m.SendParam(codes[i]);
+    // The messages stop at the first that does not reach the unit; the
+    // model takes the filter all the same (it is the user's edit).
+    bool sent = true;
+    for (std::size_t i = 0; sent && i < std::size(codes); ++i) {
+        sent = (i == 0 || kvcom::PauseMs(kBetweenCodesMs)) && m.SendParam(codes[i]) != 0;
     }
 
     m.eq_owner[r] = ch.code;
@@ -159,7 +161,7 @@ int OpenFilter(CDSDATA& m, const Channel& ch, const Channel* partner, const int 
 
     Pack(ch.slots);
     Recount(m);
-    return 1;
+    return sent ? 1 : 0;
 }
 
 // Releases the filter cur_eq in slot cur_slot of `ch`, and its twin on
@@ -171,7 +173,7 @@ int ReleaseFilter(CDSDATA& m, const Channel& ch, const Channel* partner, int fla
     const int slot = m.cur_slot;
 
     m.eq_gain[r] = kFlatGain;
-    m.SendParam(flat_code);
+    const bool sent = m.SendParam(flat_code) != 0;
 
     const int recorded_twin = m.eq_link[r];
     FreeRow(m, r);
@@ -190,7 +192,7 @@ int ReleaseFilter(CDSDATA& m, const Channel& ch, const Channel* partner, int fla
 
     Pack(ch.slots);
     Recount(m);
-    return 1;
+    return sent ? 1 : 0;
 }
 
 // Right-hand name of a left-hand output name, or -1 when it has none:

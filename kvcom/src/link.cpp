@@ -17,6 +17,7 @@
 
 #include "link_error.h"
 #include "link_port.h"
+#include "pacing.h"
 #include "reception.h"
 #include "serial_port.h"
 
@@ -67,6 +68,24 @@ void ShutDown(TTYInfo* info) {
 }
 
 }  // namespace
+
+namespace kvcom {
+
+void LinkLost(int why) {
+    SetLinkError(why);
+    TTYInfo* info = npTTYInfo;
+    if (info != nullptr && info->connected.exchange(0, std::memory_order_acq_rel) != 0) {
+        // The reader may be asleep in its poll: the wake-up ends it.
+        const unsigned char wake = 1;
+        while (::write(info->wake_write, &wake, 1) < 0 && errno == EINTR) {
+        }
+    }
+    // After connected dropped: a woken wait sees the link down.
+    rev_done.fetch_add(1, std::memory_order_acq_rel);
+    SignalChanged(rev_done);
+}
+
+}  // namespace kvcom
 
 int PortDevicePath(int port, char* out, int out_len) {
     char var[32];
@@ -233,10 +252,7 @@ unsigned int CommWatchProc(TTYInfo* info) {
             why = (fds[0].revents & POLLNVAL) ? EBADF : EIO;
         }
     }
-    if (lost) {
-        kvcom::SetLinkError(why != 0 ? why : EIO);
-        info->connected.store(0, std::memory_order_release);
-    }
+    if (lost) kvcom::LinkLost(why != 0 ? why : EIO);
     info->reader_thread = 0;
     info->reader_thread_id.store(0, std::memory_order_release);
     return result;

@@ -34,6 +34,7 @@ const char* LinkErrorMessage(int code) {
     case EIO:
     case ENXIO:
     case ENODEV: return "The device went away.";
+    case ETIMEDOUT: return "The device takes nothing that is sent.";
     case EAGAIN:
     case ENOMEM: return "Out of system resources.";
     default: return "The link failed.";

@@ -1,6 +1,12 @@
 // Whole programs between PC and device: fetch the working program, send the
 // model, list, recall and store memories, write the whole memory table back.
 // Every pause below is one the device needs between these messages.
+//
+// Each operation reports honestly: on a closed link it sends nothing and
+// returns 0 at once; a message that does not go out, or a link lost during a
+// pause or a wait, ends it with 0 there, without the pauses that would have
+// followed. A fetch or list that fails leaves the model and the memory
+// table as they were.
 #include <kvcom/kvcom.h>
 
 #include <algorithm>
@@ -15,11 +21,13 @@
 #include "memory_table.h"
 #include "pacing.h"
 #include "reception.h"
+#include "transport.h"
 
 namespace {
 
 using kvcom::DelayUs;
-using kvcom::SleepMs;
+using kvcom::PauseMs;
+using kvcom::PauseUs;
 
 constexpr unsigned char kAllDevices = 0x7F;
 constexpr int kIdentityTimeoutMs = 1000;
@@ -33,49 +41,53 @@ constexpr int kFigurationByte = kvcom::image::kFigurationOffset;
 constexpr int kEmptyEntryMax = 2;
 constexpr int kNoWorkingProgramBelow = 5;
 
+// Every Send... below is true when the whole message went out.
+
 // Assembles a message in the model's scratch buffer and sends it.
-void Send(CDSDATA& m, std::initializer_list<unsigned char> bytes) {
+bool Send(CDSDATA& m, std::initializer_list<unsigned char> bytes) {
     std::copy(bytes.begin(), bytes.end(), m.msg_buf);
-    m.SendMIDI(m.msg_buf, static_cast<int>(bytes.size()), 0);
+    return m.SendMIDI(m.msg_buf, static_cast<int>(bytes.size()), 0) != 0;
 }
 
-void SendIdentityRequest(CDSDATA& m, unsigned char device) {
-    m.SendMIDI(m.msg_buf, kvcom::message::PutIdentityRequest(m.msg_buf, device), 0);
+bool SendIdentityRequest(CDSDATA& m, unsigned char device) {
+    return m.SendMIDI(m.msg_buf, kvcom::message::PutIdentityRequest(m.msg_buf, device), 0) != 0;
 }
 
-void SendDumpRequest(CDSDATA& m, unsigned char device) {
-    m.SendMIDI(m.msg_buf, kvcom::message::PutDumpRequest(m.msg_buf, device), 0);
+bool SendDumpRequest(CDSDATA& m, unsigned char device) {
+    return m.SendMIDI(m.msg_buf, kvcom::message::PutDumpRequest(m.msg_buf, device), 0) != 0;
 }
 
-void SendImageRequest(CDSDATA& m, unsigned char device, unsigned char memory) {
-    m.SendMIDI(m.msg_buf, kvcom::message::PutImageRequest(m.msg_buf, device, memory), 0);
+bool SendImageRequest(CDSDATA& m, unsigned char device, unsigned char memory) {
+    return m.SendMIDI(m.msg_buf, kvcom::message::PutImageRequest(m.msg_buf, device, memory), 0) != 0;
 }
 
 // A parameter of the whole device (code high_code 01) with one data byte,
 // which goes out as it is.
-void SendDeviceParam(CDSDATA& m, unsigned char device, int high_code, unsigned char value) {
+bool SendDeviceParam(CDSDATA& m, unsigned char device, int high_code, unsigned char value) {
     namespace msg = kvcom::message;
     int n = msg::PutParamHeader(m.msg_buf, device, msg::kSelectorDevice, (high_code << 8) | 0x01);
     m.msg_buf[n++] = value;
     m.msg_buf[n++] = msg::kEnd;
-    m.SendMIDI(m.msg_buf, n, 0);
+    return m.SendMIDI(m.msg_buf, n, 0) != 0;
 }
 
 // Name character i (1..8) as the device shows it.
-void SendNameChar(CDSDATA& m, int i, unsigned char code) { SendDeviceParam(m, 0x00, i, code); }
+bool SendNameChar(CDSDATA& m, int i, unsigned char code) { return SendDeviceParam(m, 0x00, i, code); }
 
-void SendStore(CDSDATA& m, unsigned char value) { SendDeviceParam(m, 0x00, kStoreSlot, value); }
+bool SendStore(CDSDATA& m, unsigned char value) { return SendDeviceParam(m, 0x00, kStoreSlot, value); }
 
 // Selects memory n on the device; the working program (0) goes out as 0 too.
-void SendProgramChange(CDSDATA& m, int n) { Send(m, {0xC0, static_cast<unsigned char>(n > 0 ? n - 1 : 0)}); }
+bool SendProgramChange(CDSDATA& m, int n) { return Send(m, {0xC0, static_cast<unsigned char>(n > 0 ? n - 1 : 0)}); }
+
+bool IsMemory(int n) { return n >= 0 && n < KV_MEMORIES; }
 
 // The memory table entry a memory number addresses; never outside the table.
-int Entry(int n) { return (n >= 0 && n < KV_MEMORIES) ? n : 0; }
+int Entry(int n) { return IsMemory(n) ? n : 0; }
 
 // The whole length of a table entry, as far as its row goes.
 int EntryLength(int n) { return std::clamp(prog_len[n], 0, KV_IMAGE_MAX); }
 
-void SendEntry(CDSDATA& m, int n) { m.SendMIDI(prog_save[n], EntryLength(n), 0); }
+bool SendEntry(CDSDATA& m, int n) { return m.SendMIDI(prog_save[n], EntryLength(n), 0) != 0; }
 
 MemStoreAllProgress g_store_all_progress = nullptr;
 void* g_store_all_context = nullptr;
@@ -118,10 +130,20 @@ bool IdentityAccepted(int next) {
 template <typename SendFn>
 bool RequestAndWait(int timeout_ms, SendFn send) {
     const unsigned done_before = kvcom::rev_done.load(std::memory_order_acquire);
-    send();
-    const int busy = kvcom::RaiseAndWaitReply(timeout_ms, done_before);
+    const bool ok = send() && kvcom::RaiseAndWaitReply(timeout_ms, done_before) == 0;
     kvcom::rev_mode.store(kvcom::REV_IDLE, std::memory_order_release);
-    return busy == 0;
+    return ok;
+}
+
+// Sends the identity request that opens a fetch or a list, with the reader
+// armed for its reply in `mode`; true once the reader has moved on to `next`.
+bool OpenExchange(CDSDATA& m, int mode, unsigned char device, int next) {
+    Arm(mode);
+    if (!SendIdentityRequest(m, device)) {
+        kvcom::rev_mode.store(kvcom::REV_IDLE, std::memory_order_release);
+        return false;
+    }
+    return IdentityAccepted(next);
 }
 
 // The fields a recall takes over from a received program, EQ aside.
@@ -226,14 +248,13 @@ void RebuildPool(CDSDATA& to, const CDSDATA& from) {
 }  // namespace
 
 int CDSDATA::RecallToPC() {
+    if (!kvcom::LinkUp()) return 0;
     ResetReceiveModel();
     DelayUs(100);
 
-    Arm(kvcom::REV_EDIT_ACK);
-    SendIdentityRequest(*this, kvcom::rev_dev);
-    if (!IdentityAccepted(kvcom::REV_EDIT_IMAGE)) return 0;
-
-    if (!RequestAndWait(kWorkingProgramTimeoutMs, [this] { SendImageRequest(*this, kvcom::rev_dev, 0); })) return 0;
+    if (!OpenExchange(*this, kvcom::REV_EDIT_ACK, kvcom::rev_dev, kvcom::REV_EDIT_IMAGE)) return 0;
+    if (!RequestAndWait(kWorkingProgramTimeoutMs, [this] { return SendImageRequest(*this, kvcom::rev_dev, 0); }))
+        return 0;
 
     // Only a fetch that succeeded touches the model.
     mem_num = 1;
@@ -243,52 +264,48 @@ int CDSDATA::RecallToPC() {
 }
 
 int CDSDATA::StoreFromPC() {
-    SendParam(PC_FIGURATION);
-    DelayUs(500);
+    if (!kvcom::LinkUp()) return 0;
+    if (!SendParam(PC_FIGURATION) || !PauseUs(500)) return 0;
 
     unsigned char image[KV_IMAGE_MAX];
-    SendMIDI(image, SaveData(image), 0);
-    DelayUs(500);
+    if (!SendMIDI(image, SaveData(image), 0) || !PauseUs(500)) return 0;
 
     const int entry = Entry(mem_num);
     for (int i = 1; i <= kNameLength; ++i) {
-        SendNameChar(*this, i, static_cast<unsigned char>(data_name[entry][i - 1]));  // as stored
-        DelayUs(100);
+        if (!SendNameChar(*this, i, static_cast<unsigned char>(data_name[entry][i - 1])) || !PauseUs(100))
+            return 0;  // as stored
     }
-    SendStore(*this, 1);
-    DelayUs(100'000);
+    if (!SendStore(*this, 1) || !PauseUs(100'000)) return 0;
 
-    DelayUs(700);
-    SendProgramChange(*this, mem_num);
-    DelayUs(100);
+    if (!PauseUs(700) || !SendProgramChange(*this, mem_num) || !PauseUs(100)) return 0;
     return 1;
 }
 
 int CDSDATA::MemRefresh() {
-    kvcom::ClearAllMemoryEntries();
+    if (!kvcom::LinkUp()) return 0;
+    if (!OpenExchange(*this, kvcom::REV_DUMP_ACK, kAllDevices, kvcom::REV_DUMP)) return 0;
+    if (!RequestAndWait(kDumpTimeoutMs, [this] { return SendDumpRequest(*this, kAllDevices); })) return 0;
 
-    Arm(kvcom::REV_DUMP_ACK);
-    SendIdentityRequest(*this, kAllDevices);
-    if (!IdentityAccepted(kvcom::REV_DUMP)) return 0;
-
-    if (!RequestAndWait(kDumpTimeoutMs, [this] { SendDumpRequest(*this, kAllDevices); })) return 0;
-
-    mem_num = kvcom::rev_data.mem_num;
+    // The whole dump is in: only now does it replace the table, all at once.
+    const kvcom::MemoryTable& dumped = kvcom::dump_table;
+    kvcom::CommitTable(dumped);
+    if (IsMemory(dumped.current)) mem_num = static_cast<char>(dumped.current);
     return 1;
 }
 
 int CDSDATA::MEMRECALLFROMMCU(unsigned char n) {
+    if (!kvcom::LinkUp()) return 0;
     ResetReceiveModel();
     DelayUs(100);
 
     Arm(kvcom::REV_MEM_IMAGE);
-    if (!RequestAndWait(kMemoryImageTimeoutMs, [this, n] { SendImageRequest(*this, kvcom::rev_dev, n); })) return 0;
+    if (!RequestAndWait(kMemoryImageTimeoutMs, [this, n] { return SendImageRequest(*this, kvcom::rev_dev, n); }))
+        return 0;
 
-    SleepMs(500);
+    if (!PauseMs(500)) return 0;
     // The working program is already the device's current one: no change.
-    if (n != 0) SendProgramChange(*this, n);
-    SleepMs(500);
-    DelayUs(100);
+    if (n != 0 && !SendProgramChange(*this, n)) return 0;
+    if (!PauseMs(500) || !PauseUs(100)) return 0;
 
     CopyProgram(*this, kvcom::rev_data);
     RebuildPool(*this, kvcom::rev_data);
@@ -296,49 +313,40 @@ int CDSDATA::MEMRECALLFROMMCU(unsigned char n) {
 }
 
 int CDSDATA::StoreMEMCur(unsigned char /*ignored*/) {
-    SendParam(PC_FIGURATION);
-    SleepMs(1200);
+    // Outside the table there is no memory to store into.
+    if (!IsMemory(mem_num) || !kvcom::LinkUp()) return 0;
+    if (!SendParam(PC_FIGURATION) || !PauseMs(1200)) return 0;
 
     // The device answers with the memory's old image; the reader drops it.
-    SendImageRequest(*this, 0, static_cast<unsigned char>(mem_num));
-    SleepMs(800);
+    if (!SendImageRequest(*this, 0, static_cast<unsigned char>(mem_num)) || !PauseMs(800)) return 0;
 
     unsigned char image[KV_IMAGE_MAX];
-    SendMIDI(image, SaveAsWorkingProgram(*this, image), 0);
-    SleepMs(3000);
+    if (!SendMIDI(image, SaveAsWorkingProgram(*this, image), 0) || !PauseMs(3000)) return 0;
 
-    const int entry = Entry(mem_num);
     for (int i = 1; i <= kNameLength; ++i) {
-        SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[entry][i - 1]));
-        SleepMs(100);
+        if (!SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[Entry(mem_num)][i - 1])) || !PauseMs(100)) return 0;
     }
-    SendStore(*this, static_cast<unsigned char>(mem_num));
-    SleepMs(1000);
+    if (!SendStore(*this, static_cast<unsigned char>(mem_num)) || !PauseMs(1000)) return 0;
 
-    SendProgramChange(*this, mem_num);
-    SleepMs(500);
+    if (!SendProgramChange(*this, mem_num) || !PauseMs(500)) return 0;
     return 1;
 }
 
 int CDSDATA::StoreMEM(unsigned char n) {
-    if (n >= KV_MEMORIES) return 1;  // no such entry: nothing to send
+    if (!IsMemory(n) || !kvcom::LinkUp()) return 0;  // no such entry: nothing to send
     const unsigned char figuration_code = prog_save[n][kFigurationByte];
-    SendDeviceParam(*this, kvcom::rev_dev, figuration_code == 0 ? 0x11 : 0x12, figuration_code);
-    DelayUs(300);
+    if (!SendDeviceParam(*this, kvcom::rev_dev, figuration_code == 0 ? 0x11 : 0x12, figuration_code) ||
+        !PauseUs(300))
+        return 0;
 
-    SendEntry(*this, n);
-    DelayUs(500);
+    if (!SendEntry(*this, n) || !PauseUs(500)) return 0;
 
     for (int i = 1; i <= kNameLength; ++i) {
-        SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[n][i - 1]));
-        DelayUs(100);
+        if (!SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[n][i - 1])) || !PauseUs(100)) return 0;
     }
-    SendStore(*this, n);
-    DelayUs(100);
+    if (!SendStore(*this, n) || !PauseUs(100)) return 0;
 
-    DelayUs(700);
-    SendProgramChange(*this, n);
-    DelayUs(100);
+    if (!PauseUs(700) || !SendProgramChange(*this, n) || !PauseUs(100)) return 0;
     return 1;
 }
 
@@ -348,27 +356,23 @@ void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context) {
 }
 
 int CDSDATA::SendMEMStoreAll() {
-    SendIdentityRequest(*this, kAllDevices);
-    SleepMs(600);
-    Send(*this, {0xF0, 0x00, 0x20, 0x18, kAllDevices, 0x06, 0x0F, 0xF7});
-    SleepMs(600);
-    SendMIDI(kvcom::kSystemBlock, static_cast<int>(kvcom::kSystemBlockLength), 0);
-    SleepMs(600);
+    if (!kvcom::LinkUp()) return 0;
+    if (!SendIdentityRequest(*this, kAllDevices) || !PauseMs(600)) return 0;
+    if (!Send(*this, {0xF0, 0x00, 0x20, 0x18, kAllDevices, 0x06, 0x0F, 0xF7}) || !PauseMs(600)) return 0;
+    if (!SendMIDI(kvcom::kSystemBlock, static_cast<int>(kvcom::kSystemBlockLength), 0) || !PauseMs(600)) return 0;
 
     for (int m = KV_MEMORIES - 1; m >= 1; --m) {
         if (prog_len[m] <= kEmptyEntryMax) continue;
         ReportStoreAll(m);
-        SendEntry(*this, m);
-        SleepMs(1000);
+        if (!SendEntry(*this, m) || !PauseMs(1000)) return 0;
     }
 
-    if (prog_len[0] < kNoWorkingProgramBelow) {
-        prog_len[0] = SaveAsWorkingProgram(*this, prog_save[0]);
-    } else {
-        GetData(prog_save[0], EntryLength(0), 0);
-    }
+    // The working program: the model's own when the table holds none, else
+    // the table's, which the model takes over once it has gone out.
+    const bool from_model = prog_len[0] < kNoWorkingProgramBelow;
+    if (from_model) prog_len[0] = SaveAsWorkingProgram(*this, prog_save[0]);
     ReportStoreAll(0);
-    SendEntry(*this, 0);
-    SleepMs(1000);
-    return 1;
+    if (!SendEntry(*this, 0)) return 0;
+    if (!from_model) GetData(prog_save[0], EntryLength(0), 0);
+    return PauseMs(1000) ? 1 : 0;
 }

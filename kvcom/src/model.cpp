@@ -36,6 +36,30 @@ void ClearAllMemoryEntries() {
     for (int m = 0; m < KV_MEMORIES; ++m) ClearMemoryEntry(m);
 }
 
+void ClearTable(MemoryTable& t) {
+    std::memset(t.image, 0, sizeof t.image);
+    std::memset(t.name, 0, sizeof t.name);
+    for (int m = 0; m < KV_MEMORIES; ++m) {
+        t.used[m] = 0;
+        std::strcpy(t.name[m], "<None>");
+        t.image[m][0] = 0xF0;
+        t.image[m][1] = 0xF7;
+        t.length[m] = 2;
+    }
+    t.current = -1;
+}
+
+static_assert(sizeof(MemoryTable::image) == sizeof prog_save && sizeof(MemoryTable::length) == sizeof prog_len &&
+                  sizeof(MemoryTable::name) == sizeof data_name && sizeof(MemoryTable::used) == sizeof data_memoryb,
+              "a staged table has the exported table's shape");
+
+void CommitTable(const MemoryTable& t) {
+    std::memcpy(prog_save, t.image, sizeof prog_save);
+    std::memcpy(prog_len, t.length, sizeof prog_len);
+    std::memcpy(data_name, t.name, sizeof data_name);
+    std::memcpy(data_memoryb, t.used, sizeof data_memoryb);
+}
+
 }  // namespace kvcom
 
 namespace {

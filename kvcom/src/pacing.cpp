@@ -19,11 +19,13 @@ int* FutexWord(const std::atomic<unsigned>& word) {
     return reinterpret_cast<int*>(const_cast<std::atomic<unsigned>*>(&word));
 }
 
-std::int64_t MonotonicUs() {
+std::int64_t MonotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
+
+std::int64_t MonotonicUs() { return MonotonicNs() / 1000; }
 
 void SleepUs(std::int64_t us) {
     timespec ts{static_cast<time_t>(us / 1'000'000), static_cast<long>((us % 1'000'000) * 1000)};
@@ -31,11 +33,14 @@ void SleepUs(std::int64_t us) {
     }
 }
 
-// Sleeps until the monotonic clock reads `deadline_us`; an interrupted sleep
+timespec AtNs(std::int64_t ns) {
+    return {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
+
+// Sleeps until the monotonic clock reads `deadline_ns`; an interrupted sleep
 // resumes toward the same deadline, so signals never stretch a pause.
-void SleepUntilUs(std::int64_t deadline_us) {
-    const timespec ts{static_cast<time_t>(deadline_us / 1'000'000),
-                      static_cast<long>((deadline_us % 1'000'000) * 1000)};
+void SleepUntilNs(std::int64_t deadline_ns) {
+    const timespec ts = AtNs(deadline_ns);
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) != 0) {
     }
 }
@@ -43,16 +48,18 @@ void SleepUntilUs(std::int64_t deadline_us) {
 // A sleep overshoots by the kernel's timer slack (about 50 us); waking this
 // long before an exact deadline and spinning the rest keeps the gap exact
 // while the core is free for all but the last moment.
-constexpr std::int64_t kSpinTailUs = 200;
+constexpr std::int64_t kSpinTailNs = 200'000;
 
 class RealClock final : public Pacing {
 public:
     std::int64_t NowUs() override { return MonotonicUs(); }
-    void SleepMs(unsigned ms) override { SleepUntilUs(MonotonicUs() + static_cast<std::int64_t>(ms) * 1000); }
+    void SleepMs(unsigned ms) override { SleepUntilNs(MonotonicNs() + static_cast<std::int64_t>(ms) * 1'000'000); }
+    // Measured in nanoseconds, so the gap is never a fraction of a
+    // microsecond short.
     void SpinUs(unsigned us) override {
-        const std::int64_t end = MonotonicUs() + us;
-        if (us > kSpinTailUs) SleepUntilUs(end - kSpinTailUs);
-        while (MonotonicUs() < end) {
+        const std::int64_t end = MonotonicNs() + static_cast<std::int64_t>(us) * 1000;
+        if (static_cast<std::int64_t>(us) * 1000 > kSpinTailNs) SleepUntilNs(end - kSpinTailNs);
+        while (MonotonicNs() < end) {
         }
     }
     // 250 us: a poll reacts well within a millisecond and a long wait costs
@@ -63,6 +70,20 @@ public:
     void NapUntilChanged(const std::atomic<unsigned>& word, unsigned seen) override {
         const timespec limit{0, 2'000'000};
         syscall(SYS_futex, FutexWord(word), FUTEX_WAIT_PRIVATE, seen, &limit, nullptr, 0);
+    }
+    // Sleeps in the kernel to the pause's absolute deadline, like SleepMs,
+    // but wakes whenever `word` changes to ask whether to stop.
+    void SleepMsUnless(unsigned ms, const std::atomic<unsigned>& word, bool (*stop)()) override {
+        const std::int64_t deadline = MonotonicNs() + static_cast<std::int64_t>(ms) * 1'000'000;
+        const timespec at = AtNs(deadline);
+        for (;;) {
+            const unsigned seen = word.load(std::memory_order_acquire);
+            if (stop() || MonotonicNs() >= deadline) return;
+            // An absolute CLOCK_MONOTONIC time-out; returns on a change, a
+            // signal or the deadline, and the loop looks again.
+            syscall(SYS_futex, FutexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr,
+                    FUTEX_BITSET_MATCH_ANY);
+        }
     }
 };
 

@@ -29,6 +29,14 @@ public:
         (void)seen;
         Nap();
     }
+    // SleepMs that may end early once `stop()` holds; `word` changes
+    // whenever it may have begun to (see NapUntilChanged). A clock that
+    // cannot be woken sleeps the whole pause; callers check stop() after.
+    virtual void SleepMsUnless(unsigned ms, const std::atomic<unsigned>& word, bool (*stop)()) {
+        (void)word;
+        (void)stop;
+        SleepMs(ms);
+    }
 };
 
 // Wakes every thread waiting in NapUntilChanged on `word`.

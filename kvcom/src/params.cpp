@@ -10,6 +10,7 @@
 #include "kvproto/stereo.h"
 #include "pacing.h"
 #include "reception.h"
+#include "transport.h"
 
 namespace {
 
@@ -203,66 +204,71 @@ bool RepeatsToPartnerOutput(int code) {
 
 bool AddressesOutput(int selector) { return kvcom::IsOutputChannel(kvcom::ChannelFromSelector(selector)); }
 
+// Sends the trailer of `code` to `selector`; true when it went out.
+bool SendTrailer(CDSDATA& m, int selector, int trailer_code) {
+    return m.SendMIDI(m.msg_buf, AssembleTrailer(m.msg_buf, selector, trailer_code), 0) != 0;
+}
+
 }  // namespace
 
-void CDSDATA::SendParam(int code) {
+// 1 when every message went out and the link stayed up through the pauses.
+// On a closed link nothing is sent and there is no pause; a message that
+// fails ends the sequence there.
+int CDSDATA::SendParam(int code) {
+    using kvcom::PauseMs;
+    using kvcom::PauseUs;
     const Payload p = Encode(*this, code);
     const int len = Assemble(msg_buf, p);
-    SendMIDI(msg_buf, len, 0);
-    kvcom::SleepMs(kAfterMessageMs);
+    if (!kvcom::LinkUp()) return 0;
+    if (!SendMIDI(msg_buf, len, 0) || !PauseMs(kAfterMessageMs)) return 0;
 
     if (link_on) {
         const int partner = kvcom::StereoPartner(figuration, cur_chan);
         if (IsInputEqCode(code)) {
-            kvcom::SleepMs(kBeforeInputRepeatMs);
+            if (!PauseMs(kBeforeInputRepeatMs)) return 0;
             msg_buf[kSelectorByte] = kSelectorInB;
-            SendMIDI(msg_buf, len, 0);
-            kvcom::DelayUs(kAfterRepeatUs);
+            if (!SendMIDI(msg_buf, len, 0) || !PauseUs(kAfterRepeatUs)) return 0;
         } else if (code == PC_INA_DELAY) {
             // While linked In B follows In A; the model already holds the
             // same delay for both.
             msg_buf[kSelectorByte] = kSelectorInB;
-            SendMIDI(msg_buf, len, 0);
-            kvcom::DelayUs(kAfterRepeatUs);
+            if (!SendMIDI(msg_buf, len, 0) || !PauseUs(kAfterRepeatUs)) return 0;
         } else if (partner >= 0 && AddressesOutput(p.selector) && RepeatsToPartnerOutput(code)) {
             msg_buf[kSelectorByte] = static_cast<unsigned char>(kSelectorOut1 + partner);
-            SendMIDI(msg_buf, len, 0);
-            kvcom::DelayUs(kAfterRepeatUs);
+            if (!SendMIDI(msg_buf, len, 0) || !PauseUs(kAfterRepeatUs)) return 0;
         }
     }
 
+    bool sent = true;
     switch (p.code) {
     case PC_OUT_EQ_GAIN:
-        SendMIDI(msg_buf, AssembleTrailer(msg_buf, p.selector, kTrailerAccept), 0);
+        sent = SendTrailer(*this, p.selector, kTrailerAccept);
         break;
     case PC_IN_EQ_GAIN:
-        kvcom::SleepMs(kBeforeTrailerMs);
-        SendMIDI(msg_buf, AssembleTrailer(msg_buf, p.selector, kTrailerAccept), 0);
+        sent = PauseMs(kBeforeTrailerMs) && SendTrailer(*this, p.selector, kTrailerAccept);
         break;
     case PC_OUT_EQ_ASSIGN:
     case PC_IN_EQ_ASSIGN:
-        kvcom::SleepMs(kBeforeTrailerMs);
-        SendMIDI(msg_buf, AssembleTrailer(msg_buf, p.selector, kTrailerAssign), 0);
+        sent = PauseMs(kBeforeTrailerMs) && SendTrailer(*this, p.selector, kTrailerAssign);
         break;
     case PC_FIGURATION:
     case kFigurationCodeLinked: {
-        kvcom::DelayUs(kBeforeIdentityUs);
+        if (!PauseUs(kBeforeIdentityUs)) return 0;
         unsigned char identity[8];
-        SendMIDI(identity, kvcom::message::PutIdentityRequest(identity, kvcom::rev_dev), 0);
-        kvcom::DelayUs(kAfterIdentityUs);
-        return;
+        if (!SendMIDI(identity, kvcom::message::PutIdentityRequest(identity, kvcom::rev_dev), 0)) return 0;
+        return PauseUs(kAfterIdentityUs) ? 1 : 0;
     }
     default:
-        return;
+        return 1;
     }
-    kvcom::DelayUs(kAfterRepeatUs);  // after every trailer
+    return sent && PauseUs(kAfterRepeatUs) ? 1 : 0;  // after every trailer
 }
 
-void CDSDATA::SendOutSrce(unsigned char n) {
+int CDSDATA::SendOutSrce(unsigned char n) {
     // Unlike a parameter message, the source always carries its data byte.
     int len = PutHeader(msg_buf, kSelectorOut1 + n, PC_OUT_SOURCE);
     msg_buf[len++] = static_cast<unsigned char>(out_source[n] & 0x7F);
     msg_buf[len++] = kEnd;
-    SendMIDI(msg_buf, len, 0);
-    kvcom::SleepMs(kAfterMessageMs);
+    if (!kvcom::LinkUp()) return 0;
+    return SendMIDI(msg_buf, len, 0) && kvcom::PauseMs(kAfterMessageMs) ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 // The reader's state machine: gathers received bytes, cuts them into the
 // messages the waiting operation expects (rev_mode), files program images
-// into the receive model and the memory table, and logs every chunk.
+// into the receive model, entry 0 of the memory table and, for a memory
+// dump, the staged table; and logs every chunk.
 #include <kvcom/kvcom.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "kvproto/image_layout.h"
 #include "kvproto/names.h"
 #include "kvproto/system_block.h"
+#include "memory_table.h"
 #include "pacing.h"
 #include "reception.h"
 
@@ -19,6 +21,8 @@ int irevneweqdata;
 int bisflter1;
 
 namespace kvcom {
+
+MemoryTable dump_table;
 
 namespace {
 
@@ -39,6 +43,7 @@ std::size_t g_resume = 0;           // dump: end of the last filed image
 bool g_block_taken = false;         // dump: the current memory has been read
 std::size_t g_block_search_from = 0;  // dump: no system block starts before this
 int g_mode_left = REV_IDLE;         // the mode this reader left after its last chunk
+bool g_dump_begun = false;          // dump_table has been cleared for the dump in progress
 std::atomic<bool> g_fresh_requested{false};
 
 void StartAfresh() {
@@ -59,6 +64,7 @@ void ClearBusy() {
 // has meanwhile set a mode of its own (it gave up waiting, or re-armed).
 void Transition(int from, int to) {
     StartAfresh();
+    g_dump_begun = false;
     int expected = from;
     g_mode_left = rev_mode.compare_exchange_strong(expected, to, std::memory_order_acq_rel) ? to : from;
     ClearBusy();
@@ -212,7 +218,8 @@ void HandleMemImage() {
 }
 
 // The dump's system block carries the device's current memory number.
-// Read once per dump; later chunks only look at bytes not searched yet.
+// Read once per dump; later chunks only look at bytes not searched yet. A
+// number that names no memory is not taken: the model keeps its own.
 void TakeCurrentMemory() {
     if (g_block_taken) return;
     int run = 0;
@@ -232,25 +239,37 @@ void TakeCurrentMemory() {
     }
     g_block_search_from = k;
     if (k + kSystemBlockMemNumOffset + 1 >= g_acc_len) return;
-    rev_data.mem_num = static_cast<char>(image::JoinPair(g_acc + k + kSystemBlockMemNumOffset));
+    const int current = image::JoinPair(g_acc + k + kSystemBlockMemNumOffset);
+    if (current < KV_MEMORIES) {
+        rev_data.mem_num = static_cast<char>(current);
+        dump_table.current = current;
+    }
     g_block_taken = true;
 }
 
+// Files one memory of the dump into the staged table.
 void FileDumpedImage(std::size_t s, const Framed& f, int num) {
+    MemoryTable& t = dump_table;
     const std::size_t e = f.run_end;
-    data_memoryb[num] = 1;
+    t.used[num] = 1;
     for (int i = 0; i < 8; ++i)
-        data_name[num][i] = NameCharFromList(image::JoinPair(g_acc + s + image::kNameOffset + 2 * i));
-    data_name[num][8] = '\0';
+        t.name[num][i] = NameCharFromList(image::JoinPair(g_acc + s + image::kNameOffset + 2 * i));
+    t.name[num][8] = '\0';
     const std::size_t body = e - s;
-    std::memcpy(prog_save[num], g_acc + s, body);
+    std::memcpy(t.image[num], g_acc + s, body);
     // The device's own checksum is used only where it stands one byte late.
-    prog_save[num][body] = f.last == e + 2 ? g_acc[e + 1] : image::Checksum(g_acc, s + image::kHeaderOffset, e);
-    prog_save[num][body + 1] = 0xF7;
-    prog_len[num] = static_cast<int>(body + 2);
+    t.image[num][body] = f.last == e + 2 ? g_acc[e + 1] : image::Checksum(g_acc, s + image::kHeaderOffset, e);
+    t.image[num][body + 1] = 0xF7;
+    t.length[num] = static_cast<int>(body + 2);
 }
 
 void HandleDump() {
+    // A dump starts from an empty table: what an earlier, broken one left
+    // must not show up in this one.
+    if (!g_dump_begun) {
+        ClearTable(dump_table);
+        g_dump_begun = true;
+    }
     TakeCurrentMemory();
     std::size_t from = g_resume;
     std::size_t s;
@@ -296,7 +315,10 @@ void HandlePiece(const std::uint8_t* data, std::size_t n) {
     const int mode = rev_mode.load(std::memory_order_acquire);
     // A mode set by an operation starts a fresh accumulation: leftovers of
     // an earlier reply must not run into the new one.
-    if (g_fresh_requested.exchange(false, std::memory_order_acq_rel) || mode != g_mode_left) StartAfresh();
+    if (g_fresh_requested.exchange(false, std::memory_order_acq_rel) || mode != g_mode_left) {
+        StartAfresh();
+        g_dump_begun = false;
+    }
     g_mode_left = mode;
 
     switch (mode) {

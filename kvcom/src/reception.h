@@ -23,9 +23,11 @@ enum RevMode : int {
 // Non-zero while a reply is outstanding or being received.
 extern std::atomic<int> rev_busy;
 extern std::atomic<int> rev_mode;
-// Counts every time the reader clears rev_busy. An operation that sends a
-// request and only then raises rev_busy reads it before sending, so a reply
-// that completes in between is not mistaken for a silent device.
+// Counts every time the reader clears rev_busy, and every loss of the link
+// (after `connected` dropped), so waits sleeping on it wake for both. An
+// operation that sends a request and only then raises rev_busy reads it
+// before sending, so a reply that completes in between is not mistaken for
+// a silent device.
 extern std::atomic<unsigned> rev_done;
 // Device number put in requests and expected in the identity reply; always 0.
 extern unsigned char rev_dev;
@@ -41,13 +43,22 @@ void HandleChunk(const std::uint8_t* data, std::size_t n);
 // rev_mode between two chunks does the same.
 void ResetAccumulation();
 
-// Polls until rev_busy is 0 or timeout_ms have passed; returns rev_busy.
+// Polls until rev_busy is 0, timeout_ms have passed or the link is lost.
+// Returns 0 when the reply is complete and the link still up, else non-zero.
 int WaitReply(int timeout_ms);
 // Raises rev_busy after a request went out and waits as WaitReply, but
 // counts as complete any reader transition since `done_before` (rev_done
-// read before the request was sent). Returns 0 when the reply is complete.
+// read before the request was sent). Returns 0 when the reply is complete
+// and the link still up.
 int RaiseAndWaitReply(int timeout_ms, unsigned done_before);
 // Busy-waits us microseconds.
 void DelayUs(unsigned us);
+
+// The pauses of an operation that sends: false at once, without pausing,
+// when the link is down; else the pause, then whether the link is still up.
+// PauseMs ends early when the link goes down meanwhile; PauseUs is an exact
+// gap (DelayUs) and always runs whole.
+bool PauseMs(unsigned ms);
+bool PauseUs(unsigned us);
 
 }  // namespace kvcom

@@ -8,8 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "link_error.h"
-
 namespace kvcom {
 
 namespace {
@@ -138,10 +136,11 @@ bool SerialPort::Write(const std::uint8_t* line_bytes, std::size_t n) {
             continue;
         }
         if (w < 0 && errno == EINTR) continue;
-        if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            SetLinkError(errno);  // EIO, ENXIO...: the device is gone
+        if (w == 0) {
+            errno = EIO;
             return false;
         }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return false;  // EIO, ENXIO...: the device is gone
         // The output queue is full: wait until it drains a little.
         pollfd p{fd_, POLLOUT, 0};
         int r;
@@ -149,10 +148,11 @@ bool SerialPort::Write(const std::uint8_t* line_bytes, std::size_t n) {
             r = ::poll(&p, 1, kWriteStallMs);
         } while (r < 0 && errno == EINTR);
         if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-            SetLinkError(EIO);  // hung up while the queue was full
+            errno = EIO;  // hung up while the queue was full
             return false;
         }
-        if (r <= 0) return false;  // stuck or cannot wait: these bytes are lost
+        if (r == 0) errno = ETIMEDOUT;  // stuck: these bytes are lost
+        if (r <= 0) return false;
     }
     return true;
 }

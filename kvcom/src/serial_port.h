@@ -55,9 +55,9 @@ public:
     void SetRts(bool on);
 
     // Writes every byte before it returns (the caller may reuse its buffer
-    // at once). Gives up only when the line stays blocked for two seconds or
-    // the device fails; returns false then. A device that is gone (hang-up,
-    // EIO...) is recorded as the link's last error.
+    // at once). Gives up only when the line stays blocked for two seconds
+    // (errno ETIMEDOUT) or the device fails (EIO, ENXIO...: it is gone);
+    // returns false then, whatever part of the bytes went out.
     bool Write(const std::uint8_t* line_bytes, std::size_t n) override;
 
 private:

@@ -1,5 +1,7 @@
 #include "transport.h"
 
+#include <kvcom/kvcom.h>
+
 #include <atomic>
 
 #include "link_port.h"
@@ -21,5 +23,11 @@ void SetTransportOverride(Transport* override_transport) {
 }
 
 void SetPortTransport(Transport* port) { g_port.store(port, std::memory_order_release); }
+
+bool LinkUp() {
+    if (const Transport* t = g_override.load(std::memory_order_acquire)) return t->Up();
+    const TTYInfo* info = npTTYInfo;
+    return info != nullptr && info->connected.load(std::memory_order_acquire) != 0;
+}
 
 }  // namespace kvcom

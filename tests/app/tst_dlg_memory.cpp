@@ -253,9 +253,9 @@ private slots:
         QCOMPARE(user.told, QStringList{QStringLiteral("KALVORE: Recall fail!")});
     }
 
-    // A refresh the unit does not answer shows every memory as "<None>"
-    // without a message.
-    void silentRefreshEmptiesTheList() {
+    // A refresh the unit does not answer leaves the list as it was (the
+    // library keeps the memory table when a list fails), without a message.
+    void silentRefreshKeepsTheList() {
         CDSDATA model;
         MarkUsed(2, "GONE");
         WireRecorder rec;
@@ -263,8 +263,8 @@ private slots:
         ScriptedUser user;
         user.Attach(d);
         d.refresh();
-        QCOMPARE(List(d)->item(1, 1)->text(), QStringLiteral("<None>"));
-        QCOMPARE(IconImage(List(d)->item(1, 0)->icon()), IconImage(icons::MemoryEmptyIcon()));
+        QCOMPARE(List(d)->item(1, 1)->text(), QStringLiteral("GONE"));
+        QCOMPARE(IconImage(List(d)->item(1, 0)->icon()), IconImage(icons::MemoryUsedIcon()));
         QVERIFY(user.told.isEmpty());
         QCOMPARE(rec.Messages().front(), Hex("F0 00 20 18 7F 06 01 F7"));
     }

@@ -158,9 +158,9 @@ TEST_F(Link, DeviceVanishingEndsTheReaderAndLeavesAReopenableLink) {
     EXPECT_EQ(npTTYInfo->connected.load(), 0);
     unsigned char buf[16];
     EXPECT_EQ(ReadCommBlock(buf, sizeof buf), 0);
-    // Writes to the vanished device are dropped without blocking.
+    // Writes to the vanished device fail at once, and say so.
     const Bytes msg = Hex("F0 00 20 18 00 06 01 F7");
-    EXPECT_EQ(model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0), 1);
+    EXPECT_EQ(model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0), 0);
 
     const auto start = Clock::now();
     EXPECT_EQ(CloseConnection(), 1);
@@ -219,9 +219,31 @@ TEST_F(Link, HangUpOfTheDeviceIsTheLinksLastError) {
     CloseConnection();
 }
 
+// A write that fails closes the link just as a hang-up does: connected
+// drops, the reader ends, the reason is kept; the port opens again.
+TEST_F(Link, FailedWriteClosesTheLinkLikeAHangUp) {
+    ASSERT_NE(OpenConnection(), 0);
+    const Bytes msg = Hex("C0 04");
+    {
+        kvtest::WireRecorder line;  // stands in front of the port, and fails
+        line.unplug_at_write = 1;
+        EXPECT_EQ(model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0), 0);
+    }
+    EXPECT_EQ(npTTYInfo->connected.load(), 0);
+    EXPECT_TRUE(Eventually([] { return npTTYInfo->reader_thread_id.load() == 0; }));
+    EXPECT_EQ(LinkLastError(), EIO);
+    // Nothing more goes out on the closed link, and that is said too.
+    EXPECT_EQ(model.SendParam(PC_OUT_GAIN), 0);
+    EXPECT_EQ(pty.Receive(1, 50), Bytes{});
+
+    ASSERT_NE(OpenConnection(), 0);
+    EXPECT_EQ(model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0), 1);
+    EXPECT_EQ(pty.Receive(2, 2000), Hex("3F FB"));
+}
+
 TEST(LinkErrorMessage, FixedTextForEveryCode) {
     EXPECT_STREQ(LinkErrorMessage(0), "");
-    const int codes[] = {ENOENT, EACCES, EBUSY, ENOTTY, EIO, EINVAL, EBADF};
+    const int codes[] = {ENOENT, EACCES, EBUSY, ENOTTY, EIO, EINVAL, EBADF, ETIMEDOUT};
     for (int code : codes) {
         SCOPED_TRACE(code);
         const char* text = LinkErrorMessage(code);

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 #include <kvcom/kvcom.h>
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "hex.h"
+#include "link_error.h"
 #include "memory_table.h"
+#include "memory_table_bytes.h"
 #include "param_wire.h"
 #include "reception.h"
 #include "kvproto/system_block.h"
@@ -194,7 +198,7 @@ TEST_F(MemoryOps, StoreMEMSendsTheTableEntryAsItStands) {
     EXPECT_EQ(rec.Messages()[1], Hex("F0 F7"));
 
     rec.Clear();
-    EXPECT_EQ(model.StoreMEM(61), 1);  // no such memory: nothing goes out
+    EXPECT_EQ(model.StoreMEM(61), 0);  // no such memory: nothing goes out, and that is no success
     EXPECT_TRUE(rec.events.empty());
 }
 
@@ -284,14 +288,14 @@ TEST_F(MemoryOps, MismatchedIdentityIsAFailureNotFactoryValues) {
     EXPECT_EQ(rec.Messages().size(), 1u);  // no image request follows
     ExpectSameProgram(model, before);
 
-    // MemRefresh: only the table reset remains.
+    // MemRefresh: the table stays as it was.
     data_memoryb[4] = 1;
     model.mem_num = 9;
     rec.Clear();
     EXPECT_EQ(model.MemRefresh(), 0);
     EXPECT_EQ(rec.Messages().size(), 1u);
     EXPECT_EQ(model.mem_num, 9);
-    EXPECT_EQ(data_memoryb[4], 0);
+    EXPECT_EQ(data_memoryb[4], 1);
     EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
 }
 
@@ -321,16 +325,23 @@ TEST_F(MemoryOps, MemRefreshFailsWhenTheDumpStopsBeforeMemoryZero) {
     EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
 }
 
-TEST_F(MemoryOps, MemRefreshWithoutADeviceLeavesAnEmptyTable) {
+TEST_F(MemoryOps, MemRefreshWithoutADeviceLeavesTheTableAsItWas) {
     device.silent = true;
     data_memoryb[0] = 1;
+    data_memoryb[12] = 1;
+    SetName(12, "KEEP");
+    const Bytes kept = WithMemNum(model, 12);
+    std::memcpy(prog_save[12], kept.data(), kept.size());
+    prog_len[12] = static_cast<int>(kept.size());
     EXPECT_EQ(model.MemRefresh(), 0);
     EXPECT_LT(rec.nap_us, 1'200'000);
     for (int m = 0; m < KV_MEMORIES; ++m) {
-        EXPECT_EQ(data_memoryb[m], 0);
-        EXPECT_EQ(prog_len[m], 2);
-        EXPECT_STREQ(data_name[m], "<None>");
+        SCOPED_TRACE(m);
+        EXPECT_EQ(data_memoryb[m], m == 0 || m == 12 ? 1 : 0);
+        EXPECT_EQ(prog_len[m], m == 12 ? static_cast<int>(kept.size()) : 2);
+        EXPECT_STREQ(data_name[m], m == 12 ? "KEEP" : "<None>");
     }
+    EXPECT_EQ(Bytes(prog_save[12], prog_save[12] + prog_len[12]), kept);
 }
 
 TEST_F(MemoryOps, MEMRECALLFROMMCUTakesTheMemoryAndSelectsIt) {
@@ -371,6 +382,145 @@ TEST_F(MemoryOps, MEMRECALLFROMMCUWithoutAReplyKeepsTheModel) {
     EXPECT_EQ(model.MEMRECALLFROMMCU(12), 0);  // memory 12 was never stored: no reply
     ExpectSameProgram(model, before);
     EXPECT_EQ(rec.Messages().size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// A dead port, and the adapter pulled at every message in turn.
+
+struct LinkCase {
+    const char* name;
+    std::function<int(CDSDATA&)> run;
+    bool edits_model;  // an edit the model keeps whether or not it reached the unit
+};
+
+const LinkCase kLinkCases[] = {
+    {"SendParam", [](CDSDATA& m) { m.cur_chan = 0; return m.SendParam(PC_OUT_GAIN); }, false},
+    {"SendParam input EQ gain", [](CDSDATA& m) { m.cur_eq = 1; m.cur_slot = 0; return m.SendParam(PC_IN_EQ_GAIN); }, false},
+    {"SendParam figuration", [](CDSDATA& m) { return m.SendParam(PC_FIGURATION); }, false},
+    {"SendOutSrce", [](CDSDATA& m) { return m.SendOutSrce(2); }, false},
+    {"SetNewPEQ", [](CDSDATA& m) { m.cur_chan = 2; m.cur_slot = 0; return m.SetNewPEQ(); }, true},
+    {"DeleteInAPEQ", [](CDSDATA& m) { m.cur_eq = 1; m.cur_slot = 0; return m.DeleteInAPEQ(); }, true},
+    {"StoreFromPC", [](CDSDATA& m) { return m.StoreFromPC(); }, false},
+    {"StoreMEMCur", [](CDSDATA& m) { return m.StoreMEMCur(0); }, false},
+    {"StoreMEM", [](CDSDATA& m) { return m.StoreMEM(33); }, false},
+    {"SendMEMStoreAll", [](CDSDATA& m) { return m.SendMEMStoreAll(); }, false},
+    {"RecallToPC", [](CDSDATA& m) { return m.RecallToPC(); }, false},
+    {"MemRefresh", [](CDSDATA& m) { return m.MemRefresh(); }, false},
+    {"MEMRECALLFROMMCU", [](CDSDATA& m) { return m.MEMRECALLFROMMCU(33); }, false},
+};
+
+class LostLink : public MemoryOps {
+protected:
+    void SetUp() override {
+        MemoryOps::SetUp();
+        Edit(model, 9);
+        model.link_on = 1;  // with the stereo repeats
+        model.mem_num = 4;
+        // Two used memories and a fetched working program, which the device
+        // also reports in its dump.
+        CDSDATA other;
+        Edit(other, -3);
+        for (int m : {33, 0}) {
+            const Bytes image = WithMemNum(other, m);
+            std::memcpy(prog_save[m], image.data(), image.size());
+            prog_len[m] = static_cast<int>(image.size());
+            data_memoryb[m] = 1;
+            device.memory[m] = image;
+        }
+        Bytes block(kvcom::kSystemBlock, kvcom::kSystemBlock + kvcom::kSystemBlockLength);
+        device.dump = {block, device.memory[33], device.memory[0]};
+        device.working = other;
+        SetLinkError(0);
+    }
+    static void SetLinkError(int code) { kvcom::SetLinkError(code); }
+};
+
+TEST_F(LostLink, DeadPortSendsNothingWaitsForNothingAndChangesNothing) {
+    rec.up = false;
+    for (const LinkCase& c : kLinkCases) {
+        SCOPED_TRACE(c.name);
+        CDSDATA m(model);
+        const Bytes table = kvtest::MemoryTableBytes();
+        rec.Clear();
+        EXPECT_EQ(c.run(m), 0);
+        EXPECT_TRUE(rec.events.empty()) << rec.Describe();
+        EXPECT_EQ(rec.nap_us, 0);  // returned at once
+        if (!c.edits_model) {
+            EXPECT_EQ(ImageOf(m), ImageOf(model));
+            EXPECT_EQ(m.mem_num, model.mem_num);
+        }
+        EXPECT_EQ(kvtest::MemoryTableBytes(), table);
+    }
+}
+
+// Whichever message the adapter is pulled at, the operation returns 0, has
+// sent exactly what went before it, pauses no more, waits for nothing, and
+// leaves the model and the table as a dead port would.
+TEST_F(LostLink, UnpluggedAtEveryMessageStopsThereAndSaysSo) {
+    for (const LinkCase& c : kLinkCases) {
+        SCOPED_TRACE(c.name);
+        const Bytes table = kvtest::MemoryTableBytes();
+        rec.Clear();
+        rec.up = true;
+        {
+            CDSDATA whole(model);
+            ASSERT_EQ(c.run(whole), 1) << rec.Describe();
+        }
+        const std::vector<WireEvent> full = rec.events;
+        kvtest::RestoreMemoryTable(table);  // a refresh may have replaced it
+
+        int write_no = 0;
+        for (std::size_t at = 0; at < full.size(); ++at) {
+            if (full[at].kind != WireEvent::kWrite) continue;
+            SCOPED_TRACE(++write_no);
+            rec.Clear();
+            rec.up = true;
+            rec.unplug_at_write = write_no;
+            SetLinkError(0);
+            CDSDATA m(model);
+            EXPECT_EQ(c.run(m), 0);
+            EXPECT_EQ(rec.events, std::vector<WireEvent>(full.begin(), full.begin() + static_cast<long>(at)))
+                << rec.Describe();
+            EXPECT_EQ(LinkLastError(), EIO);
+            EXPECT_LT(rec.nap_us, 100'250);  // at most the writer's giving way before the failed write
+            if (!c.edits_model) {
+                EXPECT_EQ(ImageOf(m), ImageOf(model));
+                EXPECT_EQ(m.mem_num, model.mem_num);
+            }
+            EXPECT_EQ(kvtest::MemoryTableBytes(), table);
+        }
+        EXPECT_GT(write_no, 0);
+    }
+}
+
+TEST_F(LostLink, WriterReportsEveryFailedOrPartWrite) {
+    const Bytes msg = Hex("F0 00 20 18 00 06 01 F7");
+    struct Case {
+        int unplug_at;        // 0: the line stays up
+        std::size_t partial;  // bytes that reach the line before it goes
+        int result;
+        std::vector<Bytes> on_line;
+    };
+    const Case cases[] = {
+        {0, 0, 1, {msg}},
+        {1, 0, 0, {}},
+        {1, 3, 0, {Hex("F0 00 20")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.partial);
+        for (bool block : {false, true}) {
+            rec.Clear();
+            rec.up = true;
+            rec.unplug_at_write = c.unplug_at;
+            rec.bytes_before_unplug = c.partial;
+            SetLinkError(0);
+            const int r = block ? WriteCommBlock(msg.data(), static_cast<unsigned>(msg.size()))
+                                : model.SendMIDI(msg.data(), static_cast<int>(msg.size()), 0);
+            EXPECT_EQ(r, c.result);
+            EXPECT_EQ(rec.Messages(), c.on_line);
+            EXPECT_EQ(LinkLastError(), c.result ? 0 : EIO);
+        }
+    }
 }
 
 }  // namespace

@@ -68,6 +68,11 @@ void FeedRandomly(const Bytes& b, unsigned seed) {
 
 Bytes Entry(int m) { return Bytes(prog_save[m], prog_save[m] + prog_len[m]); }
 
+// A dump is filed into the staged table; the exported one waits for the
+// listing operation to commit a complete dump.
+const kvcom::MemoryTable& Dumped() { return kvcom::dump_table; }
+Bytes DumpedEntry(int m) { return Bytes(Dumped().image[m], Dumped().image[m] + Dumped().length[m]); }
+
 class Reception : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -231,10 +236,10 @@ TEST_F(Reception, ImageSplitAfterItsFifteenthClosingByteWaitsForTheRest) {
 
     Arm(kvcom::REV_DUMP);
     Feed(head);
-    EXPECT_EQ(data_memoryb[5], 0);
+    EXPECT_EQ(Dumped().used[5], 0);
     Feed(tail);
-    EXPECT_EQ(data_memoryb[5], 1);
-    EXPECT_EQ(Entry(5), image);
+    EXPECT_EQ(Dumped().used[5], 1);
+    EXPECT_EQ(DumpedEntry(5), image);
 }
 
 // ---------------------------------------------------------------------------
@@ -258,13 +263,14 @@ TEST_F(Reception, DumpOfAllMemoriesEndsWithMemoryZero) {
     EXPECT_EQ(Mode(), kvcom::REV_IDLE);
     EXPECT_EQ(Busy(), 0);
     EXPECT_EQ(kvcom::rev_data.mem_num, 37);
+    EXPECT_EQ(Dumped().current, 37);
     for (int m = 0; m <= 60; ++m) {
         SCOPED_TRACE(m);
-        EXPECT_EQ(data_memoryb[m], 1);
-        EXPECT_EQ(Entry(m), images[m]);
+        EXPECT_EQ(Dumped().used[m], 1);
+        EXPECT_EQ(DumpedEntry(m), images[m]);
         char expected[9];
         std::snprintf(expected, sizeof expected, "%-8s", ("M" + std::to_string(m)).c_str());
-        EXPECT_STREQ(data_name[m], expected);
+        EXPECT_STREQ(Dumped().name[m], expected);
     }
 }
 
@@ -282,7 +288,7 @@ TEST_F(Reception, DumpLongerThanTheAccumulationFilesEveryImage) {
     Arm(kvcom::REV_DUMP);
     FeedRandomly(line, 4);
     EXPECT_EQ(Mode(), kvcom::REV_IDLE);
-    for (int m = 0; m <= 60; ++m) EXPECT_EQ(Entry(m), images[m]) << m;
+    for (int m = 0; m <= 60; ++m) EXPECT_EQ(DumpedEntry(m), images[m]) << m;
 }
 
 TEST_F(Reception, DumpReportingOnlyThreeAndZero) {
@@ -294,13 +300,13 @@ TEST_F(Reception, DumpReportingOnlyThreeAndZero) {
     Arm(kvcom::REV_DUMP);
     FeedRandomly(line, 5);
     EXPECT_EQ(Mode(), kvcom::REV_IDLE);
-    EXPECT_EQ(data_memoryb[3], 1);
-    EXPECT_EQ(data_memoryb[0], 1);
-    EXPECT_STREQ(data_name[3], "THREE   ");
+    EXPECT_EQ(Dumped().used[3], 1);
+    EXPECT_EQ(Dumped().used[0], 1);
+    EXPECT_STREQ(Dumped().name[3], "THREE   ");
     for (int m : {1, 2, 4, 30, 60}) {
-        EXPECT_EQ(data_memoryb[m], 0) << m;
-        EXPECT_STREQ(data_name[m], "<None>") << m;
-        EXPECT_EQ(Entry(m), Hex("F0 F7")) << m;
+        EXPECT_EQ(Dumped().used[m], 0) << m;
+        EXPECT_STREQ(Dumped().name[m], "<None>") << m;
+        EXPECT_EQ(DumpedEntry(m), Hex("F0 F7")) << m;
     }
 }
 
@@ -311,9 +317,43 @@ TEST_F(Reception, DumpStoppingBeforeMemoryZeroStaysBusy) {
     kvcom::ClearAllMemoryEntries();
     Arm(kvcom::REV_DUMP);
     Feed(line);
-    EXPECT_EQ(data_memoryb[7], 1);
+    EXPECT_EQ(Dumped().used[7], 1);
+    EXPECT_EQ(data_memoryb[7], 0);  // the exported table is left alone
     EXPECT_EQ(Mode(), kvcom::REV_DUMP);
     EXPECT_EQ(Busy(), 1);
+
+    // The next dump starts from an empty staged table.
+    const Bytes zero = MakeImage(0, "ZERO");
+    Arm(kvcom::REV_IDLE);
+    Feed(zero);
+    Arm(kvcom::REV_DUMP);
+    Feed(zero);
+    EXPECT_EQ(Mode(), kvcom::REV_IDLE);
+    EXPECT_EQ(Dumped().used[7], 0);
+    EXPECT_EQ(DumpedEntry(7), Hex("F0 F7"));
+}
+
+// The current memory is taken from the system block only when it names one.
+TEST_F(Reception, SystemBlockNamingNoMemoryIsNotTaken) {
+    struct Case {
+        int block;     // the number the block carries (two nibbles)
+        int expected;  // the dump's current memory afterwards
+    };
+    const Case cases[] = {{0, 0}, {37, 37}, {60, 60}, {61, -1}, {0xFF, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.block);
+        kvcom::rev_data.mem_num = 9;
+        Bytes line = SystemBlock(c.block);
+        const Bytes zero = MakeImage(0, "ZERO");
+        line.insert(line.end(), zero.begin(), zero.end());
+        Arm(kvcom::REV_IDLE);
+        Feed(zero);  // leaves the dump mode, so the next one starts afresh
+        Arm(kvcom::REV_DUMP);
+        Feed(line);
+        EXPECT_EQ(Mode(), kvcom::REV_IDLE);
+        EXPECT_EQ(Dumped().current, c.expected);
+        EXPECT_EQ(kvcom::rev_data.mem_num, c.expected >= 0 ? c.expected : 9);
+    }
 }
 
 TEST_F(Reception, DumpedNamesUseTheDisplaysCodes) {
@@ -331,9 +371,9 @@ TEST_F(Reception, DumpedNamesUseTheDisplaysCodes) {
     kvcom::ClearAllMemoryEntries();
     Arm(kvcom::REV_DUMP);
     Feed(line);
-    EXPECT_STREQ(data_name[4], "!-  X=~z");
-    EXPECT_STREQ(data_name[0], "        ");
-    EXPECT_EQ(Entry(4), image);
+    EXPECT_STREQ(Dumped().name[4], "!-  X=~z");
+    EXPECT_STREQ(Dumped().name[0], "        ");
+    EXPECT_EQ(DumpedEntry(4), image);
 }
 
 TEST_F(Reception, DumpedImageForNoSuchMemoryIsNotFiled) {
@@ -343,8 +383,8 @@ TEST_F(Reception, DumpedImageForNoSuchMemoryIsNotFiled) {
     Arm(kvcom::REV_DUMP);
     Feed(line);
     EXPECT_EQ(Mode(), kvcom::REV_IDLE);
-    EXPECT_EQ(data_memoryb[0], 1);
-    for (int m = 1; m <= 60; ++m) EXPECT_EQ(data_memoryb[m], 0) << m;
+    EXPECT_EQ(Dumped().used[0], 1);
+    for (int m = 1; m <= 60; ++m) EXPECT_EQ(Dumped().used[m], 0) << m;
 }
 
 // ---------------------------------------------------------------------------

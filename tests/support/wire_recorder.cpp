@@ -1,5 +1,7 @@
 #include "wire_recorder.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <sstream>
 
 namespace kvtest {
@@ -34,6 +36,18 @@ void WireRecorder::Nap() {
 }
 
 bool WireRecorder::Write(const std::uint8_t* line_bytes, std::size_t n) {
+    if (up && unplug_at_write > 0 && --unplug_at_write == 0) {
+        up = false;
+        if (bytes_before_unplug > 0) {
+            Bytes part(std::min(n, bytes_before_unplug));
+            for (std::size_t i = 0; i < part.size(); ++i) part[i] = static_cast<std::uint8_t>(255 - line_bytes[i]);
+            events.push_back({WireEvent::kWrite, part, 0});
+        }
+    }
+    if (!up) {
+        errno = EIO;
+        return false;
+    }
     Bytes msg(n);
     for (std::size_t i = 0; i < n; ++i) msg[i] = static_cast<std::uint8_t>(255 - line_bytes[i]);
     events.push_back({WireEvent::kWrite, msg, 0});

@@ -45,6 +45,16 @@ public:
     bool Write(const std::uint8_t* line_bytes, std::size_t n) override;
     std::function<void(const Bytes& message)> on_write;
 
+    // The line as a test wants it: `up` false is a dead port (every write
+    // fails, nothing is recorded). `unplug_at_write` n > 0 pulls the
+    // adapter at the n-th write from now: that write fails with EIO (its
+    // first `bytes_before_unplug` bytes reach the line, recorded as a
+    // partial message) and the line stays down.
+    bool Up() const override { return up; }
+    bool up = true;
+    int unplug_at_write = 0;
+    std::size_t bytes_before_unplug = 0;
+
     std::vector<WireEvent> events;
     std::int64_t nap_us = 0;  // time spent in polls, kept out of `events`
 

@@ -7,7 +7,8 @@
 //
 // Conventions: operations take their operands from the cursor members
 // (cur_chan, cur_slot, cur_eq, xo_side); results are 1 for success and 0
-// when an expected reply did not come in time; nothing throws.
+// for failure (the link closed or lost, a write that failed, a reply that
+// did not come in time); nothing throws.
 #pragma once
 
 #include <atomic>
@@ -123,12 +124,20 @@ public:
     int SaveData(unsigned char* out) const;
     void GetData(const unsigned char* buf, int len, int start);
 
-    // Parameter messages.
-    void SendParam(int code);
-    void SendOutSrce(unsigned char n);
+    // Parameter messages. The caller has written the new value into the
+    // model; the result tells whether the unit got it: 1 when every message
+    // went out, 0 when the link was closed (nothing is sent, no pause) or
+    // was lost on the way. The model keeps the value either way.
+    int SendParam(int code);
+    int SendOutSrce(unsigned char n);
+    // The writer: 1 when the whole message went out; 0 when the link is
+    // closed or the write failed or stopped part way (which closes the link
+    // as a hang-up does: npTTYInfo->connected drops, LinkLastError says why).
     int SendMIDI(const unsigned char* bytes, int len, int unused);
 
-    // EQ filter pool and stereo link.
+    // EQ filter pool and stereo link. The model is edited whether or not
+    // the unit can be reached; the result is 0 when a message did not reach
+    // it (see SendParam), else 1.
     int SetNewPEQ();
     int DeletePEQ();
     int SetNewInAPEQ();
@@ -139,6 +148,13 @@ public:
     int GetLinkChan() const;
 
     // Memory operations (block the calling thread for the device's pacing).
+    // Each returns 0 on a closed link at once (nothing sent, no pause), when
+    // a message does not go out, when the link is lost on the way (a wait
+    // for a reply then ends within a few milliseconds) or when a reply does
+    // not come in time. A fetch that fails leaves the model as it was; a
+    // MemRefresh that fails leaves the memory table as it was (it is
+    // replaced only by a complete dump). StoreMEMCur and StoreMEM refuse a
+    // memory number outside 0..60.
     int RecallToPC();
     int StoreFromPC();
     int MemRefresh();
@@ -171,6 +187,8 @@ KVCOM_API int SetupConnection();
 KVCOM_API int CloseConnection();
 KVCOM_API int DestroyTTYInfo();
 KVCOM_API int ReadCommBlock(unsigned char* buf, unsigned int max_len);
+// Inverts and writes at most 200 bytes: 1 when they all went out, 0 when
+// the link is closed or the write failed (as SendMIDI).
 KVCOM_API int WriteCommBlock(const unsigned char* bytes, unsigned int len);
 KVCOM_API unsigned int CommWatchProc(TTYInfo* info);
 
@@ -180,7 +198,8 @@ KVCOM_API unsigned int CommWatchProc(TTYInfo* info);
 // by another program), ENOTTY (not a serial port), EINVAL (line settings
 // refused) or EBADF (CreateTTYInfo was not called). An open link that is
 // lost sets it too: EIO when the device hangs up, or the error of the read or
-// write that found it gone. Closing the link leaves it as it is. Any thread.
+// write that found it gone (ETIMEDOUT: the line took nothing for two
+// seconds). Closing the link leaves it as it is. Any thread.
 KVCOM_API int LinkLastError();
 // A short English sentence for a LinkLastError code ("" for 0). The text is
 // static and never changes, so any thread may keep it.
