@@ -33,7 +33,7 @@ std::string Trimmed(const std::string& s) {
 void ShowBank(Session& session, const std::string& path) {
     const auto bank = ReadBankFile(path);
     json memories = json::array();
-    std::string text = path + ": " + std::to_string(UsedMemories(bank)) + " memories, current " +
+    std::string text = path + ": " + std::to_string(UsedMemories(bank)) + (UsedMemories(bank) == 1 ? " memory" : " memories") + ", current " +
                        std::to_string(bank.current) + ", working program '" + Trimmed(bank.entries[0].name) + "'\n";
     for (int m = 1; m < tables::kBankEntries; ++m) {
         const auto& e = bank.entries[m];

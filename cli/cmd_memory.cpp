@@ -28,6 +28,8 @@ constexpr double kStoreAllOpening = 1.8;
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
+std::string Memories(int n) { return std::to_string(n) + (n == 1 ? " memory" : " memories"); }
+
 std::string Trimmed(const std::string& s) {
     std::string t = s;
     while (!t.empty() && t.back() == ' ') t.pop_back();
@@ -123,9 +125,8 @@ void AddStore(CLI::App& app, Session& session) {
         const CDSDATA expected = model;
         {
             Progress progress(unit.quiet(), "storing memory " + std::to_string(m), kStoreSeconds);
-            model.StoreMEMCur(static_cast<unsigned char>(m));
+            unit.Sent(model.StoreMEMCur(static_cast<unsigned char>(m)), "memory " + std::to_string(m));
         }
-        unit.CheckLink();
         // The store ends with a recall of the memory: the working program is now what it holds.
         unit.FetchWorking();
         const auto diffs = kvprog::Diff(expected, unit.model());
@@ -151,7 +152,7 @@ void AddBackup(CLI::App& app, Session& session) {
         out.Commit(tables::EncodeBank(bank));
         const int used = UsedMemories(bank);
         session.Report({{"file", *file}, {"memories", used}, {"current", bank.current}},
-                       "Saved " + std::to_string(used) + " memories and the working program to " + *file + ".\n");
+                       "Saved " + Memories(used) + " and the working program to " + *file + ".\n");
     });
 }
 
@@ -217,7 +218,7 @@ void AddRestore(CLI::App& app, Session& session) {
     cmd->callback([&session, args] {
         const tables::BankTable bank = ReadBankFile(args->file);
         const int used = UsedMemories(bank);
-        session.Confirm("Restore writes the " + std::to_string(used) + " memories of " + args->file +
+        session.Confirm("Restore writes " + Memories(used) + " of " + args->file +
                             " and its working program " + Quoted(Trimmed(bank.entries[0].name)) +
                             " to the unit, over what it holds under those numbers.",
                         args->yes);
@@ -247,13 +248,14 @@ void AddRestore(CLI::App& app, Session& session) {
         on_interrupt.sa_handler = RestoreInterrupted;
         sigemptyset(&on_interrupt.sa_mask);
         sigaction(SIGINT, &on_interrupt, &before);
-        unit.model().SendMEMStoreAll();
+        const int sent = unit.model().SendMEMStoreAll();
         sigaction(SIGINT, &before, nullptr);
         SetMemStoreAllProgress(nullptr, nullptr);
         progress.Finish();
-        unit.CheckLink();
+        unit.Sent(sent, "the restore of " + args->file + " (" + std::to_string(g_restore.begun.load()) + " of " +
+                            std::to_string(g_restore.total) + " images begun)");
         session.Report({{"file", args->file}, {"memories", used}},
-                       "Wrote " + std::to_string(used) + " memories and the working program of " + args->file +
+                       "Wrote " + Memories(used) + " and the working program of " + args->file +
                            " to the unit.\n");
     });
 }

@@ -93,9 +93,8 @@ void AddDownload(CLI::App& app, Session& session) {
         const CDSDATA expected = m;
         {
             Progress progress(unit.quiet(), "sending the program", 0.5);
-            m.StoreFromPC();
+            unit.Sent(m.StoreFromPC(), "the program");
         }
-        unit.CheckLink();
         VerifyWorking(unit, expected, "download");
         session.Report({{"file", args->file}, {"program", name}, {"muted", true}},
                        "Sent " + args->file + " as the working program " + Quoted(name) +
@@ -163,9 +162,8 @@ void AddMuteAll(CLI::App& app, Session& session, const char* name, int mute) {
         for (int n = 0; n < KV_OUTPUTS; ++n) {
             m.out_mute[n] = mute;
             m.cur_chan = n;
-            m.SendParam(PC_OUT_MUTE);
+            unit.Sent(m.SendParam(PC_OUT_MUTE), "the mute of out" + std::to_string(n + 1));
         }
-        unit.CheckLink();
         unit.FetchWorking();
         for (int n = 0; n < KV_OUTPUTS; ++n)
             if (unit.model().out_mute[n] != mute)

@@ -56,6 +56,11 @@ void Unit::NoAnswer(const std::string& what) const {
     throw Failure(kExitLine, "the unit on " + name_ + " did not answer (" + what + ")");
 }
 
+void Unit::Sent(int result, const std::string& what) const {
+    CheckLink();
+    if (result != 1) throw Failure(kExitLine, what + " did not reach the unit on " + name_);
+}
+
 void Unit::FetchWorking() {
     Progress progress(quiet_, "fetching the working program", kFetchSeconds);
     if (model_.RecallToPC() != 1) NoAnswer("fetching the working program");

@@ -42,6 +42,9 @@ public:
     // Throws Failure (line) when the link was lost since it opened.
     void CheckLink() const;
     [[noreturn]] void NoAnswer(const std::string& what) const;
+    // Throws Failure (line) unless `result` (of a library operation that
+    // sends) is 1: the messages of `what` did not all reach the unit.
+    void Sent(int result, const std::string& what) const;
 
 private:
     std::string name_;
