@@ -87,7 +87,11 @@ void Device::Reply(Bytes& out, Bytes message) {
     }
     if (faults_.corrupt_replies > 0) {
         --faults_.corrupt_replies;
-        message[message.size() / 2] ^= 0x01;  // stays a data byte
+        // One data byte near the middle: a dump is many messages, and its
+        // middle may be where one ends and the next begins.
+        std::size_t at = message.size() / 2;
+        while (at + 1 < message.size() && message[at] >= 0x80) ++at;
+        if (message[at] < 0x80) message[at] ^= 0x01;
         Note(message, "fault: reply corrupted");
     }
     out.insert(out.end(), message.begin(), message.end());

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include <csignal>
 #include <cstdio>
 #include <kvcom/kvcom.h>
 
@@ -45,6 +46,10 @@ void CMy758App::Report(const QString& caption, const QString& text, bool error_i
 
 CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     RegisterProgramStrings();
+    // A save past the user's file-size limit would otherwise kill the
+    // program with SIGXFSZ; ignored, the write fails with EFBIG and the
+    // writers report a failed save.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     // The logo from the outside resource file, when there is one.
     SetProgramLogo(LoadLogo(resource_paths_.isEmpty() ? OutsideResourcePaths() : resource_paths_));

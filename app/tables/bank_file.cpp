@@ -77,9 +77,16 @@ BankTable DecodeBank(const std::uint8_t* data, std::size_t n) {
             ++k;
             continue;
         }
-        std::size_t e = k + kImageMinEnd;
-        while (e < n && data[e] != 0xF7) ++e;
+        // An image is one whole message: data bytes up to its F7. A status
+        // byte before that means it was cut short and another message began
+        // there, which the scan must not swallow.
+        std::size_t e = k + 1;
+        while (e < n && data[e] < 0x80) ++e;
         if (e >= n) break;  // no closing F7: nothing more to find
+        if (data[e] != 0xF7 || e < k + kImageMinEnd) {
+            k = e;
+            continue;
+        }
 
         const int memory = data[k + img::kMemNumOffset];
         const std::size_t length = e - k + 1;

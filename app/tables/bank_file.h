@@ -43,8 +43,9 @@ std::vector<std::uint8_t> EncodeBank(const BankTable& table);
 
 // The memory table a file holds: every program image found by its F0 .. 2C
 // signature, filed under the memory number in its byte 7, named from its
-// header. Images numbered above 60 or longer than 5000 bytes are skipped;
-// an image without a closing F7 ends the scan. At most kBankFileMax bytes
+// header. Images numbered above 60 or longer than 5000 bytes are skipped,
+// and so is one cut short by the next message (a byte of 0x80 or more
+// before its F7); an image without a closing F7 ends the scan. At most kBankFileMax bytes
 // are looked at. `current` comes from the header when it holds 1..60.
 BankTable DecodeBank(const std::uint8_t* data, std::size_t n);
 

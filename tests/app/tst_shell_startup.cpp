@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include <kvcom/kvcom.h>
 
@@ -75,6 +76,13 @@ private slots:
         QVERIFY(answers.seen.isEmpty());
         QVERIFY(app_->frame()->isVisible());
         QCOMPARE(app_->frame()->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
+    }
+
+    void fileSizeLimitCannotKillTheProgram() {
+        std::signal(SIGXFSZ, SIG_DFL);
+        kvtest::ModalAnswerer answers;
+        NewApp().InitInstance({});
+        QCOMPARE(std::signal(SIGXFSZ, SIG_DFL), SIG_IGN);
     }
 
     void storedPortIsOpened() {

@@ -260,6 +260,20 @@ TEST(ImageRead, NeverReadsPastTheBuffer) {
     EXPECT_EQ(r.eq_used, 1);
     EXPECT_EQ(r.eq_owner[0], 1);
 
+    // A field that lies exactly at the length is not there: Out 1's gain
+    // byte (+10 dB, 0x55 split at 204 and 205) read from a longer buffer.
+    CDSDATA g;
+    g.out_gain[0] = 10;
+    const Bytes gain_img = Save(g);
+    const struct {
+        int len;
+        int gain;
+    } rows[] = {{204, -75}, {205, 5 - 75}, {206, 10}};
+    for (const auto& row : rows) {
+        r.GetData(gain_img.data(), row.len, 0);
+        EXPECT_EQ(r.out_gain[0], row.gain) << row.len;
+    }
+
     // A buffer shorter than the fixed part gives the factory model.
     Bytes tiny(img.begin(), img.begin() + 60);
     r.GetData(tiny.data(), static_cast<int>(tiny.size()), 0);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <kvcom/kvcom.h>
 #include <stdlib.h>
+#include <termios.h>
 
 #include <cerrno>
 #include <chrono>
@@ -103,6 +104,13 @@ TEST_F(Link, OpensClosesAndReopens) {
         EXPECT_EQ(npTTYInfo->port_number, 1);
         EXPECT_EQ(npTTYInfo->baud_rate, 19200u);
         EXPECT_GE(npTTYInfo->port_handle, 0);
+        // The line settings as the port holds them: 19200 baud, 8N1.
+        termios line{};
+        ASSERT_EQ(tcgetattr(npTTYInfo->port_handle, &line), 0);
+        EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B19200));
+        EXPECT_EQ(cfgetispeed(&line), static_cast<speed_t>(B19200));
+        EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB), 0u);
 
         // The reader is alive: an identity reply split over two writes is
         // recognised.

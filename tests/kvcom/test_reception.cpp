@@ -377,14 +377,50 @@ TEST_F(Reception, DumpedNamesUseTheDisplaysCodes) {
 }
 
 TEST_F(Reception, DumpedImageForNoSuchMemoryIsNotFiled) {
-    const Bytes bogus = MakeImage(0x61, "BOGUS"), zero = MakeImage(0, "ZERO");
-    Bytes line = bogus;
-    line.insert(line.end(), zero.begin(), zero.end());
-    Arm(kvcom::REV_DUMP);
-    Feed(line);
-    EXPECT_EQ(Mode(), kvcom::REV_IDLE);
-    EXPECT_EQ(Dumped().used[0], 1);
-    for (int m = 1; m <= 60; ++m) EXPECT_EQ(Dumped().used[m], 0) << m;
+    const struct {
+        int number;
+        bool filed;
+    } rows[] = {{60, true}, {61, false}, {0x61, false}};
+    const Bytes zero = MakeImage(0, "ZERO");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.number);
+        Bytes line = MakeImage(row.number, "EDGE");
+        line.insert(line.end(), zero.begin(), zero.end());
+        kvcom::ClearAllMemoryEntries();
+        Arm(kvcom::REV_DUMP);
+        Feed(line);
+        EXPECT_EQ(Mode(), kvcom::REV_IDLE);
+        EXPECT_EQ(Dumped().used[0], 1);
+        for (int m = 1; m <= 60; ++m) EXPECT_EQ(Dumped().used[m], m == row.number && row.filed) << m;
+    }
+}
+
+// Where the F7 may stand after the closing run of a dumped image: right
+// after it (no checksum), one byte after it (the checksum between), or two
+// (the device's checksum one byte late, which is kept).
+TEST_F(Reception, DumpedImageIsFiledWhereverItsF7Stands) {
+    const Bytes image = MakeImage(8, "EIGHT", 1);
+    const Bytes body(image.begin(), image.end() - 2);  // up to the closing run
+    const std::uint8_t sum = image[image.size() - 2];
+    const struct {
+        Bytes tail;
+        std::uint8_t checksum;
+    } rows[] = {{Hex("F7"), sum}, {Bytes{sum, 0xF7}, sum}, {Hex("11 33 F7"), 0x33}};
+    const Bytes zero = MakeImage(0, "ZERO");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(kvtest::ToHex(row.tail));
+        Bytes line = body;
+        for (const Bytes& b : {row.tail, zero}) line.insert(line.end(), b.begin(), b.end());
+        kvcom::ClearAllMemoryEntries();
+        Arm(kvcom::REV_DUMP);
+        Feed(line);
+        EXPECT_EQ(Mode(), kvcom::REV_IDLE);
+        ASSERT_EQ(Dumped().used[8], 1);
+        Bytes expected = body;
+        expected.push_back(row.checksum);
+        expected.push_back(0xF7);
+        EXPECT_EQ(DumpedEntry(8), expected);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -421,6 +457,23 @@ TEST_F(Reception, LogIsEmptiedPastTenThousandCharacters) {
     Feed(Hex("CD"));
     EXPECT_EQ(std::strlen(strRev), 10004u);
     EXPECT_STREQ(strRev + 10000, "CD\r\n");
+}
+
+// The log holds 10199 characters and its NUL: a line that fills it exactly
+// is added, one character more empties it first.
+TEST_F(Reception, LogFilledToItsSizeAndOneOver) {
+    const struct {
+        std::size_t held;
+        std::size_t chunk;  // its line is 2 * chunk + 2 characters
+        std::size_t after;
+    } rows[] = {{9999, 99, 10199}, {10000, 99, 200}, {9997, 100, 10199}, {9998, 100, 202}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.held);
+        std::memset(strRev, 'x', row.held);
+        strRev[row.held] = '\0';
+        Feed(Bytes(row.chunk, 0x5A));
+        EXPECT_EQ(std::strlen(strRev), row.after);
+    }
 }
 
 TEST_F(Reception, LogIsEmptiedEarlyWhenALongLineWouldNotFit) {

@@ -179,10 +179,15 @@ TEST(SimEq, InputsWithAndWithoutLink) {
 
 TEST(SimEq, PoolRunsOutAtThirtyNine) {
     kvsim::Device dev;
-    for (int i = 0; i < 41; ++i) FeedAll(dev, OpenOutputFilter(i % 6, -1, i / 6, {2, 1 + i, 31, 5}));
-    const CDSDATA pc = Decode(dev.WorkingImage());
-    EXPECT_EQ(pc.eq_used, 39);
-    EXPECT_EQ(dev.WorkingImage().size(), 490u + 39 * 32);
+    for (int i = 0; i < 39; ++i) FeedAll(dev, OpenOutputFilter(i % 6, -1, i / 6, {2, 1 + i, 31, 5}));
+    const Bytes full = dev.WorkingImage();
+    EXPECT_EQ(Decode(full).eq_used, 39);
+    EXPECT_EQ(full.size(), 490u + 39 * 32);
+    // A 40th filter, on a channel with room and on each of the others, is
+    // refused and leaves every channel's filters as they were.
+    for (int out = 0; out < 6; ++out) FeedAll(dev, OpenOutputFilter(out, -1, 7, {4, 99, 50, 9}));
+    FeedAll(dev, OpenInputFilter(0x20, false, 0, {4, 99, 50, 9}));
+    EXPECT_EQ(dev.WorkingImage(), full);
 }
 
 TEST(SimMemory, ImageBecomesWorkingProgram) {

@@ -34,6 +34,14 @@ TEST(SimIdentity, MessagesSplitAnywhere) {
         r.insert(r.end(), rest.begin(), rest.end());
         EXPECT_EQ(r, whole) << "cut at " << cut;
     }
+    // MIDI real-time bytes (F8..FF) may stand anywhere, even inside a
+    // message, and cut nothing.
+    for (int rt = 0xF8; rt <= 0xFF; ++rt) {
+        Bytes spiced = req;
+        spiced.insert(spiced.begin() + 4, static_cast<uint8_t>(rt));
+        spiced.insert(spiced.end() - 1, static_cast<uint8_t>(rt));
+        EXPECT_EQ(Feed(dev, spiced), whole) << std::hex << rt;
+    }
     Bytes r;
     for (uint8_t b : req) {
         const Bytes part = dev.Feed(&b, 1);
@@ -106,6 +114,26 @@ TEST(SimFaults, DropAndCorruptCountDown) {
     EXPECT_EQ(bad.front(), 0xF0);
     EXPECT_EQ(bad.back(), 0xF7);
     EXPECT_EQ(ToHex(Feed(dev, id)), "F0 00 20 18 00 06 02 03 01 06 F7");
+
+    // A dump whose middle falls on the F0 of memory 1's image (106 + 874
+    // bytes before it, 980 after): one data byte changes, the framing stays.
+    CDSDATA twelve = dev.Working();
+    for (int j = 0; j < 12; ++j) twelve.eq_owner[j] = 0;
+    FeedAll(dev, {Hex("F0 00 20 18 7F 06 0F F7"), ImageOf(twelve, 2), ImageOf(dev.Working(), 1)});
+    const Bytes request = Hex("F0 00 20 18 7F 00 F7");
+    const Bytes clean = Feed(dev, request);
+    ASSERT_EQ(clean.size(), 1960u);
+    dev.faults().corrupt_replies = 1;
+    const Bytes dump = Feed(dev, request);
+    ASSERT_EQ(dump.size(), clean.size());
+    int changed = 0;
+    for (std::size_t i = 0; i < dump.size(); ++i) {
+        if (dump[i] == clean[i]) continue;
+        ++changed;
+        EXPECT_LT(clean[i], 0x80) << i;
+        EXPECT_LT(dump[i], 0x80) << i;
+    }
+    EXPECT_EQ(changed, 1);
 }
 
 TEST(SimRobustness, MalformedInputIsIgnoredAndReported) {

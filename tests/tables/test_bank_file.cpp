@@ -140,6 +140,19 @@ TEST(BankDecode, SkipsImagesThatDoNotFitTheTable) {
         }
 }
 
+// An image cut short where the next one begins (an empty entry's F0 F7
+// included) must not swallow that one under its own number.
+TEST(BankDecode, ImageCutShortLeavesTheNextOneWhole) {
+    const Bytes nine = ImageOf(Model(), 9, "NINE");
+    for (const Bytes& stump : {Hex("F0 00 20 18 00 2C 0F 05 01 02"), Hex("F0 F7 2C 2C 2C 2C 2C")}) {
+        Bytes file = stump;
+        file.insert(file.end(), nine.begin(), nine.end());
+        const BankTable t = tables::DecodeBank(file.data(), file.size());
+        EXPECT_EQ(t.entries[9].image, nine) << ToHex(stump);
+        for (int m : {5, 44}) EXPECT_FALSE(t.entries[m].used) << m;
+    }
+}
+
 TEST(BankDecode, TruncatedDataEndsTheScan) {
     BankTable t = tables::EmptyBankTable();
     t.entries[9].image = ImageOf(Model(), 9, "NINE");

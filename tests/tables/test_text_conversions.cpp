@@ -76,6 +76,7 @@ TEST(IndexFromText, WidthGainAndDelay) {
     EXPECT_EQ(WidthFromText("3"), 59);
     EXPECT_EQ(WidthFromText("99"), 59);
     EXPECT_EQ(WidthFromText("-4"), 0);
+    EXPECT_EQ(WidthFromText("0.08"), 1);  // 0.1 octave: the 0.02 rounding lifts it
     EXPECT_EQ(FormatEqWidth(WidthFromText("0.5")), "0.50 Oct");
 
     EXPECT_EQ(GainFromText("-0.3"), 29);
@@ -93,6 +94,8 @@ TEST(IndexFromText, WidthGainAndDelay) {
     EXPECT_EQ(DelayStepsFromText("0"), 0);
     EXPECT_EQ(DelayStepsFromText("-3"), 0);
     EXPECT_EQ(DelayStepsFromText("1"), 48);
+    // The device's factor is a hair under 48: this delay ends on the step below.
+    EXPECT_EQ(DelayStepsFromText("162.823"), 7815);
     // Every step survives the round trip through its own text.
     for (int steps : {0, 1, 47, 48, 1000, 24000, 30499, 30500})
         EXPECT_EQ(DelayStepsFromText(FormatDelay(steps)), steps) << steps;
