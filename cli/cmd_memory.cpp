@@ -244,10 +244,13 @@ void AddRestore(CLI::App& app, Session& session) {
                                     memory == 0 ? "working program" : "memory " + std::to_string(memory));
             },
             &context);
+        // Ctrl+C reports how far it got; a SIGINT the caller ignores (a job
+        // in the background of a script) stays ignored.
         struct sigaction on_interrupt {}, before {};
         on_interrupt.sa_handler = RestoreInterrupted;
         sigemptyset(&on_interrupt.sa_mask);
-        sigaction(SIGINT, &on_interrupt, &before);
+        sigaction(SIGINT, nullptr, &before);
+        if (before.sa_handler != SIG_IGN) sigaction(SIGINT, &on_interrupt, nullptr);
         const int sent = unit.model().SendMEMStoreAll();
         sigaction(SIGINT, &before, nullptr);
         SetMemStoreAllProgress(nullptr, nullptr);
