@@ -1,0 +1,93 @@
+// Commands that read programs in words: show and diff.
+#include <memory>
+
+#include "bank.h"
+#include "commands.h"
+#include "failure.h"
+#include "kvprog/describe.h"
+#include "kvprog/program_json.h"
+#include "program_source.h"
+
+namespace kvctl {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+constexpr const char* kSpecHelp =
+    "FILE.syx, FILE.json, FILE.ay (its working program), FILE.ay:N (memory N, 0 the working program), unit (its "
+    "working program) or memory:N (the unit's memory N)";
+
+ProgramSpec CheckedSpec(const std::string& text) {
+    auto spec = ParseProgramSpec(text);
+    if (!spec) throw Failure(kExitUsage, text + ": not a program (" + std::string(kSpecHelp) + ")");
+    return *spec;
+}
+
+std::string Trimmed(const std::string& s) {
+    std::string t = s;
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    return t;
+}
+
+void ShowBank(Session& session, const std::string& path) {
+    const auto bank = ReadBankFile(path);
+    json memories = json::array();
+    std::string text = path + ": " + std::to_string(UsedMemories(bank)) + (UsedMemories(bank) == 1 ? " memory" : " memories") + ", current " +
+                       std::to_string(bank.current) + ", working program '" + Trimmed(bank.entries[0].name) + "'\n";
+    for (int m = 1; m < tables::kBankEntries; ++m) {
+        const auto& e = bank.entries[m];
+        if (!e.used) continue;
+        memories.push_back({{"number", m}, {"name", Trimmed(e.name)}});
+        char line[48];
+        std::snprintf(line, sizeof line, "%3d  %s\n", m, Trimmed(e.name).c_str());
+        text += line;
+    }
+    session.Print({{"file", path},
+                   {"current", bank.current},
+                   {"working", Trimmed(bank.entries[0].name)},
+                   {"memories", memories}},
+                  text);
+}
+
+void AddShow(CLI::App& app, Session& session) {
+    auto* cmd = app.add_subcommand("show", "Show a program in words, or the memories a bank file holds");
+    auto what = std::make_shared<std::string>();
+    cmd->add_option("PROGRAM", *what,
+                    "FILE.syx, FILE.json, FILE.ay (lists its memories), FILE.ay:N (memory N, 0 the working "
+                    "program), unit or memory:N")
+        ->required();
+    cmd->callback([&session, what] {
+        const ProgramSpec spec = CheckedSpec(*what);
+        if (spec.kind == ProgramSpec::Kind::BankFile && !spec.entry) return ShowBank(session, spec.path);
+        const CDSDATA program = LoadProgram(session, spec);
+        session.Print(kvprog::ProgramToJson(program), kvprog::DescribeText(program));
+    });
+}
+
+void AddDiff(CLI::App& app, Session& session) {
+    auto* cmd = app.add_subcommand("diff", "Show the settings in which two programs differ");
+    auto a = std::make_shared<std::string>(), b = std::make_shared<std::string>();
+    cmd->add_option("A", *a, kSpecHelp)->required();
+    cmd->add_option("B", *b, "The same kinds as A")->required();
+    cmd->callback([&session, a, b] {
+        const ProgramSpec spec_a = CheckedSpec(*a), spec_b = CheckedSpec(*b);
+        const CDSDATA program_a = LoadProgram(session, spec_a);
+        const CDSDATA program_b = LoadProgram(session, spec_b);
+        const auto diffs = kvprog::Diff(program_a, program_b);
+        json list = json::array();
+        for (const auto& d : diffs)
+            list.push_back({{"path", d.path}, {"channel", d.channel}, {"a", d.a}, {"b", d.b}});
+        session.Print({{"a", *a}, {"b", *b}, {"differences", list}},
+                      "--- " + *a + "\n+++ " + *b + "\n" + kvprog::DiffText(diffs));
+    });
+}
+
+}  // namespace
+
+void AddFileCommands(CLI::App& app, Session& session) {
+    AddShow(app, session);
+    AddDiff(app, session);
+}
+
+}  // namespace kvctl

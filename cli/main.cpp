@@ -1,0 +1,52 @@
+// kvctl: the Kalvore 758 unit from the command line.
+//
+// Exit codes: 0 success; 1 the unit did not answer or the operation failed
+// on the line (an interrupted restore included); 2 usage (a change not
+// confirmed included); 3 port problem (missing, busy, no permission); 4 file
+// problem (unreadable, refused, cannot write).
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "commands.h"
+#include "failure.h"
+#include "session.h"
+
+namespace {
+
+constexpr const char* kFooter =
+    "Exit codes: 0 success, 1 the unit did not answer or the operation failed on the line, 2 usage, 3 port problem "
+    "(missing, busy, no permission), 4 file problem (unreadable, refused, cannot write).";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kvctl::Options options;
+    CLI::App app{"kvctl: the Kalvore 758 unit from the command line", "kvctl"};
+    app.footer(kFooter);
+    app.set_version_flag("--version", "kvctl " KV_VERSION);
+    app.require_subcommand(1);
+    app.fallthrough();
+    app.add_option("--port,-p", options.port,
+                   "COM1..COM4, a device path or a /dev/serial/by-id name (default: the port 758 uses)");
+    app.add_flag("--json", options.json, "Print the result as one JSON document");
+    app.add_flag("--quiet,-q", options.quiet, "No progress and no notes");
+
+    kvctl::Session session(options);
+    kvctl::AddProgramCommands(app, session);
+    kvctl::AddMemoryCommands(app, session);
+    kvctl::AddFileCommands(app, session);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);  // --help, --version
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kvctl::kExitUsage;
+    } catch (const kvctl::Failure& e) {
+        std::cerr << "kvctl: " << e.what() << '\n';
+        return e.code();
+    }
+    return kvctl::kExitOk;
+}

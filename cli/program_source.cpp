@@ -1,0 +1,104 @@
+#include "program_source.h"
+
+#include <string_view>
+
+#include "bank.h"
+#include "failure.h"
+#include "file_io.h"
+#include "kvprog/describe.h"
+#include "kvprog/program_file.h"
+#include "kvprog/program_json.h"
+
+namespace kvctl {
+
+namespace {
+
+// Larger than any program a person exports; keeps a wrong file from being read whole.
+constexpr std::size_t kJsonFileMax = 1 << 20;
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::optional<int> Number(std::string_view text, int lo, int hi) {
+    if (text.empty() || text.size() > 2) return std::nullopt;
+    int n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    if (n < lo || n > hi) return std::nullopt;
+    return n;
+}
+
+}  // namespace
+
+std::optional<ProgramSpec> ParseProgramSpec(const std::string& text) {
+    using Kind = ProgramSpec::Kind;
+    if (text == "unit") return ProgramSpec{Kind::Unit, "", std::nullopt};
+    if (text.rfind("memory:", 0) == 0) {
+        const auto n = Number(std::string_view(text).substr(7), 1, 60);
+        if (!n) return std::nullopt;
+        return ProgramSpec{Kind::Memory, "", n};
+    }
+    if (EndsWith(text, ".syx")) return ProgramSpec{Kind::ProgramFile, text, std::nullopt};
+    if (EndsWith(text, ".json")) return ProgramSpec{Kind::JsonFile, text, std::nullopt};
+    if (EndsWith(text, ".ay")) return ProgramSpec{Kind::BankFile, text, std::nullopt};
+    const auto colon = text.rfind(':');
+    if (colon != std::string::npos && EndsWith(std::string_view(text).substr(0, colon), ".ay")) {
+        const auto n = Number(std::string_view(text).substr(colon + 1), 0, 60);
+        if (!n) return std::nullopt;
+        return ProgramSpec{Kind::BankFile, text.substr(0, colon), n};
+    }
+    return std::nullopt;
+}
+
+CDSDATA ReadProgramFile(const std::string& path, const CDSDATA& base) {
+    const auto bytes = ReadWholeFile(path, kvprog::kProgramFileMax);
+    CDSDATA program(base);
+    if (auto refused = kvprog::DecodeProgramFile(program, bytes))
+        throw Failure(kExitFile, path + " is refused: " + refused->Message());
+    return program;
+}
+
+CDSDATA LoadProgram(Session& session, const ProgramSpec& spec) {
+    using Kind = ProgramSpec::Kind;
+    CDSDATA program(session.factory());
+    switch (spec.kind) {
+    case Kind::ProgramFile: return ReadProgramFile(spec.path, session.factory());
+    case Kind::JsonFile: {
+        const auto bytes = ReadWholeFile(spec.path, kJsonFileMax);
+        if (auto refused = kvprog::ImportJson(program, std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                                                                        bytes.size())))
+            throw Failure(kExitFile, spec.path + " is refused: " + refused->Message());
+        return program;
+    }
+    case Kind::BankFile: {
+        const int m = spec.entry.value_or(0);
+        const auto bank = ReadBankFile(spec.path);
+        const auto& entry = bank.entries[m];
+        if (!entry.used) throw Failure(kExitFile, spec.path + " holds no memory " + std::to_string(m));
+        if (auto refused = kvprog::ReadImage(program, entry.image))
+            throw Failure(kExitFile, spec.path + ":" + std::to_string(m) + " is refused: " + refused->Message());
+        return program;
+    }
+    case Kind::Unit: {
+        Unit& unit = session.unit();
+        unit.FetchWorking();
+        return unit.model();
+    }
+    case Kind::Memory: {
+        Unit& unit = session.unit();
+        unit.ListMemories();
+        const int m = *spec.entry;
+        if (!data_memoryb[m]) throw Failure(kExitLine, "memory " + std::to_string(m) + " of the unit is empty");
+        const std::span<const std::uint8_t> image(prog_save[m], static_cast<std::size_t>(prog_len[m]));
+        if (auto refused = kvprog::ReadImage(program, image))
+            throw Failure(kExitLine, "memory " + std::to_string(m) + " came garbled from the unit: " + refused->Message());
+        return program;
+    }
+    }
+    return program;
+}
+
+}  // namespace kvctl

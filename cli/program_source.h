@@ -1,0 +1,33 @@
+// Programs named on the command line: a program file (FILE.syx), a JSON
+// export (FILE.json), one entry of a bank (FILE.ay:N, N = 0 for its working
+// program), the unit's working program (`unit`) or one of its memories
+// (`memory:N`).
+#pragma once
+
+#include <kvcom/kvcom.h>
+
+#include <optional>
+#include <string>
+
+#include "session.h"
+
+namespace kvctl {
+
+struct ProgramSpec {
+    enum class Kind { ProgramFile, JsonFile, BankFile, Unit, Memory } kind;
+    std::string path;          // of a file
+    std::optional<int> entry;  // FILE.ay:N, memory:N
+};
+
+// What a name means, by its form and extension. nullopt: it names nothing
+// kvctl reads (the caller reports a usage error).
+std::optional<ProgramSpec> ParseProgramSpec(const std::string& text);
+
+// Loads the program (a bank without :N gives its working program). Throws
+// Failure: file problem for files, line or port problem for the unit.
+CDSDATA LoadProgram(Session& session, const ProgramSpec& spec);
+
+// Reads a program file into a copy of `base`. Throws Failure (file problem).
+CDSDATA ReadProgramFile(const std::string& path, const CDSDATA& base);
+
+}  // namespace kvctl

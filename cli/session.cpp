@@ -1,0 +1,113 @@
+#include "session.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "failure.h"
+#include "port_problem.h"
+#include "progress.h"
+
+namespace kvctl {
+
+namespace {
+
+// The working program at line rate: identity exchange and one image.
+constexpr double kFetchSeconds = 0.4;
+
+std::string DevicePath(int com) {
+    char path[4096] = {0};
+    PortDevicePath(com, path, sizeof path);
+    return path;
+}
+
+}  // namespace
+
+Unit::Unit(const PortChoice& port, const CDSDATA& factory, bool quiet) : model_(factory), quiet_(quiet) {
+    // A device path goes to the library as COM1's device.
+    if (port.com == 0) {
+        ::setenv("KVCOM_COM1", port.path.c_str(), 1);
+        rs232_port = 1;
+    } else {
+        rs232_port = port.com;
+    }
+    name_ = PortName(port);
+    if (CreateTTYInfo() != 1) throw Failure(kExitPort, "cannot set up the link for " + name_);
+    if (OpenConnection() != 1)
+        throw Failure(kExitPort, PortProblemText(DevicePath(rs232_port), LinkLastError()));
+}
+
+Unit::~Unit() {
+    // Closing discards what is still queued: let the last message leave first.
+    if (npTTYInfo != nullptr && npTTYInfo->port_handle >= 0) ::tcdrain(npTTYInfo->port_handle);
+    DestroyTTYInfo();
+}
+
+void Unit::CheckLink() const {
+    if (npTTYInfo == nullptr || npTTYInfo->connected.load() == 0)
+        throw Failure(kExitLine, "the link on " + name_ + " was lost: " + LinkErrorMessage(LinkLastError()));
+}
+
+void Unit::NoAnswer(const std::string& what) const {
+    CheckLink();
+    throw Failure(kExitLine, "the unit on " + name_ + " did not answer (" + what + ")");
+}
+
+void Unit::Sent(int result, const std::string& what) const {
+    CheckLink();
+    if (result != 1) throw Failure(kExitLine, what + " did not reach the unit on " + name_);
+}
+
+void Unit::FetchWorking() {
+    Progress progress(quiet_, "fetching the working program", kFetchSeconds);
+    if (model_.RecallToPC() != 1) NoAnswer("fetching the working program");
+    CheckLink();
+}
+
+void Unit::ListMemories() {
+    Progress progress(quiet_, "reading the memory list", 0);
+    if (model_.MemRefresh() != 1) NoAnswer("reading the memory list");
+    CheckLink();
+}
+
+Session::Session(const Options& options) : options_(options) {}
+
+Unit& Session::unit() {
+    if (!unit_) {
+        std::optional<PortChoice> port;
+        if (options_.port.empty()) port = PortChoice{StoredComPort(), ""};
+        else port = ParsePortArgument(options_.port);
+        if (!port) throw Failure(kExitUsage, "--port " + options_.port + " names no port (COM1..COM4 or a device)");
+        unit_ = std::make_unique<Unit>(*port, factory_, options_.quiet);
+    }
+    return *unit_;
+}
+
+void Session::Print(const nlohmann::ordered_json& document, const std::string& text) const {
+    if (options_.json) std::cout << document.dump(2) << '\n';
+    else std::cout << text;
+    std::cout.flush();
+}
+
+void Session::Report(const nlohmann::ordered_json& document, const std::string& text) const {
+    if (options_.json || !options_.quiet) Print(document, text);
+}
+
+void Session::Note(const std::string& text) const {
+    if (!options_.quiet) std::cerr << text << '\n';
+}
+
+void Session::Confirm(const std::string& question, bool yes) const {
+    if (yes) return;
+    if (::isatty(STDIN_FILENO) != 1)
+        throw Failure(kExitUsage, question + " Not confirmed: add --yes (there is no terminal to ask on).");
+    std::cerr << question << " Go ahead? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(std::cin, answer);
+    if (answer != "y" && answer != "Y" && answer != "yes") throw Failure(kExitUsage, "cancelled; nothing was sent");
+}
+
+}  // namespace kvctl

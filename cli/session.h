@@ -1,0 +1,83 @@
+// One run of kvctl: the global options, the link to the unit (opened on
+// first use, closed at the end), and the ways a command speaks: data on
+// standard output (text or one JSON document), notes and questions on
+// standard error.
+#pragma once
+
+#include <kvcom/kvcom.h>
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "port_choice.h"
+
+namespace kvctl {
+
+struct Options {
+    std::string port;  // --port; empty: the program's stored port
+    bool json = false;
+    bool quiet = false;
+};
+
+// The unit on its port. Opening refuses a port another program holds.
+class Unit {
+public:
+    Unit(const PortChoice& port, const CDSDATA& factory, bool quiet);  // throws Failure (port problem)
+    ~Unit();
+    Unit(const Unit&) = delete;
+    Unit& operator=(const Unit&) = delete;
+
+    const std::string& name() const { return name_; }
+    // The model every operation works on (the library's operations are its).
+    CDSDATA& model() { return model_; }
+    bool quiet() const { return quiet_; }
+
+    // The unit's working program into model(). Throws Failure (line) when
+    // the unit does not answer.
+    void FetchWorking();
+    // The unit's memory list and images into the library's memory table;
+    // model().mem_num becomes the unit's current memory. Throws Failure (line).
+    void ListMemories();
+    // Throws Failure (line) when the link was lost since it opened.
+    void CheckLink() const;
+    [[noreturn]] void NoAnswer(const std::string& what) const;
+    // Throws Failure (line) unless `result` (of a library operation that
+    // sends) is 1: the messages of `what` did not all reach the unit.
+    void Sent(int result, const std::string& what) const;
+
+private:
+    std::string name_;
+    CDSDATA model_;
+    bool quiet_;
+};
+
+class Session {
+public:
+    // `options` are read when a command runs, after the command line is parsed.
+    explicit Session(const Options& options);
+
+    const Options& options() const { return options_; }
+    // Factory values. The one CDSDATA constructed in the run, before anything
+    // else: a construction resets the library's memory table.
+    const CDSDATA& factory() const { return factory_; }
+    // The unit, opened on first use.
+    Unit& unit();
+
+    // The data of a command: the JSON document with --json, else the text.
+    void Print(const nlohmann::ordered_json& document, const std::string& text) const;
+    // A confirmation that says what was done: like Print, but no text when quiet.
+    void Report(const nlohmann::ordered_json& document, const std::string& text) const;
+    // A note on standard error, unless quiet.
+    void Note(const std::string& text) const;
+    // Asks `question` on the terminal unless `yes`; refuses (usage) when
+    // declined or when there is no terminal to ask on.
+    void Confirm(const std::string& question, bool yes) const;
+
+private:
+    const Options& options_;
+    CDSDATA factory_;
+    std::unique_ptr<Unit> unit_;
+};
+
+}  // namespace kvctl
