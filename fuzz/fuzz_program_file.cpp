@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "program_file.h"
+#include "document/program_file.h"
 
 using namespace kvfuzz;
 
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
     const ObjectBytes before = BytesOf(model);
 
     const QByteArray file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(n));
-    if (programfile::Decode(file, model) != programfile::DecodeResult::kOk) {
+    if (!programfile::Decode(file, QString(), model, nullptr)) {
         Check(std::memcmp(BytesOf(model).b, before.b, sizeof before.b) == 0, "a refused file changed the model");
         return 0;
     }
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
 
     const QByteArray own = programfile::Encode(model);
     CDSDATA reread(BlankModel());
-    Check(programfile::Decode(own, reread) == programfile::DecodeResult::kOk, "the program's own file is refused");
+    Check(programfile::Decode(own, QString(), reread, nullptr), "the program's own file is refused");
     Check(programfile::Encode(reread) == own, "a program file does not decode to the program it holds");
     return 0;
 }

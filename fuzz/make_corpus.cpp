@@ -17,9 +17,7 @@
 #include "kvproto/messages.h"
 #include "pacing.h"
 #include "transport.h"
-#ifdef KV_FUZZ_PROGRAM_FILE
-#include "program_file.h"
-#endif
+#include "document/program_file.h"
 
 namespace {
 
@@ -129,7 +127,6 @@ void ReceptionSeeds() {
 }
 
 void ProgramFileSeeds() {
-#ifdef KV_FUZZ_PROGRAM_FILE
     auto write = [](const char* name, const CDSDATA& m) {
         const QByteArray f = programfile::Encode(m);
         Write("program_file", name, Bytes(f.begin(), f.end()));
@@ -137,7 +134,6 @@ void ProgramFileSeeds() {
     write("factory", Program(0, false, 0, "", 0));
     write("linked", Program(1, true, 8, "STAGE-L", 0));
     write("many_filters", Program(2, false, 30, "HALL", 0));
-#endif
 }
 
 void BankSeeds() {
