@@ -6,6 +6,7 @@
 
 #include "channel/channel_editors.h"
 #include "channel/eq_grid.h"
+#include "device/device_line.h"
 #include "kvproto/channels.h"
 #include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
@@ -106,7 +107,7 @@ void CDlgIn::StoreDelay(int input, int steps) {
     Delay(input) = steps;
     if (input == kInA && model_.link_on) model_.inb_delay = steps;
     spins_[input]->setPosition(steps);
-    model_.SendParam(kDelayCodes[input]);
+    device::SendParam(model_, kDelayCodes[input]);
 }
 
 void CDlgIn::OnDelayStep(int input, int step) {

@@ -13,6 +13,7 @@
 #include "channel/channel_editors.h"
 #include "channel/eq_grid.h"
 #include "channel/grid_button.h"
+#include "device/device_line.h"
 #include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
 #include "tables/value_tables.h"
@@ -254,7 +255,7 @@ void CDlgOutput::Store(int (&field)[KV_OUTPUTS], int value, int code) {
     model_.cur_chan = n_;
     field[n_] = value;
     model_.SetLinkVal();
-    model_.SendParam(code);
+    device::SendParam(model_, code);
 }
 
 void CDlgOutput::OnGainMoved(int position) {
@@ -299,7 +300,7 @@ void CDlgOutput::OnDelayStep(int step) {
 void CDlgOutput::OnMute(bool checked) {
     model_.cur_chan = n_;
     model_.out_mute[n_] = checked ? 1 : 0;
-    model_.SendParam(PC_OUT_MUTE);
+    device::SendParam(model_, PC_OUT_MUTE);
 }
 
 void CDlgOutput::OnPartnerMute(bool checked) {
@@ -308,20 +309,20 @@ void CDlgOutput::OnPartnerMute(bool checked) {
     // The device takes the partner's mute on its own; it is never repeated.
     model_.cur_chan = p;
     model_.out_mute[p] = checked ? 1 : 0;
-    model_.SendParam(PC_OUT_MUTE);
+    device::SendParam(model_, PC_OUT_MUTE);
     model_.cur_chan = n_;
 }
 
 void CDlgOutput::OnPolarity(bool checked) {
     model_.cur_chan = n_;
     model_.out_polarity[n_] = checked ? 1 : 0;
-    model_.SendParam(PC_OUT_POLARITY);
+    device::SendParam(model_, PC_OUT_POLARITY);
 }
 
 void CDlgOutput::OnSource(int source) {
     model_.cur_chan = n_;
     model_.out_source[n_] = static_cast<char>(source);
-    model_.SendOutSrce(static_cast<unsigned char>(n_));
+    device::SendOutSrce(model_, n_);
     ShowDelayRange();
 }
 
@@ -329,7 +330,7 @@ void CDlgOutput::OnPartnerSource(int source) {
     const int p = Partner();
     if (p < 0) return;
     model_.out_source[p] = static_cast<char>(source);
-    model_.SendOutSrce(static_cast<unsigned char>(p));
+    device::SendOutSrce(model_, p);
     // The partner's input delay counts against this page's delay too.
     ShowDelayRange();
 }

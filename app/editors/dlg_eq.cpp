@@ -11,13 +11,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "device/device_line.h"
+#include "device/device_task.h"
 #include "editors/response_graph.h"
 #include "kvproto/channels.h"
 #include "tables/channel_eq_set.h"
 #include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
 #include "tables/value_tables.h"
-#include "widgets/device_task.h"
 #include "widgets/icons.h"
 #include "widgets/page_controls.h"
 
@@ -218,7 +219,7 @@ void CDlgEQ::Store(Field field, int value) {
         PoolField(model_, f)[r] = value;
         if (int* copy = InputCopy(model_, model_.eq_owner[r], f)) copy[r] = value;
     }
-    model_.SendParam(ParamCode(owner, f));
+    device::SendParam(model_, ParamCode(owner, f));
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "device/device_line.h"
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
 #include "tables/channel_eq_set.h"
@@ -188,7 +189,7 @@ void CDlgXover::OnScrollAction(int action) {
     freq_edit_->setText(Label(Row()));
     if (stored) {
         model_.SetLinkVal();
-        model_.SendParam(FreqCode(Side()));
+        device::SendParam(model_, FreqCode(Side()));
         UpdateGraph();
     }
     scroll_->setFocus();
@@ -202,7 +203,7 @@ void CDlgXover::OnTyped() {
     if (!stored) return;
     UpdateGraph();
     model_.SetLinkVal();
-    model_.SendParam(FreqCode(Side()));
+    device::SendParam(model_, FreqCode(Side()));
 }
 
 void CDlgXover::OnTypeChosen(int type) {
@@ -217,7 +218,7 @@ void CDlgXover::OnTypeChosen(int type) {
     Type() = type;
     UpdateGraph();
     model_.SetLinkVal();
-    model_.SendParam(TypeCode(Side()));
+    device::SendParam(model_, TypeCode(Side()));
 }
 
 // ---------------------------------------------------------------------------

@@ -20,7 +20,7 @@
 #include "document/safe_file_writer.h"
 #include "memory/bank_file_io.h"
 #include "memory/dlg_memory_no.h"
-#include "widgets/device_task.h"
+#include "device/device_task.h"
 #include "widgets/dialog_units.h"
 #include "widgets/icons.h"
 #include "widgets/string_table.h"

@@ -9,13 +9,14 @@
 #include <QPaintEvent>
 #include <QPushButton>
 
+#include "device/device_task.h"
+#include "device/sends.h"
 #include "document/my758_doc.h"
 #include "memory/dlg_memory.h"
 #include "memory/dlg_memory_no.h"
 #include "routing/routing_layout.h"
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
-#include "widgets/device_task.h"
 #include "widgets/dialog_units.h"
 #include "widgets/logo.h"
 
@@ -168,15 +169,20 @@ void CMy758View::onFiguration() {
     CDlgFiguration dialog(model, this);
     if (dialog.exec() != QDialog::Accepted) return;
     const int fig = model.figuration;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     model.InitData();
-    model.SendParam(PC_FIGURATION);
-    if (fig != 0) model.SendParam(PC_LINK);
-    QApplication::restoreOverrideCursor();
+    // After the edits still queued, and with the progress window if those
+    // take a while.
+    RunDeviceTask(this, tr("Figuration"), model, [fig](CDSDATA& m) {
+        const int sent = device::SendParamChecked(m, PC_FIGURATION);
+        return fig != 0 ? device::SendParamChecked(m, PC_LINK) & sent : sent;
+    });
     reinitialise();
 }
 
 void CMy758View::onRs232() {
+    // The dialog may reopen the port: nothing may be on its way meanwhile
+    // (while it is up, no window can queue an edit).
+    if (!FinishPendingSends(this)) return;
     CDlgRS232 dialog(this);
     dialog.exec();
 }

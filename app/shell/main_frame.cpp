@@ -15,11 +15,12 @@
 #include <QToolBar>
 
 #include "channel/dlg_settings.h"
+#include "device/device_line.h"
+#include "device/device_task.h"
 #include "document/my758_doc.h"
 #include "routing/my758_view.h"
 #include "shell/about_dlg.h"
 #include "shell/lock_keys.h"
-#include "widgets/device_task.h"
 #include "widgets/icons.h"
 #include "widgets/string_table.h"
 
@@ -168,6 +169,16 @@ void CMainFrame::createStatusBar() {
     ready->setObjectName(QStringLiteral("idlePrompt"));
     bar->addWidget(ready, 1);
 
+    // Shown while edits wait for the line.
+    auto* sending = new QLabel(bar);
+    sending->setObjectName(QStringLiteral("sendingIndicator"));
+    bar->addPermanentWidget(sending);
+    sending->hide();
+    connect(&device::Line(), &device::DeviceLine::pendingChanged, sending, [sending](int pending) {
+        sending->setText(QStringLiteral("Sending %1").arg(pending));
+        sending->setVisible(pending > 0);
+    });
+
     // Key-lock indicators, where the system tells the keys' state.
     const LockKeyState keys = ReadLockKeys();
     const std::optional<bool> known[3] = {keys.caps, keys.num, keys.scroll};
@@ -246,11 +257,14 @@ void CMainFrame::updateRecentActions() {
 }
 
 bool CMainFrame::openFile(const QString& path) {
+    // Every edit reaches the unit before the model is replaced.
+    if (!FinishPendingSends(this)) return false;
     if (!doc_->SaveModified(this)) return false;
     return doc_->OpenWithReport(path, this);
 }
 
 void CMainFrame::onFileNew() {
+    if (!FinishPendingSends(this)) return;
     if (!doc_->SaveModified(this)) return;
     doc_->NewDocument();
 }
@@ -267,8 +281,9 @@ void CMainFrame::onAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // A device operation runs to its end: the program may not go meanwhile.
-    if (DeviceTaskRunning()) event->ignore();
+    // A device operation runs to its end, and every queued edit goes out:
+    // the program may not go before.
+    if (DeviceTaskRunning() || !FinishPendingSends(this)) event->ignore();
     else if (doc_->SaveModified(this)) event->accept();
     else event->ignore();
 }

@@ -5,7 +5,7 @@
 
 #include "hex.h"
 #include "kvprog/decode.h"
-#include "programs_testing.h"
+#include "random_program.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "kvprog/describe.h"
-#include "programs_testing.h"
+#include "random_program.h"
 #include "wire_recorder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "kvprog/program_json.h"
-#include "programs_testing.h"
+#include "random_program.h"
 #include "wire_recorder.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "kvprog/settings.h"
-#include "programs_testing.h"
+#include "random_program.h"
 #include "wire_recorder.h"
 
 namespace {

@@ -1,0 +1,99 @@
+#include "device/device_task.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+
+#include "device/device_line.h"
+
+namespace {
+
+bool g_running = false;
+
+// Carries progress from the device thread to the dialog through queued calls.
+class QueuedProgress final : public DeviceTaskProgress {
+public:
+    explicit QueuedProgress(QProgressDialog* dialog) : dialog_(dialog) {}
+    void Report(int step, int total, const QString& text) override {
+        QProgressDialog* d = dialog_;
+        QMetaObject::invokeMethod(d, [d, step, total, text] {
+            d->setMaximum(total);
+            d->setValue(step);
+            if (!text.isEmpty()) d->setLabelText(text);
+        }, Qt::QueuedConnection);
+    }
+
+private:
+    QProgressDialog* dialog_;
+};
+
+// Queues a job on the device thread (queue returns its ticket) and keeps the
+// window painting, user input held back, until it has finished, with a
+// progress window once that takes longer than a blink.
+void WaitOnDeviceThread(QWidget* parent, const QString& label,
+                        const std::function<device::Ticket(DeviceTaskProgress&)>& queue) {
+    g_running = true;
+    QProgressDialog dialog(label, QString(), 0, 0, parent);
+    dialog.setWindowTitle(QApplication::applicationName().isEmpty() ? QStringLiteral("KALVORE")
+                                                                    : QApplication::applicationName());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setCancelButton(nullptr);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    // A progress dialog shows itself only when its value moves; a busy
+    // indicator never does, so it is shown by a timer once the operation
+    // has taken longer than a blink.
+    QTimer show_later;
+    show_later.setSingleShot(true);
+    QObject::connect(&show_later, &QTimer::timeout, &dialog, &QProgressDialog::show);
+    show_later.start(300);
+
+    device::DeviceLine& line = device::Line();
+    QueuedProgress progress(&dialog);
+    QEventLoop loop;
+    device::Ticket ticket = 0;
+    QObject::connect(&line, &device::DeviceLine::jobFinished, &loop, [&](quint64 t) {
+        if (ticket != 0 && t >= ticket) loop.quit();
+    });
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ticket = queue(progress);
+    if (!line.thread().Finished(ticket)) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Returns at once, unless the loop was ended from outside (the program
+    // quitting): the work still uses this frame's locals.
+    line.thread().WaitFor(ticket);
+    show_later.stop();
+    QApplication::restoreOverrideCursor();
+    dialog.close();
+    g_running = false;
+}
+
+}  // namespace
+
+bool DeviceTaskRunning() { return g_running; }
+
+int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
+                  const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work) {
+    if (g_running) return 0;  // never two device operations at once
+    CDSDATA copy(model);
+    int result = 0;
+    WaitOnDeviceThread(parent, label, [&](DeviceTaskProgress& progress) {
+        return device::Line().thread().QueueTask(copy, [&](CDSDATA& m) { return result = work(m, progress); });
+    });
+    model = copy;
+    return result;
+}
+
+int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
+                  const std::function<int(CDSDATA&)>& work) {
+    return RunDeviceTask(parent, label, model,
+                         [&work](CDSDATA& m, DeviceTaskProgress&) { return work(m); });
+}
+
+bool FinishPendingSends(QWidget* parent) {
+    if (g_running) return false;
+    if (device::Line().Pending() == 0) return true;
+    WaitOnDeviceThread(parent, QApplication::translate("DeviceTask", "Sending the last changes to the unit..."),
+                       [](DeviceTaskProgress&) { return device::Line().thread().LastQueued(); });
+    return true;
+}

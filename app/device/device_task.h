@@ -1,0 +1,44 @@
+// Long device operations (seconds to a minute on the line) run on the
+// device thread behind a modal progress window, so the window keeps
+// painting.
+//
+// The operation works on a copy of the model; the copy is written back on
+// the window's thread when it ends, so the model is only ever written by
+// that thread. The operation runs after every send queued before it. Only
+// one device operation runs at once.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include <kvcom/kvcom.h>
+
+class QWidget;
+
+// Lets an operation report its progress (thread-safe; call from the work).
+class DeviceTaskProgress {
+public:
+    virtual ~DeviceTaskProgress() = default;
+    // step of total; text replaces the dialog's label when not empty.
+    virtual void Report(int step, int total, const QString& text = QString()) = 0;
+};
+
+// Runs work(copy of model, progress) on the device thread while a modal
+// progress window with `label` is shown over parent (once it has taken
+// longer than 300 ms); writes the copy back into model and returns what
+// work returned. The window has no cancel button: the device's pacing must
+// run to its end.
+int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
+                  const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work);
+
+// Shorthand for work that reports no progress.
+int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
+                  const std::function<int(CDSDATA&)>& work);
+
+// True while a device task is running (its dialog is up).
+bool DeviceTaskRunning();
+
+// Lets every queued send go out before the caller goes on (closing, opening
+// a file, New): returns at once when nothing is pending, otherwise waits
+// the same way as a device task. False only while a device task runs.
+bool FinishPendingSends(QWidget* parent);

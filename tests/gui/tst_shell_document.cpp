@@ -1,0 +1,223 @@
+// The document in its frame: saving and opening program files, the caption,
+// File New, the save question once the memory manager has been opened, the
+// recent-file list and dropped files.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+#include <cstring>
+#include <kvcom/kvcom.h>
+
+#include "document/my758_doc.h"
+#include "document/program_file.h"
+#include "routing/my758_view.h"
+#include "shell/main_frame.h"
+#include "file_helpers.h"
+#include "modal_answerer.h"
+#include "shell_fixture.h"
+
+namespace {
+
+using kvtest::ReadAll;
+using kvtest::WriteAll;
+
+void Edit(CDSDATA& m) {
+    m.out_gain[0] = -30;
+    m.out_delay[3] = 960;
+    m.out_polarity[5] = 1;
+    m.sum_delay = 48;
+    std::strcpy(m.prog_name, "STAGE");
+}
+
+}  // namespace
+
+class TestShellDocument : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<kvtest::ShellFixture> shell_;
+    CMy758Doc* doc_ = nullptr;
+    CMainFrame* frame_ = nullptr;
+
+    QString File(const char* name) const { return dir_->filePath(QString::fromLatin1(name)); }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        shell_ = std::make_unique<kvtest::ShellFixture>();
+        doc_ = &shell_->doc();
+        frame_ = &shell_->frame();
+    }
+
+    void cleanup() { shell_.reset(); }
+
+    void saveWritesHeaderAndExactlyTheImage() {
+        Edit(doc_->Model());
+        QVERIFY(doc_->SaveDocument(File("a.syx")));
+        const QByteArray bytes = ReadAll(File("a.syx"));
+        QCOMPARE(bytes.left(4), QByteArray("\x50\x01\x00\x00", 4));
+        QCOMPARE(bytes.mid(4), kvtest::ImageOf(doc_->Model()));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("a.syx - KALVORE"));
+    }
+
+    void openReadsTheImageAfterTheHeader() {
+        CDSDATA source;
+        source.figuration = 1;
+        source.link_on = 1;
+        source.InitData();
+        Edit(source);
+        WriteAll(File("b.syx"), programfile::Encode(source));
+
+        bool reset = false;
+        connect(doc_, &CMy758Doc::documentReset, this, [&reset] { reset = true; });
+        QVERIFY(frame_->openFile(File("b.syx")));
+        QVERIFY(reset);
+        const CDSDATA& m = doc_->Model();
+        QCOMPARE(int(m.figuration), 1);
+        QCOMPARE(m.out_gain[0], -30);
+        QCOMPARE(m.out_delay[3], 960);
+        QCOMPARE(m.sum_delay, 48);
+        QCOMPARE(kvtest::ImageOf(m), kvtest::ImageOf(source));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("b.syx - KALVORE"));
+        // The view follows the opened configuration.
+        QVERIFY(frame_->view()->button(1155)->isVisibleTo(frame_->view()));
+    }
+
+    void oversizedFileIsRefusedWithAMessage() {
+        Edit(doc_->Model());
+        const QByteArray before = kvtest::ImageOf(doc_->Model());
+        WriteAll(File("big.syx"), programfile::Encode(CDSDATA()) + QByteArray(2600, '\0'));
+        kvtest::ModalAnswerer answers;
+        QVERIFY(!frame_->openFile(File("big.syx")));
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY(answers.seen[0].text.contains(QStringLiteral("big.syx")));
+        QCOMPARE(kvtest::ImageOf(doc_->Model()), before);
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
+    }
+
+    void fileNewKeepsEveryParameter() {
+        Edit(doc_->Model());
+        QVERIFY(doc_->SaveDocument(File("c.syx")));
+        const QByteArray before = kvtest::ImageOf(doc_->Model());
+        bool reset = false;
+        connect(doc_, &CMy758Doc::documentReset, this, [&reset] { reset = true; });
+        frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
+        QVERIFY(reset);
+        QCOMPARE(kvtest::ImageOf(doc_->Model()), before);
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
+        QVERIFY(doc_->Path().isEmpty());
+    }
+
+    void noQuestionUntilTheMemoryManagerOpened() {
+        kvtest::ModalAnswerer answers;
+        Edit(doc_->Model());
+        frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
+        QVERIFY(frame_->close());
+        QVERIFY(answers.seen.isEmpty());
+    }
+
+    void saveQuestionAnswers() {
+        kvtest::ModalAnswerer answers;
+        doc_->SetModified(true);
+
+        answers.ThenPress(QStringLiteral("Cancel"));
+        QVERIFY(!frame_->close());
+        QVERIFY(frame_->isVisible());
+        QCOMPARE(answers.seen.size(), 1);
+        QCOMPARE(answers.seen[0].text, QStringLiteral("Save changes to NoTitle?"));
+
+        answers.ThenPress(QStringLiteral("No"));
+        frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
+        QCOMPARE(answers.seen.size(), 2);
+        QVERIFY(!doc_->IsModified());  // a new document starts unmodified
+
+        // Yes saves to the document's file and clears the flag.
+        QVERIFY(doc_->SaveDocument(File("d.syx")));
+        doc_->SetModified(true);
+        doc_->Model().out_gain[1] = 12;
+        answers.ThenPress(QStringLiteral("Yes"));
+        QVERIFY(frame_->close());
+        QCOMPARE(answers.seen.last().text, QStringLiteral("Save changes to d.syx?"));
+        QVERIFY(!doc_->IsModified());
+        QCOMPARE(ReadAll(File("d.syx")).mid(4), kvtest::ImageOf(doc_->Model()));
+    }
+
+    // A write that fails part-way (the disk full) is reported, and the
+    // program file that was there keeps its old content.
+    void failedSaveKeepsTheOldFile() {
+        const QByteArray old(300, 'x');
+        WriteAll(File("e.syx"), old);
+        Edit(doc_->Model());
+        bool saved = true;
+        QString error;
+        kvtest::WithFileSizeLimit(200, [&] { saved = doc_->SaveDocument(File("e.syx"), &error); });
+        QVERIFY(!saved);
+        QVERIFY(error.contains(QStringLiteral("e.syx")));
+        QCOMPARE(ReadAll(File("e.syx")), old);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QStringLiteral("e.syx")});
+    }
+
+    void recentFilesKeepTheLastFour() {
+        for (const char* name : {"1.syx", "2.syx", "3.syx", "4.syx", "5.syx"})
+            QVERIFY(doc_->SaveDocument(File(name)));
+        QVERIFY(frame_->openFile(File("3.syx")));
+        const QStringList recent = frame_->recentFiles();
+        QCOMPARE(recent, QStringList({File("3.syx"), File("5.syx"), File("4.syx"), File("2.syx")}));
+        // They survive in the settings for the next start.
+        CMy758Doc other_doc;
+        CMainFrame other(&other_doc);
+        QCOMPARE(other.recentFiles(), recent);
+    }
+
+    void droppedFileIsOpened() {
+        CDSDATA source;
+        source.out_limit[2] = 33;
+        WriteAll(File("dropped.syx"), programfile::Encode(source));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(File("dropped.syx"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame_, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame_, &drop);
+        QTRY_COMPARE(frame_->windowTitle(), QStringLiteral("dropped.syx - KALVORE"));
+        QCOMPARE(doc_->Model().out_limit[2], 33);
+    }
+
+    void toolbarAndShortcutsReachTheFileCommands() {
+        QToolBar* bar = frame_->toolBar();
+        const QList<QAction*> actions = bar->actions();
+        QCOMPARE(actions.value(0), frame_->action(CMainFrame::ID_FILE_NEW));
+        QCOMPARE(actions.value(1), frame_->action(CMainFrame::ID_FILE_OPEN));
+        QCOMPARE(actions.value(2), frame_->action(CMainFrame::ID_FILE_SAVE));
+        QVERIFY(actions.value(3)->isSeparator());
+        QCOMPARE(actions.value(4), frame_->action(CMainFrame::ID_UPLOAD));
+        QVERIFY(actions.contains(frame_->action(CMainFrame::ID_DOWNLOAD)));
+        QCOMPARE(actions.last(), frame_->action(CMainFrame::ID_APP_ABOUT));
+        QCOMPARE(frame_->action(CMainFrame::ID_FILE_NEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+        QCOMPARE(frame_->action(CMainFrame::ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(frame_->action(CMainFrame::ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QCOMPARE(frame_->action(CMainFrame::ID_DOWNLOAD)->statusTip(), QStringLiteral("Download Current Program."));
+        QCOMPARE(frame_->action(CMainFrame::ID_UPLOAD)->toolTip(), QStringLiteral("Upload"));
+        QVERIFY(frame_->statusBar()->findChild<QWidget*>(QStringLiteral("idlePrompt")));
+    }
+
+    void viewMenuTogglesTheBars() {
+        frame_->action(CMainFrame::ID_VIEW_TOOLBAR)->trigger();
+        QVERIFY(!frame_->toolBar()->isVisible());
+        frame_->action(CMainFrame::ID_VIEW_STATUS_BAR)->trigger();
+        QVERIFY(!frame_->statusBar()->isVisible());
+        frame_->action(CMainFrame::ID_VIEW_TOOLBAR)->trigger();
+        QVERIFY(frame_->toolBar()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestShellDocument)
+#include "tst_shell_document.moc"

@@ -1,0 +1,221 @@
+// The shell's parts that need no window: program files, the single-instance
+// lock, the key-lock indicators, the string table and the port diagnosis.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <kvcom/kvcom.h>
+
+#include "document/program_file.h"
+#include "settings/port_problem.h"
+#include "shell/lock_keys.h"
+#include "shell/single_instance.h"
+#include "shell_fixture.h"
+#include "widgets/string_table.h"
+
+namespace {
+
+// A model with something in every kind of field the image carries.
+CDSDATA EditedModel() {
+    CDSDATA m;
+    m.figuration = 1;
+    m.link_on = 1;
+    m.InitData();
+    m.out_gain[2] = 40;
+    m.out_limit[4] = -10;
+    m.out_delay[5] = 1234;
+    m.out_polarity[1] = 1;
+    m.out_mute[0] = 0;
+    m.ina_delay = 777;
+    std::strcpy(m.prog_name, "LIVE1");
+    return m;
+}
+
+
+}  // namespace
+
+class TestShellUnits : public QObject {
+    Q_OBJECT
+
+private slots:
+    void programFileIsHeaderThenImage() {
+        const CDSDATA m = EditedModel();
+        const QByteArray file = programfile::Encode(m);
+        QCOMPARE(file.left(4), QByteArray("\x50\x01\x00\x00", 4));
+        QCOMPARE(file.mid(4), kvtest::ImageOf(m));
+    }
+
+    void programFileRoundTrip() {
+        const CDSDATA saved = EditedModel();
+        CDSDATA loaded;
+        QVERIFY(programfile::Decode(programfile::Encode(saved), "x.syx", loaded, nullptr));
+        QCOMPARE(int(loaded.figuration), 1);
+        QCOMPARE(loaded.link_on, 1);
+        QCOMPARE(loaded.out_gain[2], 40);
+        QCOMPARE(loaded.out_limit[4], -10);
+        QCOMPARE(loaded.out_delay[5], 1234);
+        QCOMPARE(loaded.out_polarity[1], 1);
+        QCOMPARE(loaded.out_mute[0], 0);
+        QCOMPARE(loaded.ina_delay, 777);
+        QCOMPARE(QByteArray(loaded.prog_name).trimmed(), QByteArray("LIVE1"));
+        // Read with the image at offset 4: writing it again gives the same image.
+        QCOMPARE(kvtest::ImageOf(loaded), kvtest::ImageOf(saved));
+    }
+
+    void refusedFilesLeaveTheModelAlone_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("result");
+        const QByteArray good = programfile::Encode(CDSDATA());
+        QTest::newRow("longer than 3000 bytes") << (good + QByteArray(3001 - good.size(), '\x0F'))
+                                                << int(programfile::DecodeResult::kTooLong);
+        QTest::newRow("empty") << QByteArray() << int(programfile::DecodeResult::kTooShort);
+        QTest::newRow("cut short") << good.left(493) << int(programfile::DecodeResult::kTooShort);
+        QByteArray wrong_header = good;
+        wrong_header[1] = '\x02';
+        QTest::newRow("other header") << wrong_header << int(programfile::DecodeResult::kNotAProgram);
+        QByteArray no_image = good;
+        no_image[4] = '\x00';
+        QTest::newRow("no image") << no_image << int(programfile::DecodeResult::kNotAProgram);
+    }
+
+    void refusedFilesLeaveTheModelAlone() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, result);
+        CDSDATA m = EditedModel();
+        const QByteArray before = kvtest::ImageOf(m);
+        QCOMPARE(int(programfile::Check(file)), result);
+        QString why;
+        QVERIFY(!programfile::Decode(file, "x.syx", m, &why));
+        QCOMPARE(kvtest::ImageOf(m), before);
+        QCOMPARE(int(m.figuration), 1);
+        QVERIFY(!why.isEmpty());
+    }
+
+    void longestAcceptedFile() {
+        // Exactly 3000 bytes is still read.
+        QByteArray file = programfile::Encode(CDSDATA());
+        file.append(QByteArray(3000 - file.size(), '\0'));
+        CDSDATA m;
+        QCOMPARE(programfile::Check(file), programfile::DecodeResult::kOk);
+        QVERIFY(programfile::Decode(file, "x.syx", m, nullptr));
+    }
+
+    void singleInstanceLock() {
+        QTemporaryDir dir;
+        SingleInstanceLock first(QStringLiteral("KALVORE"), dir.path());
+        SingleInstanceLock second(QStringLiteral("KALVORE"), dir.path());
+        QVERIFY(first.TryLock());
+        QVERIFY(first.problem().isEmpty());
+        QVERIFY(!second.TryLock());
+        // Another name is another lock.
+        SingleInstanceLock other(QStringLiteral("OTHER"), dir.path());
+        QVERIFY(other.TryLock());
+        first.Unlock();
+        QVERIFY(second.TryLock());
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("KALVORE.lock"))));
+    }
+
+    void lockGoesWithItsOwner() {
+        QTemporaryDir dir;
+        {
+            SingleInstanceLock held(QStringLiteral("KALVORE"), dir.path());
+            QVERIFY(held.TryLock());
+        }
+        // The file stays behind, but nobody holds it: no stale lock.
+        SingleInstanceLock next(QStringLiteral("KALVORE"), dir.path());
+        QVERIFY(next.TryLock());
+    }
+
+    void lockInAnUnusableFolderDoesNotBlockTheProgram() {
+        SingleInstanceLock lock(QStringLiteral("KALVORE"), QStringLiteral("/nonexistent/folder"));
+        QVERIFY(lock.TryLock());
+        QVERIFY(!lock.problem().isEmpty());
+    }
+
+    void lockKeysFromLeds() {
+        QTemporaryDir dir;
+        auto led = [&dir](const QString& name, const char* brightness) {
+            QDir(dir.path()).mkpath(name);
+            QFile f(dir.filePath(name + QStringLiteral("/brightness")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(brightness);
+        };
+        led(QStringLiteral("input3::capslock"), "0\n");
+        led(QStringLiteral("input7::capslock"), "1\n");
+        led(QStringLiteral("input3::numlock"), "0\n");
+        led(QStringLiteral("phy0-led"), "1\n");
+        const LockKeyState s = ReadLockKeys(dir.path());
+        QVERIFY(s.caps.has_value() && *s.caps);   // any keyboard with it lit
+        QVERIFY(s.num.has_value() && !*s.num);
+        QVERIFY(!s.scroll.has_value());           // no LED: left out
+
+        const LockKeyState none = ReadLockKeys(QStringLiteral("/nonexistent"));
+        QVERIFY(!none.caps && !none.num && !none.scroll);
+    }
+
+    void stringTableThroughTheLibrary() {
+        RegisterProgramStrings();
+        QCOMPARE(QByteArray(TalsenLoadRCStr(1)), QByteArray("KALVORE"));
+        QCOMPARE(QByteArray(TalsenLoadRCStr(2)), QByteArray("Application is running!"));
+        QCOMPARE(QByteArray(TalsenLoadRCStr(3)), QByteArray("Error"));
+        QCOMPARE(QByteArray(TalsenLoadRCStr(4)), QByteArray("RS232 Connection failed.\r\nPlease select another port."));
+        QCOMPARE(QByteArray(TalsenLoadRCStr(5)), QByteArray("KALVORE"));
+        QCOMPARE(QByteArray(TalsenLoadRCStr(6)), QByteArray(""));
+        QCOMPARE(LoadProgramString(IDS_RS232_FAILED), QStringLiteral("RS232 Connection failed.\nPlease select another port."));
+    }
+
+    void documentTemplateAndCommandStrings() {
+        QCOMPARE(DocTemplateField(kDocDefaultName), QStringLiteral("NoTitle"));
+        QCOMPARE(DocTemplateField(kDocFilter), QStringLiteral("Kalvore Files (*.syx)"));
+        QCOMPARE(DocTemplateField(kDocExtension), QStringLiteral(".syx"));
+        const CommandText upload = SplitCommandString(kCmdUpload);
+        QCOMPARE(upload.prompt, QStringLiteral("Upload Current Program."));
+        QCOMPARE(upload.tooltip, QStringLiteral("Upload"));
+        QCOMPARE(SplitCommandString("Only a prompt").tooltip, QString());
+    }
+
+    void portProblemTexts() {
+        PortState missing;
+        missing.path = QStringLiteral("/dev/ttyUSB9");
+        missing.error = ENOENT;
+        QVERIFY(PortProblemText(missing).contains(QStringLiteral("/dev/ttyUSB9")));
+
+        PortState denied;
+        denied.path = QStringLiteral("/dev/ttyS0");
+        denied.error = EACCES;
+        denied.group = QStringLiteral("dialout");
+        const QString text = PortProblemText(denied);
+        QVERIFY2(text.contains(QStringLiteral("permission")) && text.contains(QStringLiteral("\"dialout\"")),
+                 qPrintable(text));
+
+        PortState fine = denied;
+        fine.error = 0;
+        QVERIFY(PortProblemText(fine).isEmpty());
+
+        // Any other cause is told in the library's words.
+        PortState busy = denied;
+        busy.error = EBUSY;
+        QCOMPARE(PortProblemText(busy),
+                 QStringLiteral("/dev/ttyS0: ") + QString::fromUtf8(LinkErrorMessage(EBUSY)));
+    }
+
+    void probeFollowsThePortVariable() {
+        qputenv("KVCOM_COM4", "/nonexistent/tty-for-test");
+        const int kept = rs232_port;
+        rs232_port = 4;
+        CreateTTYInfo();
+        QCOMPARE(OpenConnection(), 0);
+        const PortState s = ProbePort(4);
+        DestroyTTYInfo();
+        rs232_port = kept;
+        qunsetenv("KVCOM_COM4");
+        QCOMPARE(s.path, QStringLiteral("/nonexistent/tty-for-test"));
+        QCOMPARE(s.error, ENOENT);  // the cause comes from the library's open
+        QVERIFY(s.group.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestShellUnits)
+#include "tst_shell_units.moc"
