@@ -183,7 +183,7 @@ void CMy758View::onRs232() {
     // The dialog may reopen the port: nothing may be on its way meanwhile
     // (while it is up, no window can queue an edit).
     if (!FinishPendingSends(this)) return;
-    CDlgRS232 dialog(this);
+    CDlgRS232 dialog(this, &doc_->Model());
     dialog.exec();
 }
 

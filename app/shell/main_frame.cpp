@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -14,12 +15,16 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <kvcom/kvcom.h>
+#include <kvports/ports.h>
+
 #include "channel/dlg_settings.h"
 #include "device/device_line.h"
 #include "device/device_task.h"
 #include "document/my758_doc.h"
 #include "routing/my758_view.h"
 #include "shell/about_dlg.h"
+#include "settings/port_settings.h"
 #include "shell/lock_keys.h"
 #include "widgets/icons.h"
 #include "widgets/string_table.h"
@@ -178,6 +183,15 @@ void CMainFrame::createStatusBar() {
         sending->setText(QStringLiteral("Sending %1").arg(pending));
         sending->setVisible(pending > 0);
     });
+    // The port of the link by its stable name; the link can be lost or
+    // reopened at any time, so the pane looks every second.
+    link_pane_ = new QLabel(bar);
+    link_pane_->setObjectName(QStringLiteral("linkPane"));
+    bar->addPermanentWidget(link_pane_);
+    auto* link_timer = new QTimer(this);
+    connect(link_timer, &QTimer::timeout, this, &CMainFrame::updateLinkPane);
+    link_timer->start(1000);
+    updateLinkPane();
 
     // Key-lock indicators, where the system tells the keys' state.
     const LockKeyState keys = ReadLockKeys();
@@ -211,6 +225,22 @@ void CMainFrame::updateLockKeys() {
     const char* names[3] = {"CAP", "NUM", "SCRL"};
     for (int i = 0; i < 3; ++i)
         if (lock_panes_[i]) lock_panes_[i]->setText(state[i].value_or(false) ? QString::fromLatin1(names[i]) : QString());
+}
+
+void CMainFrame::updateLinkPane() {
+    const int port = rs232_port & 0xFF;
+    const bool open = npTTYInfo != nullptr && npTTYInfo->connected.load() != 0;
+    const QString device = EffectiveDevice(port);
+    if (port == link_shown_.port && open == link_shown_.open && device == link_shown_.device) return;
+    link_shown_ = {port, open, device};
+    if (!open) {
+        link_pane_->setText(tr("COM%1 not connected").arg(port));
+        link_pane_->setToolTip(device);
+        return;
+    }
+    const std::string stable = kvports::StablePathOf(kvports::HostSystem(), QFile::encodeName(device).toStdString());
+    link_pane_->setText(QStringLiteral("COM%1 %2").arg(port).arg(stable.empty() ? device : QString::fromStdString(stable)));
+    link_pane_->setToolTip(device);
 }
 
 void CMainFrame::updateCaption() {

@@ -51,6 +51,8 @@ public slots:
     void onFileNew();
     void onFileOpen();
     void onAbout();
+    // Shows the COM port of the link and the stable name of its device.
+    void updateLinkPane();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,4 +80,10 @@ private:
     QList<QAction*> recent_actions_;
     QAction* recent_separator_ = nullptr;
     QLabel* lock_panes_[3] = {};
+    QLabel* link_pane_ = nullptr;
+    struct LinkShown {
+        int port = -1;
+        bool open = false;
+        QString device;
+    } link_shown_;
 };

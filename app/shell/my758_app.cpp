@@ -13,6 +13,7 @@
 #include "routing/my758_view.h"
 #include "settings/dlg_rs232.h"
 #include "settings/port_problem.h"
+#include "settings/port_settings.h"
 #include "shell/main_frame.h"
 #include "shell/single_instance.h"
 #include "widgets/logo.h"
@@ -57,6 +58,7 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     // The port comes from the settings (organisation and application
     // "KALVORE", set by main before start-up).
     rs232_port = StoredPort();
+    ApplyStoredDevices();
 
     // Document, frame and view; a file named on the command line is opened.
     auto* doc = new CMy758Doc;

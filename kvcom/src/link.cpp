@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <string>
 
 #include "link_error.h"
 #include "link_port.h"
@@ -87,17 +89,38 @@ void LinkLost(int why) {
 
 }  // namespace kvcom
 
+namespace {
+
+// The devices named with SetPortDevicePath, by COM port number ("" for none).
+constexpr int kMaxPort = 255;
+constexpr std::size_t kMaxDevicePath = 4096;  // the buffer OpenConnection reads it into
+std::mutex g_devices_mutex;
+std::string g_devices[kMaxPort + 1];
+
+}  // namespace
+
+int SetPortDevicePath(int port, const char* path) {
+    if (port < 1 || port > kMaxPort) return 0;
+    const std::string device = path != nullptr ? path : "";
+    if (device.size() >= kMaxDevicePath) return 0;
+    std::lock_guard<std::mutex> lock(g_devices_mutex);
+    g_devices[port] = device;
+    return 1;
+}
+
 int PortDevicePath(int port, char* out, int out_len) {
     char var[32];
     std::snprintf(var, sizeof var, "KVCOM_COM%d", port);
-    const char* env = std::getenv(var);
-    char fallback[32];
-    if (env == nullptr || *env == '\0') {
-        std::snprintf(fallback, sizeof fallback, "/dev/ttyS%d", port - 1);
-        env = fallback;
+    std::string device;
+    if (const char* env = std::getenv(var); env != nullptr && *env != '\0') {
+        device = env;
+    } else if (port >= 1 && port <= kMaxPort) {
+        std::lock_guard<std::mutex> lock(g_devices_mutex);
+        device = g_devices[port];
     }
-    if (out == nullptr || out_len <= 0) return std::snprintf(nullptr, 0, "%s", env);
-    return std::snprintf(out, static_cast<std::size_t>(out_len), "%s", env);
+    if (device.empty()) device = "/dev/ttyS" + std::to_string(port - 1);
+    if (out == nullptr || out_len <= 0) return static_cast<int>(device.size());
+    return std::snprintf(out, static_cast<std::size_t>(out_len), "%s", device.c_str());
 }
 
 int CreateTTYInfo() {

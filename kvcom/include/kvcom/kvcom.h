@@ -217,9 +217,24 @@ KVCOM_API void SetMemStoreAllProgress(MemStoreAllProgress callback, void* contex
 // built against. Static text; any thread.
 KVCOM_API const char* KvcomVersion();
 
-// The device path of COM port n: $KVCOM_COM<n> when set, else /dev/ttyS<n-1>.
+// The device path of COM port n: $KVCOM_COM<n> when set (tests and
+// scripts), else the device set with SetPortDevicePath, else /dev/ttyS<n-1>.
 // Writes at most out_len bytes including the NUL; returns the full length.
 KVCOM_API int PortDevicePath(int port, char* out, int out_len);
+// Names the device behind COM port n (1..255), for example a stable
+// /dev/serial/by-id/ name; nullptr or "" goes back to /dev/ttyS<n-1>. Takes
+// effect at the next OpenConnection. Returns 1, or 0 (nothing changed) for a
+// port outside 1..255 or a path of 4096 bytes or more. Any thread.
+KVCOM_API int SetPortDevicePath(int port, const char* path);
+
+// Asks whether the unit answers on the serial device at path: opens it as
+// the link would (exclusively, 19200 8N1), sends the identity request, waits
+// up to timeout_ms for the identity reply and closes it again. The open link
+// and LinkLastError are left alone; a port that another program (or the
+// link) holds is refused, never shared. Returns 1 when the unit answered, 0
+// when nothing fitting came in time, -errno when the device could not be
+// opened or set up (-EBUSY held elsewhere, -EACCES, -ENOENT, -ENOTTY...).
+KVCOM_API int ProbeUnit(const char* path, int timeout_ms);
 
 // The calling program's string table, read on its behalf by TalsenLoadRCStr.
 using TalsenStringLookup = const char* (*)(int id);

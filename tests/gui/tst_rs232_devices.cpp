@@ -1,0 +1,204 @@
+// The device behind each COM port in the RS232 dialog: stored per port and
+// handed to the library, typed paths that cannot be a serial port refused
+// without touching the link, and the status-bar pane of the link.
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <kvcom/kvcom.h>
+
+#include "document/my758_doc.h"
+#include "pty_pair.h"
+#include "settings/dlg_rs232.h"
+#include "settings/port_problem.h"
+#include "settings/port_settings.h"
+#include "shell/main_frame.h"
+#include "modal_answerer.h"
+#include "private_settings.h"
+#include "widgets/string_table.h"
+
+namespace {
+
+QVariant Stored(const QString& key) { return kvtest::TestSettings::Value(QStringLiteral("Settings/") + key); }
+
+}  // namespace
+
+class TestRs232Devices : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<kvtest::TestSettings> settings_;
+
+private slots:
+    void initTestCase() {
+        RegisterProgramStrings();
+        CreateTTYInfo();
+    }
+    void init() {
+        settings_ = std::make_unique<kvtest::TestSettings>();
+        for (int p = 1; p <= 4; ++p) qunsetenv(QStringLiteral("KVCOM_COM%1").arg(p).toLatin1().constData());
+    }
+    void cleanup() {
+        CloseConnection();
+        for (int p = 1; p <= 4; ++p) SetPortDevicePath(p, nullptr);
+        settings_.reset();
+    }
+
+    void deviceChoiceRoundTrip() {
+        kvtest::PtyPair pty;
+        QVERIFY(pty.ok());
+        const QString path = QString::fromStdString(pty.slave_path());
+        {
+            CDlgRS232 dlg;
+            dlg.portButton(2)->setChecked(true);
+            QVERIFY(dlg.deviceEdit()->text().isEmpty());
+            QCOMPARE(dlg.deviceEdit()->placeholderText(), QStringLiteral("/dev/ttyS1"));
+            QTest::keyClicks(dlg.deviceEdit(), path);
+            dlg.accept();
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(Stored(QStringLiteral("RS232Device2")).toString(), path);
+        QVERIFY(!Stored(QStringLiteral("RS232Device1")).isValid());
+        QCOMPARE(Stored(QStringLiteral("RS232Port")).toInt(), 2);
+        QCOMPARE(EffectiveDevice(2), path);
+        QCOMPARE(npTTYInfo->connected.load(), 1);
+
+        // A fresh start hands the stored device to the library again.
+        SetPortDevicePath(2, nullptr);
+        QCOMPARE(EffectiveDevice(2), QStringLiteral("/dev/ttyS1"));
+        ApplyStoredDevices();
+        QCOMPARE(EffectiveDevice(2), path);
+
+        // The dialog shows it for COM2 only; the edit follows the COM port.
+        CDlgRS232 again;
+        QCOMPARE(again.selectedPort(), 2);
+        QCOMPARE(again.deviceEdit()->text(), path);
+        again.portButton(1)->setChecked(true);
+        QVERIFY(again.deviceEdit()->text().isEmpty());
+        again.portButton(2)->setChecked(true);
+        QCOMPARE(again.deviceEdit()->text(), path);
+        // Clearing it goes back to the built-in port.
+        again.deviceEdit()->selectAll();
+        QTest::keyClick(again.deviceEdit(), Qt::Key_Backspace);
+        kvtest::ModalAnswerer answers;  // /dev/ttyS1 may not open here
+        again.accept();
+        QVERIFY(!Stored(QStringLiteral("RS232Device2")).isValid());
+        QCOMPARE(EffectiveDevice(2), QStringLiteral("/dev/ttyS1"));
+    }
+
+    void unusablePathIsRefusedAndChangesNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("/dev/null") << "null" << "it is not a serial port";
+        QTest::newRow("folder") << "folder" << "it is a folder, not a device";
+        QTest::newRow("file") << "file" << "it is not a device";
+        QTest::newRow("vanished by-id link") << "link" << "which is not there";
+        QTest::newRow("relative") << "relative" << "not an absolute path";
+    }
+
+    void unusablePathIsRefusedAndChangesNothing() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QString path;
+        if (kind == QLatin1String("null")) path = QStringLiteral("/dev/null");
+        if (kind == QLatin1String("folder")) path = dir.path();
+        if (kind == QLatin1String("relative")) path = QStringLiteral("ttyUSB0");
+        if (kind == QLatin1String("file")) {
+            path = dir.filePath(QStringLiteral("notes.txt"));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        if (kind == QLatin1String("link")) {
+            path = dir.filePath(QStringLiteral("usb-FTDI_FT232R_A600-if00-port0"));
+            QVERIFY(::symlink("../ttyUSB7", QFile::encodeName(path).constData()) == 0);
+        }
+
+        kvtest::PtyPair pty;
+        pty.AttachAsCom(1);
+        rs232_port = 1;
+        QVERIFY(OpenConnection() != 0);
+        kvtest::ModalAnswerer answers;
+        CDlgRS232 dlg;
+        dlg.show();
+        dlg.portButton(3)->setChecked(true);
+        QTest::keyClicks(dlg.deviceEdit(), path);
+        dlg.accept();
+
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(answers.seen[0].text.contains(path) && answers.seen[0].text.contains(QStringLiteral("COM3")) &&
+                     answers.seen[0].text.contains(reason),
+                 qPrintable(answers.seen[0].text));
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.result(), 0);
+        QVERIFY(!Stored(QStringLiteral("RS232Device3")).isValid());
+        QVERIFY(!Stored(QStringLiteral("RS232Port")).isValid());
+        QCOMPARE(EffectiveDevice(3), QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(rs232_port, 1);
+        QCOMPARE(npTTYInfo->connected.load(), 1);  // the previous link is kept
+    }
+
+    void linkPaneNamesThePortInUse() {
+        kvtest::PtyPair pty;
+        pty.AttachAsCom(1);
+        rs232_port = 1;
+        CMy758Doc* doc = new CMy758Doc;
+        CMainFrame frame(doc);
+        doc->setParent(&frame);
+        auto* pane = frame.statusBar()->findChild<QLabel*>(QStringLiteral("linkPane"));
+        QVERIFY(pane != nullptr);
+        frame.updateLinkPane();
+        QCOMPARE(pane->text(), QStringLiteral("COM1 not connected"));
+        QVERIFY(OpenConnection() != 0);
+        frame.updateLinkPane();
+        QCOMPARE(pane->text(), QStringLiteral("COM1 ") + QString::fromStdString(pty.slave_path()));
+        CloseConnection();
+        frame.updateLinkPane();
+        QCOMPARE(pane->text(), QStringLiteral("COM1 not connected"));
+    }
+
+    void problemTextsNameTheFixAndTheHolder() {
+        PortState denied;
+        denied.path = QStringLiteral("/dev/ttyUSB0");
+        denied.error = EACCES;
+        denied.group = QStringLiteral("dialout");
+        QVERIFY2(PortProblemText(denied).contains(QStringLiteral("sudo usermod -aG dialout $USER, then log out and in")),
+                 qPrintable(PortProblemText(denied)));
+        PortState busy;
+        busy.path = QStringLiteral("/dev/ttyUSB0");
+        busy.error = EBUSY;
+        busy.holders = QStringLiteral("minicom (PID 4242)");
+        QCOMPARE(PortProblemText(busy), QStringLiteral("/dev/ttyUSB0 is in use by minicom (PID 4242)."));
+    }
+
+    void busyPortIsReportedWithItsHolder() {
+        // The link holds the pty; a second open through COM2 finds it busy,
+        // and this very process is named as the holder.
+        kvtest::PtyPair pty;
+        pty.AttachAsCom(1);
+        rs232_port = 1;
+        QVERIFY(OpenConnection() != 0);
+        const TTYInfo* first = npTTYInfo;
+        QVERIFY(first != nullptr);
+        SetPortDevicePath(2, pty.slave_path().c_str());
+        const int fd = ::dup(npTTYInfo->port_handle);  // keep the device held while the link moves
+        rs232_port = 2;
+        QCOMPARE(OpenConnection(), 0);  // the old link was closed first, but the flock goes with the open file
+        const PortState s = ProbePort(2);
+        ::close(fd);
+        rs232_port = 1;
+        QCOMPARE(s.error, EBUSY);
+        QVERIFY2(s.holders.contains(QStringLiteral("this program (PID %1)").arg(::getpid())), qPrintable(s.holders));
+    }
+};
+
+QTEST_MAIN(TestRs232Devices)
+#include "tst_rs232_devices.moc"
