@@ -215,6 +215,11 @@ KVCOM_API const char* LinkErrorMessage(int code);
 using MemStoreAllProgress = void (*)(int memory, void* context);
 KVCOM_API void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context);
 
+// The version of the loaded library, "major.minor" (for example "2.30"):
+// the library a program runs with, which may be newer than the header it was
+// built against. Static text; any thread.
+KVCOM_API const char* KvcomVersion();
+
 // The device path of COM port n: $KVCOM_COM<n> when set (tests and
 // scripts), else the device set with SetPortDevicePath, else /dev/ttyS<n-1>.
 // Writes at most out_len bytes including the NUL; returns the full length.
