@@ -54,9 +54,7 @@ class StallProbe {
 public:
     StallProbe() {
         timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            max_gap_ = std::max(max_gap_, clock_.restart());
-        });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { max_gap_ = std::max(max_gap_, clock_.restart()); });
         timer_.start(2);
     }
     void Reset() {

@@ -258,16 +258,24 @@ int main(int argc, char** argv) {
 
     PauseMeter meter(kvcom::pacing());
     kvcom::SetPacing(&meter);
-    std::printf("%-18s %3s %6s %10s %9s %8s %7s %6s %6s %8s %8s\n", "operation", "", "pauses", "pauses ms",
-                "wall ms", "over ms", "mean us", "min us", "max us", "cpu ms", "cpu");
+    std::printf("%-18s %3s %6s %10s %9s %8s %7s %6s %6s %8s %8s\n", "operation", "", "pauses", "pauses ms", "wall ms",
+                "over ms", "mean us", "min us", "max us", "cpu ms", "cpu");
     for (int i = 0; i < runs; ++i) {
         struct Paced {
             const char* name;
             int (*op)(CDSDATA&);
         };
         const Paced paced[] = {
-            {"StoreFromPC", [](CDSDATA& m) { m.mem_num = 0; return m.StoreFromPC(); }},
-            {"StoreMEMCur", [](CDSDATA& m) { m.mem_num = 5; return m.StoreMEMCur(0); }},
+            {"StoreFromPC",
+             [](CDSDATA& m) {
+                 m.mem_num = 0;
+                 return m.StoreFromPC();
+             }},
+            {"StoreMEMCur",
+             [](CDSDATA& m) {
+                 m.mem_num = 5;
+                 return m.StoreMEMCur(0);
+             }},
             {"100 linked edits", [](CDSDATA& m) { return LinkedEdits(m, 100); }},
         };
         for (const Paced& p : paced) {
@@ -277,8 +285,9 @@ int main(int argc, char** argv) {
         }
     }
     kvcom::SetPacing(nullptr);
-    std::printf("pauses = how many and how long the protocol asks for; over = wall - pauses, and per pause;\n"
-                "min/max us = the least and most any one pause ran over; cpu = CPU time / wall time\n");
+    std::printf(
+        "pauses = how many and how long the protocol asks for; over = wall - pauses, and per pause;\n"
+        "min/max us = the least and most any one pause ran over; cpu = CPU time / wall time\n");
 
     DestroyTTYInfo();
     StopSimulator(sim);

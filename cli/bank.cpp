@@ -21,7 +21,8 @@ std::string At(std::size_t offset) { return "at byte " + std::to_string(offset);
 }  // namespace
 
 std::optional<std::string> CheckBank(std::span<const std::uint8_t> file) {
-    if (file.size() < tables::kBankHeaderBytes || !std::equal(std::begin(kBankIntro), std::end(kBankIntro), file.begin()) ||
+    if (file.size() < tables::kBankHeaderBytes ||
+        !std::equal(std::begin(kBankIntro), std::end(kBankIntro), file.begin()) ||
         file[tables::kBankHeaderBytes - 1] != 0xF7)
         return "not a Kalvore bank file";
     std::size_t pos = tables::kBankHeaderBytes;
@@ -38,7 +39,8 @@ std::optional<std::string> CheckBank(std::span<const std::uint8_t> file) {
         } else {
             if (auto broken = kvprog::CheckImage(entry_bytes)) return which + " " + At(pos) + ": " + broken->reason;
             if (entry_bytes[kMemNumByte] != memory)
-                return "the image in the place of " + which + " is numbered " + std::to_string(entry_bytes[kMemNumByte]);
+                return "the image in the place of " + which + " is numbered " +
+                       std::to_string(entry_bytes[kMemNumByte]);
         }
         pos += entry_bytes.size();
     }

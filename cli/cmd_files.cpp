@@ -33,7 +33,8 @@ std::string Trimmed(const std::string& s) {
 void ShowBank(Session& session, const std::string& path) {
     const auto bank = ReadBankFile(path);
     json memories = json::array();
-    std::string text = path + ": " + std::to_string(UsedMemories(bank)) + (UsedMemories(bank) == 1 ? " memory" : " memories") + ", current " +
+    std::string text = path + ": " + std::to_string(UsedMemories(bank)) +
+                       (UsedMemories(bank) == 1 ? " memory" : " memories") + ", current " +
                        std::to_string(bank.current) + ", working program '" + Trimmed(bank.entries[0].name) + "'\n";
     for (int m = 1; m < tables::kBankEntries; ++m) {
         const auto& e = bank.entries[m];
@@ -43,11 +44,9 @@ void ShowBank(Session& session, const std::string& path) {
         std::snprintf(line, sizeof line, "%3d  %s\n", m, Trimmed(e.name).c_str());
         text += line;
     }
-    session.Print({{"file", path},
-                   {"current", bank.current},
-                   {"working", Trimmed(bank.entries[0].name)},
-                   {"memories", memories}},
-                  text);
+    session.Print(
+        {{"file", path}, {"current", bank.current}, {"working", Trimmed(bank.entries[0].name)}, {"memories", memories}},
+        text);
 }
 
 void AddShow(CLI::App& app, Session& session) {
@@ -76,8 +75,7 @@ void AddDiff(CLI::App& app, Session& session) {
         const CDSDATA program_b = LoadProgram(session, spec_b);
         const auto diffs = kvprog::Diff(program_a, program_b);
         json list = json::array();
-        for (const auto& d : diffs)
-            list.push_back({{"path", d.path}, {"channel", d.channel}, {"a", d.a}, {"b", d.b}});
+        for (const auto& d : diffs) list.push_back({{"path", d.path}, {"channel", d.channel}, {"a", d.a}, {"b", d.b}});
         session.Print({{"a", *a}, {"b", *b}, {"differences", list}},
                       "--- " + *a + "\n+++ " + *b + "\n" + kvprog::DiffText(diffs));
     });

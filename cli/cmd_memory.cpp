@@ -93,8 +93,8 @@ void AddRecall(CLI::App& app, Session& session) {
 }
 
 void AddStore(CLI::App& app, Session& session) {
-    auto* cmd = app.add_subcommand(
-        "store", "Store the unit's working program (or a program file) into memory N under NAME");
+    auto* cmd =
+        app.add_subcommand("store", "Store the unit's working program (or a program file) into memory N under NAME");
     struct Args {
         int n = 0;
         std::string name, from;
@@ -116,8 +116,10 @@ void AddStore(CLI::App& app, Session& session) {
         if (data_memoryb[m] && !args->yes)
             throw Failure(kExitUsage, "memory " + std::to_string(m) + " holds " + Quoted(Trimmed(data_name[m])) +
                                           "; add --yes to overwrite it");
-        if (file_program) unit.model() = *file_program;
-        else unit.FetchWorking();
+        if (file_program)
+            unit.model() = *file_program;
+        else
+            unit.FetchWorking();
         CDSDATA& model = unit.model();
         model.mem_num = static_cast<char>(m);
         NameProgram(model, m, name);
@@ -139,7 +141,8 @@ void AddStore(CLI::App& app, Session& session) {
 }
 
 void AddBackup(CLI::App& app, Session& session) {
-    auto* cmd = app.add_subcommand("backup", "Save all the unit's memories and its working program to a bank file (.ay)");
+    auto* cmd =
+        app.add_subcommand("backup", "Save all the unit's memories and its working program to a bank file (.ay)");
     auto file = std::make_shared<std::string>();
     cmd->add_option("FILE", *file, "The bank file to write")->required();
     cmd->callback([&session, file] {
@@ -218,8 +221,8 @@ void AddRestore(CLI::App& app, Session& session) {
     cmd->callback([&session, args] {
         const tables::BankTable bank = ReadBankFile(args->file);
         const int used = UsedMemories(bank);
-        session.Confirm("Restore writes " + Memories(used) + " of " + args->file +
-                            " and its working program " + Quoted(Trimmed(bank.entries[0].name)) +
+        session.Confirm("Restore writes " + Memories(used) + " of " + args->file + " and its working program " +
+                            Quoted(Trimmed(bank.entries[0].name)) +
                             " to the unit, over what it holds under those numbers.",
                         args->yes);
         Unit& unit = session.unit();
@@ -246,7 +249,8 @@ void AddRestore(CLI::App& app, Session& session) {
             &context);
         // Ctrl+C reports how far it got; a SIGINT the caller ignores (a job
         // in the background of a script) stays ignored.
-        struct sigaction on_interrupt {}, before {};
+        struct sigaction on_interrupt {
+        }, before{};
         on_interrupt.sa_handler = RestoreInterrupted;
         sigemptyset(&on_interrupt.sa_mask);
         sigaction(SIGINT, nullptr, &before);
@@ -258,8 +262,7 @@ void AddRestore(CLI::App& app, Session& session) {
         unit.Sent(sent, "the restore of " + args->file + " (" + std::to_string(g_restore.begun.load()) + " of " +
                             std::to_string(g_restore.total) + " images begun)");
         session.Report({{"file", args->file}, {"memories", used}},
-                       "Wrote " + Memories(used) + " and the working program of " + args->file +
-                           " to the unit.\n");
+                       "Wrote " + Memories(used) + " and the working program of " + args->file + " to the unit.\n");
     });
 }
 

@@ -82,7 +82,8 @@ void FindAll(Session& session) {
 }  // namespace
 
 void AddPortCommands(CLI::App& app, Session& session) {
-    auto* cmd = app.add_subcommand("ports", "List the serial ports with their states; --find asks each free one for the unit");
+    auto* cmd =
+        app.add_subcommand("ports", "List the serial ports with their states; --find asks each free one for the unit");
     auto find = std::make_shared<bool>(false);
     cmd->add_flag("--find", *find, "Ask every free port for the unit (one second each); a busy port is never opened");
     cmd->callback([&session, find] { *find ? FindAll(session) : ListAll(session); });

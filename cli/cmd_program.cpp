@@ -31,21 +31,21 @@ void VerifyWorking(Unit& unit, const CDSDATA& expected, const std::string& what)
 }
 
 void AddIdentify(CLI::App& app, Session& session) {
-    auto* cmd = app.add_subcommand("identify", "Check that the unit answers (identity exchange and its working program)");
+    auto* cmd =
+        app.add_subcommand("identify", "Check that the unit answers (identity exchange and its working program)");
     cmd->callback([&session] {
         const auto start = std::chrono::steady_clock::now();
         Unit& unit = session.unit();
         unit.FetchWorking();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                            .count();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         const CDSDATA& m = unit.model();
         const std::string config = kvprog::ReadText(m, {kvprog::Field::Config});
         const std::string link = kvprog::ReadText(m, {kvprog::Field::Link});
-        json doc = {{"port", unit.name()}, {"answered", true},   {"ms", ms},
+        json doc = {{"port", unit.name()},       {"answered", true}, {"ms", ms},
                     {"program", ProgramName(m)}, {"config", config}, {"link", link}};
-        session.Print(doc, "The unit answers on " + unit.name() + " (" + std::to_string(ms) +
-                               " ms): working program " + Quoted(ProgramName(m)) + ", " + config + ", link " + link +
-                               ".\n");
+        session.Print(doc, "The unit answers on " + unit.name() + " (" + std::to_string(ms) + " ms): working program " +
+                               Quoted(ProgramName(m)) + ", " + config + ", link " + link + ".\n");
     });
 }
 
@@ -144,8 +144,8 @@ void AddSet(CLI::App& app, Session& session) {
         if (args->verify) {
             unit.FetchWorking();
             if (!kvprog::SameSetting(change.program, unit.model(), change.ref))
-                throw Failure(kExitLine, change.path + ": the unit holds " + kvprog::ReadText(unit.model(), change.ref) +
-                                             " instead of " + change.text);
+                throw Failure(kExitLine, change.path + ": the unit holds " +
+                                             kvprog::ReadText(unit.model(), change.ref) + " instead of " + change.text);
         }
         json doc = {{"path", change.path}, {"value", change.text}};
         if (args->verify) doc["verified"] = true;
@@ -194,8 +194,9 @@ std::string CheckedMemoryName(const std::string& typed) {
     if (name.size() > 8) throw Failure(kExitUsage, "the name " + Quoted(name) + " is longer than 8 characters");
     for (char c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(" !#&-=~", c))
-            throw Failure(kExitUsage, "the unit cannot show " + Quoted(std::string(1, c)) + " in a name (letters, "
-                                                                                          "digits, blanks and ! # & - = ~)");
+            throw Failure(kExitUsage, "the unit cannot show " + Quoted(std::string(1, c)) +
+                                          " in a name (letters, "
+                                          "digits, blanks and ! # & - = ~)");
     return name;
 }
 

@@ -61,9 +61,12 @@ int StoredComPort(std::istream& in) {
 
 int StoredComPort() {
     std::string dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) dir = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home) dir = std::string(home) + "/.config";
-    else return 1;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        dir = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        dir = std::string(home) + "/.config";
+    else
+        return 1;
     std::ifstream file(dir + "/KALVORE/KALVORE.conf");
     return file ? StoredComPort(file) : 1;
 }

@@ -68,8 +68,8 @@ CDSDATA LoadProgram(Session& session, const ProgramSpec& spec) {
     case Kind::ProgramFile: return ReadProgramFile(spec.path, session.factory());
     case Kind::JsonFile: {
         const auto bytes = ReadWholeFile(spec.path, kJsonFileMax);
-        if (auto refused = kvprog::ImportJson(program, std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                                        bytes.size())))
+        if (auto refused = kvprog::ImportJson(
+                program, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
             throw Failure(kExitFile, spec.path + " is refused: " + refused->Message());
         return program;
     }
@@ -94,7 +94,8 @@ CDSDATA LoadProgram(Session& session, const ProgramSpec& spec) {
         if (!data_memoryb[m]) throw Failure(kExitLine, "memory " + std::to_string(m) + " of the unit is empty");
         const std::span<const std::uint8_t> image(prog_save[m], static_cast<std::size_t>(prog_len[m]));
         if (auto refused = kvprog::ReadImage(program, image))
-            throw Failure(kExitLine, "memory " + std::to_string(m) + " came garbled from the unit: " + refused->Message());
+            throw Failure(kExitLine,
+                          "memory " + std::to_string(m) + " came garbled from the unit: " + refused->Message());
         return program;
     }
     }

@@ -62,9 +62,12 @@ void Progress::Run() {
 void Progress::DrawLocked(bool final_line) {
     const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
     if (!terminal_) {
-        if (final_line) std::fprintf(stderr, "%s: done in %s\n", label_.c_str(), Seconds(elapsed).c_str());
-        else if (!what_.empty()) std::fprintf(stderr, "%s: %s\n", label_.c_str(), what_.c_str());
-        else std::fprintf(stderr, "%s ...\n", label_.c_str());
+        if (final_line)
+            std::fprintf(stderr, "%s: done in %s\n", label_.c_str(), Seconds(elapsed).c_str());
+        else if (!what_.empty())
+            std::fprintf(stderr, "%s: %s\n", label_.c_str(), what_.c_str());
+        else
+            std::fprintf(stderr, "%s ...\n", label_.c_str());
         std::fflush(stderr);
         return;
     }

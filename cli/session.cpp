@@ -36,8 +36,7 @@ Unit::Unit(const PortChoice& port, const CDSDATA& factory, bool quiet) : model_(
     }
     name_ = PortName(port);
     if (CreateTTYInfo() != 1) throw Failure(kExitPort, "cannot set up the link for " + name_);
-    if (OpenConnection() != 1)
-        throw Failure(kExitPort, PortProblemText(DevicePath(rs232_port), LinkLastError()));
+    if (OpenConnection() != 1) throw Failure(kExitPort, PortProblemText(DevicePath(rs232_port), LinkLastError()));
 }
 
 Unit::~Unit() {
@@ -78,8 +77,10 @@ Session::Session(const Options& options) : options_(options) {}
 Unit& Session::unit() {
     if (!unit_) {
         std::optional<PortChoice> port;
-        if (options_.port.empty()) port = PortChoice{StoredComPort(), ""};
-        else port = ParsePortArgument(options_.port);
+        if (options_.port.empty())
+            port = PortChoice{StoredComPort(), ""};
+        else
+            port = ParsePortArgument(options_.port);
         if (!port) throw Failure(kExitUsage, "--port " + options_.port + " names no port (COM1..COM4 or a device)");
         unit_ = std::make_unique<Unit>(*port, factory_, options_.quiet);
     }
@@ -87,8 +88,10 @@ Unit& Session::unit() {
 }
 
 void Session::Print(const nlohmann::ordered_json& document, const std::string& text) const {
-    if (options_.json) std::cout << document.dump(2) << '\n';
-    else std::cout << text;
+    if (options_.json)
+        std::cout << document.dump(2) << '\n';
+    else
+        std::cout << text;
     std::cout.flush();
 }
 

@@ -15,10 +15,10 @@ namespace kvctl {
 
 struct SettingChange {
     kvprog::SettingRef ref;
-    std::string path;       // as the catalogue writes it ("out3.gain")
-    CDSDATA program;        // the program with the new value (and linked partners)
-    std::string text;       // the value as the pages show it, snapped ("-2.4 dB")
-    bool resets_program;    // config and link reset every other setting
+    std::string path;     // as the catalogue writes it ("out3.gain")
+    CDSDATA program;      // the program with the new value (and linked partners)
+    std::string text;     // the value as the pages show it, snapped ("-2.4 dB")
+    bool resets_program;  // config and link reset every other setting
 };
 
 // Applies "PATH VALUE" to a copy of `program` (the unit's working program, so

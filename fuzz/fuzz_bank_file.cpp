@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
     }
 
     const Bytes again = tables::EncodeBank(t);
-    Check(SameTable(tables::DecodeBank(again.data(), again.size()), t), "a decoded bank does not re-encode to the same table");
+    Check(SameTable(tables::DecodeBank(again.data(), again.size()), t),
+          "a decoded bank does not re-encode to the same table");
     return 0;
 }

@@ -32,8 +32,8 @@ namespace img = kvcom::image;
 
 namespace {
 
-constexpr int kModes[] = {kvcom::REV_IDLE, kvcom::REV_EDIT_ACK, kvcom::REV_EDIT_IMAGE,
-                          kvcom::REV_DUMP_ACK, kvcom::REV_DUMP, kvcom::REV_MEM_IMAGE};
+constexpr int kModes[] = {kvcom::REV_IDLE,     kvcom::REV_EDIT_ACK, kvcom::REV_EDIT_IMAGE,
+                          kvcom::REV_DUMP_ACK, kvcom::REV_DUMP,     kvcom::REV_MEM_IMAGE};
 
 // Images of a program with 0..39 filters spread over the channels.
 const std::array<Bytes, img::kMaxFilters + 1>& Images() {
@@ -167,14 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
             kvcom::rev_busy.store(1);
             kvcom::rev_mode.store(kModes[in.Byte() % 6]);
             break;
-        case 1:
-            kvcom::ResetAccumulation();
-            break;
+        case 1: kvcom::ResetAccumulation(); break;
         case 2:
         case 3:
-        case 4:
-            Feed(in.Take(in.Byte() + 1u));
-            break;
+        case 4: Feed(in.Take(in.Byte() + 1u)); break;
         case 5: {
             const int mem = in.Byte() % 64;
             const int filters = in.Byte() % (img::kMaxFilters + 1);
@@ -192,9 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
             Feed(run);
             break;
         }
-        case 6:
-            Feed(SystemBlock(in.Byte()));
-            break;
+        case 6: Feed(SystemBlock(in.Byte())); break;
         case 7: {
             const std::uint8_t b = in.Byte();
             Feed(Bytes(static_cast<std::size_t>(in.Byte()) * 64 + 1, b));

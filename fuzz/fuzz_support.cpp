@@ -45,7 +45,8 @@ bool IsWholeSysEx(const std::uint8_t* p, std::size_t n) {
 void CheckModel(const CDSDATA& m) {
     Check(m.figuration >= 0 && m.figuration <= 2, "figuration outside 0..2");
     Check(m.link_on == 0 || m.link_on == 1, "link outside 0..1");
-    for (int d : {m.ina_delay, m.inb_delay, m.sum_delay}) Check(d >= 0 && d <= KV_MAX_DELAY, "input delay out of range");
+    for (int d : {m.ina_delay, m.inb_delay, m.sum_delay})
+        Check(d >= 0 && d <= KV_MAX_DELAY, "input delay out of range");
     for (int k = 0; k < KV_OUTPUTS; ++k) {
         Check(m.out_delay[k] >= 0 && m.out_delay[k] <= KV_MAX_DELAY, "output delay out of range");
         Check(m.out_source[k] >= 0 && m.out_source[k] <= 2, "output source out of range");
@@ -86,7 +87,8 @@ void CheckImageRoundTrip(const CDSDATA& m) {
     const Bytes first = Save(m);
     int owned = 0;
     for (int j = 0; j < img::kMaxFilters; ++j) owned += kvcom::IsEqChannel(m.eq_owner[j]);
-    Check(first.size() == static_cast<std::size_t>(img::ImageLength(owned)), "image length does not follow its filters");
+    Check(first.size() == static_cast<std::size_t>(img::ImageLength(owned)),
+          "image length does not follow its filters");
     Check(IsWholeSysEx(first.data(), first.size()), "written image is not one whole message");
     CDSDATA again(kBlank);
     again.GetData(first.data(), static_cast<int>(first.size()), 0);

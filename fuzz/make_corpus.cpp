@@ -28,8 +28,8 @@ fs::path g_root;
 
 void Write(const std::string& target, const std::string& name, const Bytes& b) {
     fs::create_directories(g_root / target);
-    std::ofstream(g_root / target / name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                                  static_cast<std::streamsize>(b.size()));
+    std::ofstream(g_root / target / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 void Append(Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); }
@@ -103,7 +103,8 @@ void ReceptionSeeds() {
             const std::size_t n = std::min<std::size_t>(200, b.size() - at);
             ops.push_back(2);
             ops.push_back(static_cast<std::uint8_t>(n - 1));
-            ops.insert(ops.end(), b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + n));
+            ops.insert(ops.end(), b.begin() + static_cast<std::ptrdiff_t>(at),
+                       b.begin() + static_cast<std::ptrdiff_t>(at + n));
         }
     };
     const Bytes identity = {0xF0, 0x00, 0x20, 0x18, 0x00, 0x06, 0x02, 0x03, 0x01, 0x06, 0xF7};
@@ -157,7 +158,8 @@ void SimSeeds() {
         for (std::size_t at = 0; at < stream.size(); at += 255) {
             const std::size_t n = std::min<std::size_t>(255, stream.size() - at);
             seed.push_back(static_cast<std::uint8_t>(n));
-            seed.insert(seed.end(), stream.begin() + static_cast<std::ptrdiff_t>(at), stream.begin() + static_cast<std::ptrdiff_t>(at + n));
+            seed.insert(seed.end(), stream.begin() + static_cast<std::ptrdiff_t>(at),
+                        stream.begin() + static_cast<std::ptrdiff_t>(at + n));
         }
         return seed;
     };

@@ -32,9 +32,7 @@ std::string Hex(int v) {
     return std::string("0x") + digits[(v >> 4) & 0x0F] + digits[v & 0x0F];
 }
 
-bool IsOurHeader(const Bytes& m) {
-    return m.size() >= 7 && m[1] == 0x00 && m[2] == 0x20 && m[3] == 0x18;
-}
+bool IsOurHeader(const Bytes& m) { return m.size() >= 7 && m[1] == 0x00 && m[2] == 0x20 && m[3] == 0x18; }
 
 // The slot of an EQ message from its slot byte s = 2 * slot + 2; -1 when
 // the byte names no slot.
@@ -98,7 +96,8 @@ void Device::Reply(Bytes& out, Bytes message) {
 }
 
 void Device::OnMessage(const Bytes& m, Bytes& reply) {
-    const bool part_of_bulk = m[0] == 0xF0 && m.size() > 5 && (m[5] == kvcom::kSystemBlockCommand || m[5] == img::kCommand);
+    const bool part_of_bulk =
+        m[0] == 0xF0 && m.size() > 5 && (m[5] == kvcom::kSystemBlockCommand || m[5] == img::kCommand);
     if (!part_of_bulk) bulk_store_ = false;
     if (m[0] == 0xC0) {
         RecallMemory(m[1] + 1);
@@ -135,9 +134,12 @@ void Device::OnSysEx(const Bytes& m, Bytes& reply) {
         Reply(reply, std::move(dump));
     } else if (command == 0x02 && m.size() == 8) {
         const int n = m[6];
-        if (n == 0) Reply(reply, WorkingImage());
-        else if (n <= kMemories && memories_[n].used) Reply(reply, memories_[n].image);
-        else Note(m, "memory " + std::to_string(n) + " holds nothing to send");
+        if (n == 0)
+            Reply(reply, WorkingImage());
+        else if (n <= kMemories && memories_[n].used)
+            Reply(reply, memories_[n].image);
+        else
+            Note(m, "memory " + std::to_string(n) + " holds nothing to send");
     } else if (command == kvcom::kSystemBlockCommand && m.size() == kvcom::kSystemBlockLength && bulk_store_) {
         const int mem = img::JoinPair(m.data() + kvcom::kSystemBlockMemNumOffset);
         if (mem >= 1 && mem <= kMemories) {
@@ -201,10 +203,14 @@ void Device::OnParameter(const Bytes& m) {
     if (hi == 0x17 && lo == 0x01) return;  // the trailer after an assignment
 
     const int channel = kvcom::ChannelFromSelector(selector);
-    if (selector == kvcom::message::kSelectorDevice) OnDeviceParameter(hi, lo, d[0]);
-    else if (kvcom::IsInputChannel(channel) || selector == kvcom::kSelectorSum) OnInputParameter(selector, hi, lo, d);
-    else if (kvcom::IsOutputChannel(channel)) OnOutputParameter(channel, hi, lo, d);
-    else Note(m, "ignored: no channel " + Hex(selector));
+    if (selector == kvcom::message::kSelectorDevice)
+        OnDeviceParameter(hi, lo, d[0]);
+    else if (kvcom::IsInputChannel(channel) || selector == kvcom::kSelectorSum)
+        OnInputParameter(selector, hi, lo, d);
+    else if (kvcom::IsOutputChannel(channel))
+        OnOutputParameter(channel, hi, lo, d);
+    else
+        Note(m, "ignored: no channel " + Hex(selector));
 }
 
 void Device::OnDeviceParameter(int hi, int lo, int value) {
@@ -227,8 +233,9 @@ void Device::OnInputParameter(int selector, int hi, int lo, const int d[3]) {
     if (hi == 0x20 && lo == 0x00) {
         const int delay = d[0] + 128 * d[1] + 16384 * d[2];
         if (delay > KV_MAX_DELAY) return Note({}, "ignored: input delay " + std::to_string(delay));
-        (selector == CHAN_IN_A ? working_.ina_delay : selector == CHAN_IN_B ? working_.inb_delay : working_.sum_delay) =
-            delay;
+        (selector == CHAN_IN_A   ? working_.ina_delay
+         : selector == CHAN_IN_B ? working_.inb_delay
+                                 : working_.sum_delay) = delay;
         return;
     }
     if (selector == kvcom::kSelectorSum) return Note({}, "ignored: In SUM A+B has only a delay");
@@ -276,8 +283,7 @@ void Device::OnOutputParameter(int out, int hi, int lo, const int d[3]) {
         const int high = d[1] & 1;
         return SetFilterValue(out, SlotFromByte(d[1] - high), static_cast<EqField>(hi - 0x6C), d[0] + 128 * high);
     }
-    default:
-        Note({}, "ignored: output parameter " + Hex(hi));
+    default: Note({}, "ignored: output parameter " + Hex(hi));
     }
 }
 
@@ -442,8 +448,10 @@ void Device::Rebuild() {
     }
     for (int out = 0; out < KV_OUTPUTS; ++out) {
         const int partner = kvcom::StereoPartner(w.figuration, out);
-        if (!w.link_on || partner < 0) take(w.out_eq_slot[out], nullptr);
-        else if (kvcom::LeadsStereoPair(w.figuration, out)) take(w.out_eq_slot[out], w.out_eq_slot[partner]);
+        if (!w.link_on || partner < 0)
+            take(w.out_eq_slot[out], nullptr);
+        else if (kvcom::LeadsStereoPair(w.figuration, out))
+            take(w.out_eq_slot[out], w.out_eq_slot[partner]);
     }
 
     CDSDATA packed(w);

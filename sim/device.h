@@ -98,9 +98,9 @@ private:
 
     StreamParser parser_;
     Observer observer_;
-    bool bulk_store_ = false;      // after the prelude, until memory 0 arrives
-    Bytes last_parameter_;         // to spot the second copy of a link repeat
-    bool after_eq_gain_ = false;   // the next 1A 01 is the gain's trailer
+    bool bulk_store_ = false;     // after the prelude, until memory 0 arrives
+    Bytes last_parameter_;        // to spot the second copy of a link repeat
+    bool after_eq_gain_ = false;  // the next 1A 01 is the gain's trailer
     std::uint8_t name_codes_[8] = {};
     bool name_received_ = false;
 };

@@ -60,15 +60,24 @@ int main(int argc, char** argv) {
                 std::exit(2);
             }
         };
-        if (arg == "--state") state_path = value("a file name");
-        else if (arg == "--line-rate") options.line_rate = true;
-        else if (arg == "--no-line-rate") options.line_rate = false;
-        else if (arg == "--log") options.log_path = value("a file name");
-        else if (arg == "--drop-replies") count(device.faults().drop_replies);
-        else if (arg == "--wrong-device") device.faults().wrong_device_byte = true;
-        else if (arg == "--cut-dump") device.faults().cut_dump = true;
-        else if (arg == "--corrupt-replies") count(device.faults().corrupt_replies);
-        else if (arg == "--random-chunks") options.random_chunks = true;
+        if (arg == "--state")
+            state_path = value("a file name");
+        else if (arg == "--line-rate")
+            options.line_rate = true;
+        else if (arg == "--no-line-rate")
+            options.line_rate = false;
+        else if (arg == "--log")
+            options.log_path = value("a file name");
+        else if (arg == "--drop-replies")
+            count(device.faults().drop_replies);
+        else if (arg == "--wrong-device")
+            device.faults().wrong_device_byte = true;
+        else if (arg == "--cut-dump")
+            device.faults().cut_dump = true;
+        else if (arg == "--corrupt-replies")
+            count(device.faults().corrupt_replies);
+        else if (arg == "--random-chunks")
+            options.random_chunks = true;
         else if (arg.rfind("--random-chunks=", 0) == 0) {
             options.random_chunks = true;
             options.seed = static_cast<unsigned>(std::strtoul(arg.c_str() + 16, nullptr, 10));

@@ -171,13 +171,17 @@ void PtyServer::WriteLoop() {
         std::size_t sent = 0;
         while (sent < out.size()) {
             std::size_t n = out.size() - sent;
-            if (options_.random_chunks) n = std::min(n, chunk_size(random));
-            else if (options_.line_rate) n = std::min(n, kPacedChunk);
+            if (options_.random_chunks)
+                n = std::min(n, chunk_size(random));
+            else if (options_.line_rate)
+                n = std::min(n, kPacedChunk);
             if (!WriteAll(out.data() + sent, n)) return;
             sent += n;
             std::int64_t next = 0;
-            if (options_.line_rate) next = start + static_cast<std::int64_t>(sent) * kNsPerByte;
-            else if (options_.random_chunks) next = NowNs() + 200'000;  // let the chunks arrive apart
+            if (options_.line_rate)
+                next = start + static_cast<std::int64_t>(sent) * kNsPerByte;
+            else if (options_.random_chunks)
+                next = NowNs() + 200'000;  // let the chunks arrive apart
             if (next && !PauseUntilNs(wake_read_, next)) return;
         }
     }
@@ -202,7 +206,8 @@ bool PtyServer::WriteAll(const std::uint8_t* data, std::size_t n) {
 
 void PtyServer::Log(const Bytes& bytes, const std::string& note) {
     if (!log_) return;
-    std::fprintf(log_, "%lld %s", static_cast<long long>(NowNs() / 1000 - start_us_), note.empty() ? "RX" : note.c_str());
+    std::fprintf(log_, "%lld %s", static_cast<long long>(NowNs() / 1000 - start_us_),
+                 note.empty() ? "RX" : note.c_str());
     for (std::uint8_t b : bytes) std::fprintf(log_, " %02X", b);
     std::fputc('\n', log_);
     std::fflush(log_);

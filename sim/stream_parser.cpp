@@ -56,8 +56,10 @@ void StreamParser::Byte(std::uint8_t b, const MessageSink& on_message) {
         if (!IsStatus(b)) {
             message_.push_back(b);
             state_ = State::kIdle;
-            if (message_[0] == kProgramChange) on_message(message_);
-            else Junk(message_, "program change on another MIDI channel");
+            if (message_[0] == kProgramChange)
+                on_message(message_);
+            else
+                Junk(message_, "program change on another MIDI channel");
             message_.clear();
             return;
         }
@@ -76,8 +78,7 @@ void StreamParser::Byte(std::uint8_t b, const MessageSink& on_message) {
             return;
         }
         break;
-    case State::kIdle:
-        break;
+    case State::kIdle: break;
     }
 
     // Idle: only the start of a message is of interest.

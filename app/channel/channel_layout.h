@@ -42,7 +42,7 @@ inline constexpr DuRect kPartnerSourceGroup{157, 67, 112, 54};
 inline constexpr int kSourceRadioX = 166;
 inline constexpr int kSourceRadioWidth = 96;
 inline constexpr int kSourceRadioHeight = 10;
-inline constexpr std::array<int, 3> kSourceRadioY{24, 37, 50};         // first group
+inline constexpr std::array<int, 3> kSourceRadioY{24, 37, 50};          // first group
 inline constexpr std::array<int, 3> kPartnerSourceRadioY{79, 92, 105};  // partner's group
 
 inline constexpr DuRect kDelayLabel{159, 129, 30, 8};

@@ -17,9 +17,7 @@ ChannelPage::~ChannelPage() {
     for (CommitEdit* edit : wired_edits_) edit->disconnect(this);
 }
 
-ChannelEditors& ChannelPage::Editors() const {
-    return editors_ ? *editors_ : DefaultChannelEditors();
-}
+ChannelEditors& ChannelPage::Editors() const { return editors_ ? *editors_ : DefaultChannelEditors(); }
 
 void ChannelPage::WireEdit(CommitEdit* edit, const std::function<void()>& on_enter) {
     wired_edits_.push_back(edit);

@@ -124,12 +124,18 @@ void CDlgIn::RefreshGrids() {
     const bool room = tables::DspBudgetAllows(model_, CHAN_IN_A);  // both inputs run on the first DSP
     const CDSDATA& m = model_;
     ina_grid_->Show(
-        m.ina_eq_slot, [&m](int r) { return EqGrid::Filter{m.ina_eq_type[r], m.ina_eq_freq[r], m.ina_eq_gain[r], m.ina_eq_bw[r]}; },
+        m.ina_eq_slot,
+        [&m](int r) {
+            return EqGrid::Filter{m.ina_eq_type[r], m.ina_eq_freq[r], m.ina_eq_gain[r], m.ina_eq_bw[r]};
+        },
         room);
     // Empty In B rows show the default row of the In B copies, like In A, so
     // they never show another filter's values.
     inb_grid_->Show(
-        m.inb_eq_slot, [&m](int r) { return EqGrid::Filter{m.inb_eq_type[r], m.inb_eq_freq[r], m.inb_eq_gain[r], m.inb_eq_bw[r]}; },
+        m.inb_eq_slot,
+        [&m](int r) {
+            return EqGrid::Filter{m.inb_eq_type[r], m.inb_eq_freq[r], m.inb_eq_gain[r], m.inb_eq_bw[r]};
+        },
         room);
     // While linked In B follows In A and is edited through the In A grid.
     if (model_.link_on) inb_grid_->DisableAll();

@@ -158,8 +158,8 @@ void CDlgOutput::AddScale(const QSlider* slider, const DuRect& area, const QStri
     const int steps = static_cast<int>(texts.size()) - 1;
     for (int i = 0; i <= steps; ++i) {
         const int value = slider->minimum() + (slider->maximum() - slider->minimum()) * i / steps;
-        const int centre = g.top() + handle / 2 +
-                           QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
+        const int centre =
+            g.top() + handle / 2 + QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
         auto* label = new QLabel(texts[i], this);
         label->setGeometry(x, centre - h / 2, w, h);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -227,8 +227,12 @@ void CDlgOutput::RefreshEqGrid() {
     model_.cur_chan = n_;
     const bool room = tables::DspBudgetAllows(model_, n_);
     const CDSDATA& m = model_;
-    grid_->Show(m.out_eq_slot[n_], [&m](int r) { return EqGrid::Filter{m.eq_type[r], m.eq_freq[r], m.eq_gain[r], m.eq_bw[r]}; },
-                room);
+    grid_->Show(
+        m.out_eq_slot[n_],
+        [&m](int r) {
+            return EqGrid::Filter{m.eq_type[r], m.eq_freq[r], m.eq_gain[r], m.eq_bw[r]};
+        },
+        room);
     RefreshCrossoverCells();
 }
 

@@ -11,16 +11,12 @@
 #include "widgets/dialog_units.h"
 
 std::vector<CDlgSettings::OutputPage> CDlgSettings::OutputPages(int figuration, bool link_on) {
-    if (link_on && figuration == 1)
-        return {{0, 1, "Out 1&&2"}, {2, 3, "Out 3&&4"}, {4, 5, "Out 5&&6"}};
-    if (link_on && figuration == 2)
-        return {{0, 2, "Out 1&&3"}, {1, -1, "Out 2"}, {3, 5, "Out 4&&6"}, {4, -1, "Out 5"}};
-    return {{0, -1, "Out 1"}, {1, -1, "Out 2"}, {2, -1, "Out 3"},
-            {3, -1, "Out 4"}, {4, -1, "Out 5"}, {5, -1, "Out 6"}};
+    if (link_on && figuration == 1) return {{0, 1, "Out 1&&2"}, {2, 3, "Out 3&&4"}, {4, 5, "Out 5&&6"}};
+    if (link_on && figuration == 2) return {{0, 2, "Out 1&&3"}, {1, -1, "Out 2"}, {3, 5, "Out 4&&6"}, {4, -1, "Out 5"}};
+    return {{0, -1, "Out 1"}, {1, -1, "Out 2"}, {2, -1, "Out 3"}, {3, -1, "Out 4"}, {4, -1, "Out 5"}, {5, -1, "Out 6"}};
 }
 
-CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent)
-    : QDialog(parent), tabs_(new QTabWidget(this)) {
+CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent) : QDialog(parent), tabs_(new QTabWidget(this)) {
     setWindowTitle(QStringLiteral("KV758"));
     setFont(DialogUnits::DialogFont());
     tabs_->setObjectName(QStringLiteral("pages"));

@@ -11,9 +11,7 @@ CGridButton::CGridButton(const QString& caption, QWidget* parent) : QPushButton(
     setDefault(false);
 }
 
-QColor CGridButton::TextColor(bool enabled) {
-    return enabled ? QColor(128, 0, 0) : QColor(128, 128, 192);
-}
+QColor CGridButton::TextColor(bool enabled) { return enabled ? QColor(128, 0, 0) : QColor(128, 128, 192); }
 
 void CGridButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);

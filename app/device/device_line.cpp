@@ -17,19 +17,22 @@ void EndLine() {
 
 DeviceLine::DeviceLine(QObject* parent)
     : QObject(parent),
-      thread_(DeviceThread::Callbacks{
-          // Both run on other threads too: they only post to this object,
-          // which lives on the window's thread and outlives the thread.
-          [this](Ticket ticket, const std::optional<SendKey>& key, int result) {
-              QMetaObject::invokeMethod(this, [this, ticket, key, result] {
-                  if (key) emit sendFinished(*key, result);
-                  emit jobFinished(ticket);
-              }, Qt::QueuedConnection);
-          },
-          [this] {
-              QMetaObject::invokeMethod(this, [this] { emit pendingChanged(thread_.Pending()); },
-                                        Qt::QueuedConnection);
-          }}) {
+      thread_(DeviceThread::Callbacks{// Both run on other threads too: they only post to this object,
+                                      // which lives on the window's thread and outlives the thread.
+                                      [this](Ticket ticket, const std::optional<SendKey>& key, int result) {
+                                          QMetaObject::invokeMethod(
+                                              this,
+                                              [this, ticket, key, result] {
+                                                  if (key) emit sendFinished(*key, result);
+                                                  emit jobFinished(ticket);
+                                              },
+                                              Qt::QueuedConnection);
+                                      },
+                                      [this] {
+                                          QMetaObject::invokeMethod(
+                                              this, [this] { emit pendingChanged(thread_.Pending()); },
+                                              Qt::QueuedConnection);
+                                      }}) {
     qRegisterMetaType<device::SendKey>();
 }
 

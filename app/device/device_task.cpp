@@ -17,11 +17,14 @@ public:
     explicit QueuedProgress(QProgressDialog* dialog) : dialog_(dialog) {}
     void Report(int step, int total, const QString& text) override {
         QProgressDialog* d = dialog_;
-        QMetaObject::invokeMethod(d, [d, step, total, text] {
-            d->setMaximum(total);
-            d->setValue(step);
-            if (!text.isEmpty()) d->setLabelText(text);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            d,
+            [d, step, total, text] {
+                d->setMaximum(total);
+                d->setValue(step);
+                if (!text.isEmpty()) d->setLabelText(text);
+            },
+            Qt::QueuedConnection);
     }
 
 private:
@@ -84,10 +87,8 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
     return result;
 }
 
-int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
-                  const std::function<int(CDSDATA&)>& work) {
-    return RunDeviceTask(parent, label, model,
-                         [&work](CDSDATA& m, DeviceTaskProgress&) { return work(m); });
+int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model, const std::function<int(CDSDATA&)>& work) {
+    return RunDeviceTask(parent, label, model, [&work](CDSDATA& m, DeviceTaskProgress&) { return work(m); });
 }
 
 bool FinishPendingSends(QWidget* parent) {

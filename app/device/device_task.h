@@ -32,8 +32,7 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
                   const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work);
 
 // Shorthand for work that reports no progress.
-int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
-                  const std::function<int(CDSDATA&)>& work);
+int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model, const std::function<int(CDSDATA&)>& work);
 
 // True while a device task is running (its dialog is up).
 bool DeviceTaskRunning();

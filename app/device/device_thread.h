@@ -79,9 +79,9 @@ public:
 private:
     struct Job {
         Ticket ticket;
-        std::optional<SendKey> key;          // sends only
-        std::unique_ptr<CDSDATA> snapshot;   // sends own their copy
-        CDSDATA* model;                      // what the work runs on
+        std::optional<SendKey> key;         // sends only
+        std::unique_ptr<CDSDATA> snapshot;  // sends own their copy
+        CDSDATA* model;                     // what the work runs on
         Work work;
     };
 

@@ -6,12 +6,17 @@ namespace {
 
 bool IsEqCode(int code) {
     switch (code) {
-    case PC_IN_EQ_TYPE: case PC_IN_EQ_FREQ: case PC_IN_EQ_GAIN: case PC_IN_EQ_BW:
-    case PC_OUT_EQ_TYPE: case PC_OUT_EQ_FREQ: case PC_OUT_EQ_GAIN: case PC_OUT_EQ_BW:
-    case PC_IN_EQ_ASSIGN: case PC_OUT_EQ_ASSIGN:
-        return true;
-    default:
-        return false;
+    case PC_IN_EQ_TYPE:
+    case PC_IN_EQ_FREQ:
+    case PC_IN_EQ_GAIN:
+    case PC_IN_EQ_BW:
+    case PC_OUT_EQ_TYPE:
+    case PC_OUT_EQ_FREQ:
+    case PC_OUT_EQ_GAIN:
+    case PC_OUT_EQ_BW:
+    case PC_IN_EQ_ASSIGN:
+    case PC_OUT_EQ_ASSIGN: return true;
+    default: return false;
     }
 }
 
@@ -50,12 +55,8 @@ SendKey SourceKey(const CDSDATA& model, int output) {
     return key;
 }
 
-int SendParamChecked(CDSDATA& model, int code) {
-    return model.SendParam(code);
-}
+int SendParamChecked(CDSDATA& model, int code) { return model.SendParam(code); }
 
-int SendSourceChecked(CDSDATA& model, int output) {
-    return model.SendOutSrce(static_cast<unsigned char>(output));
-}
+int SendSourceChecked(CDSDATA& model, int output) { return model.SendOutSrce(static_cast<unsigned char>(output)); }
 
 }  // namespace device

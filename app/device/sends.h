@@ -10,12 +10,12 @@ namespace device {
 // Two queued sends with equal keys write the same setting of the unit, link
 // repeat included, so only the newer one needs to go out.
 struct SendKey {
-    int code = 0;        // parameter code; PC_OUT_SOURCE for a source
-    int chan = -1;       // cur_chan; -1 where the message names its own target
-    int slot = -1;       // cur_slot of an EQ message
-    int row = -1;        // cur_eq, the pool row of an EQ message
-    int side = -1;       // xo_side of a crossover message
-    int link = 0;        // link_on and figuration decide where the repeat goes
+    int code = 0;   // parameter code; PC_OUT_SOURCE for a source
+    int chan = -1;  // cur_chan; -1 where the message names its own target
+    int slot = -1;  // cur_slot of an EQ message
+    int row = -1;   // cur_eq, the pool row of an EQ message
+    int side = -1;  // xo_side of a crossover message
+    int link = 0;   // link_on and figuration decide where the repeat goes
     int figuration = 0;
 
     bool operator==(const SendKey&) const = default;

@@ -23,7 +23,8 @@ QString RefusalText(DecodeResult result, const QString& file_name) {
     case DecodeResult::kOk: return QString();
     case DecodeResult::kTooLong:
         return QCoreApplication::translate("programfile", "%1 is too long for a program file (more than %2 bytes).")
-            .arg(file_name).arg(kReadBufferSize);
+            .arg(file_name)
+            .arg(kReadBufferSize);
     case DecodeResult::kTooShort:
         return QCoreApplication::translate("programfile", "%1 is too short to hold a program.").arg(file_name);
     case DecodeResult::kNotAProgram:

@@ -52,8 +52,7 @@ QWidget* MakeSpinArrows(QWidget* parent, const QString& name, QToolButton* (&but
 
 }  // namespace
 
-CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent)
-    : QDialog(parent), model_(model) {
+CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(parent), model_(model) {
     setWindowTitle(QStringLiteral("EQ"));
 
     type_list_ = new QComboBox(this);
@@ -163,9 +162,7 @@ CDlgEQ::~CDlgEQ() {
 
 int* CDlgEQ::SlotList() const { return kvcom::EqSlotList(model_, model_.cur_chan); }
 
-bool CDlgEQ::SlotHoldsFilter() const {
-    return model_.cur_eq >= 0 && model_.cur_eq <= kLastAssignableRow;
-}
+bool CDlgEQ::SlotHoldsFilter() const { return model_.cur_eq >= 0 && model_.cur_eq <= kLastAssignableRow; }
 
 namespace {
 
@@ -297,8 +294,8 @@ void CDlgEQ::Refresh() {
 void CDlgEQ::UpdateGraph() {
     const int chan = model_.cur_chan;
     if (kvcom::IsOutputChannel(chan)) {
-        graph_->SetCrossover({model_.xo_freq[chan][0], model_.xo_type[chan][0], model_.xo_freq[chan][1],
-                              model_.xo_type[chan][1]});
+        graph_->SetCrossover(
+            {model_.xo_freq[chan][0], model_.xo_type[chan][0], model_.xo_freq[chan][1], model_.xo_type[chan][1]});
     }
     graph_->ShowEqSet(tables::ChannelEqSet(model_, chan));
 }

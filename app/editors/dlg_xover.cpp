@@ -146,8 +146,8 @@ void CDlgXover::ShowType() {
 void CDlgXover::UpdateGraph() {
     const int ch = Chan();
     graph_->SetEqSetB(tables::ChannelEqSet(model_, ch));
-    graph_->ShowCrossover(model_.xo_freq[ch][kHighPass], model_.xo_type[ch][kHighPass],
-                          model_.xo_freq[ch][kLowPass], model_.xo_type[ch][kLowPass]);
+    graph_->ShowCrossover(model_.xo_freq[ch][kHighPass], model_.xo_type[ch][kHighPass], model_.xo_freq[ch][kLowPass],
+                          model_.xo_type[ch][kLowPass]);
 }
 
 // ---------------------------------------------------------------------------

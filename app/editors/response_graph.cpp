@@ -65,8 +65,7 @@ void DrawLabel(QPainter& painter, const layout::Label& label, bool right_aligned
 }  // namespace
 
 CResponseGraph::CResponseGraph(QWidget* parent)
-    : QWidget(parent), set_a_(tables::FlatEqSet()), set_b_(tables::FlatEqSet()) {
-}
+    : QWidget(parent), set_a_(tables::FlatEqSet()), set_b_(tables::FlatEqSet()) {}
 
 void CResponseGraph::ShowEqSet(const tables::EqSet& entries) {
     set_a_ = entries;
@@ -146,8 +145,10 @@ QImage CResponseGraph::Picture() const {
     curve.MoveTo(layout::kCurveStartX, pixels.start_row);
     for (int j = 1; j < tables::kGraphPoints; ++j) {
         const int x = layout::kCurveStartX + j;
-        if (pixels.drawn[j]) curve.LineTo(x, pixels.row[j]);
-        else curve.MoveTo(x, pixels.row[j]);
+        if (pixels.drawn[j])
+            curve.LineTo(x, pixels.row[j]);
+        else
+            curve.MoveTo(x, pixels.row[j]);
     }
     return image;
 }

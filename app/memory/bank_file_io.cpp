@@ -8,7 +8,6 @@
 
 #include <kvcom/kvcom.h>
 
-
 QString WithBankSuffix(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
     return path + QStringLiteral(".ay");
@@ -53,8 +52,8 @@ QByteArray EncodeMemoryTable(const CDSDATA& model) {
 }
 
 void LoadMemoryTable(const QByteArray& bytes) {
-    const tables::BankTable table =
-        tables::DecodeBank(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+    const tables::BankTable table = tables::DecodeBank(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                       static_cast<std::size_t>(bytes.size()));
     for (int m = 0; m < KV_MEMORIES; ++m) {
         const tables::BankEntry& e = table.entries[static_cast<std::size_t>(m)];
         const std::size_t len = std::min<std::size_t>(e.image.size(), KV_IMAGE_MAX);

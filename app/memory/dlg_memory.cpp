@@ -36,9 +36,7 @@ const char* const kBankFilter = "KALVORE File(*.ay)";
 QString AppTitle() { return DocTemplateField(kDocWindowTitle); }
 
 // A table name as text: at most 8 characters, up to its NUL.
-QString MemoryName(int m) {
-    return QString::fromLatin1(data_name[m], static_cast<int>(strnlen(data_name[m], 8)));
-}
+QString MemoryName(int m) { return QString::fromLatin1(data_name[m], static_cast<int>(strnlen(data_name[m], 8))); }
 
 bool IsUsed(int m) { return data_memoryb[m] != 0; }
 
@@ -56,9 +54,8 @@ struct StoreAllReporter {
     static void OnImage(int memory, void* context) {
         auto* self = static_cast<StoreAllReporter*>(context);
         self->in_hand = memory;
-        const QString text = memory == 0
-            ? CDlgMemory::tr("Storing the working program on the unit...")
-            : CDlgMemory::tr("Storing memory %1 on the unit...").arg(memory);
+        const QString text = memory == 0 ? CDlgMemory::tr("Storing the working program on the unit...")
+                                         : CDlgMemory::tr("Storing memory %1 on the unit...").arg(memory);
         self->progress->Report(self->sent++, self->total, text);
     }
 };
@@ -108,8 +105,8 @@ MemoryPrompts StandardMemoryPrompts() {
         return true;
     };
     p.confirm = [](QWidget* parent, const QString& text, const QString& caption) {
-        return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                                     QMessageBox::Ok) == QMessageBox::Ok;
+        return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
+               QMessageBox::Ok;
     };
     p.tell = [](QWidget* parent, const QString& text, const QString& caption) {
         QMessageBox::warning(parent, caption, text);
@@ -144,8 +141,7 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     // The selection stays visible while another control has the focus.
     QPalette pal = list_->palette();
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     list_->setPalette(pal);
 
     auto button = [this, &du](const char* text, int y, const char* name) {
@@ -165,10 +161,11 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     exit_->setIcon(icons::ExitIcon());
     exit_->setDefault(true);
 
-    note_ = new QLabel(QStringLiteral("Note:\nRefresh:Get all memory name from unit.\nStore:save current parameters to unit.\n"
-                                      "Recall:get selected memory paramters to pc.\nLoad All:Load all memory from pc file.\n"
-                                      "Store All:Download all memory from pc to unit.\nSave All:Save all memory to pc file."),
-                       this);
+    note_ = new QLabel(
+        QStringLiteral("Note:\nRefresh:Get all memory name from unit.\nStore:save current parameters to unit.\n"
+                       "Recall:get selected memory paramters to pc.\nLoad All:Load all memory from pc file.\n"
+                       "Store All:Download all memory from pc to unit.\nSave All:Save all memory to pc file."),
+        this);
     note_->setObjectName(QStringLiteral("note"));
     note_->setGeometry(du.rect(7, 163, 205, 70));
     note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -246,8 +243,10 @@ void CDlgMemory::refresh() {
     const int listed = RunRefresh();
     FillList();
     if (!listed && !UnitConnected())
-        prompts.tell(this, tr("The memory list could not be read from the unit; the list shows what it held "
-                              "before.\n%1").arg(WhyOperationStopped()),
+        prompts.tell(this,
+                     tr("The memory list could not be read from the unit; the list shows what it held "
+                        "before.\n%1")
+                         .arg(WhyOperationStopped()),
                      AppTitle());
 }
 
@@ -301,8 +300,8 @@ void CDlgMemory::storeAll() {
                                  });
     result_flag_ = 1;
     if (!ok) {
-        const QString what = QString::fromStdString(
-            linktext::StoreAllStoppedText(outcome.stored, outcome.total, outcome.lost_at));
+        const QString what =
+            QString::fromStdString(linktext::StoreAllStoppedText(outcome.stored, outcome.total, outcome.lost_at));
         prompts.tell(this, tr("Store All stopped: %1.\n%2").arg(what, WhyOperationStopped()), AppTitle());
     }
     accept();
@@ -322,8 +321,10 @@ void CDlgMemory::saveAll() {
     const int listed = RunRefresh();
     FillList();
     if (!listed) {
-        prompts.tell(this, tr("The bank file %1 was not written: the memory list could not be read from the "
-                              "unit.\n%2").arg(path, WhyOperationStopped()),
+        prompts.tell(this,
+                     tr("The bank file %1 was not written: the memory list could not be read from the "
+                        "unit.\n%2")
+                         .arg(path, WhyOperationStopped()),
                      AppTitle());
         return;
     }

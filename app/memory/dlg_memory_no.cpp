@@ -56,8 +56,7 @@ QString CDlgMemoryNo::name() const { return edit_->text(); }
 
 void CDlgMemoryNo::accept() {
     if (edit_->text().size() > kMaxNameLength) {
-        QMessageBox::warning(this, windowTitle(),
-                             tr("Please enter no more than %1 characters.").arg(kMaxNameLength));
+        QMessageBox::warning(this, windowTitle(), tr("Please enter no more than %1 characters.").arg(kMaxNameLength));
         edit_->setFocus();
         edit_->selectAll();
         return;

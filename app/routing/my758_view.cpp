@@ -43,7 +43,8 @@ CMy758View::CMy758View(CMy758Doc* doc, QWidget* parent) : QWidget(parent), doc_(
     QFont label_font = font();
     label_font.setBold(true);
     label_font.setPixelSize(kLabelPixelSize);
-    const int label_right = lineGeometry().xe + 4 + QFontMetrics(label_font).horizontalAdvance(QStringLiteral("Out 6")) + 8;
+    const int label_right =
+        lineGeometry().xe + 4 + QFontMetrics(label_font).horizontalAdvance(QStringLiteral("Out 6")) + 8;
     setMinimumSize(std::max(du.x(routing::kFormWidth), label_right), du.y(routing::kFormHeight));
     logo_ = new QLabel(this);
     logo_->setObjectName(QStringLiteral("logo"));
@@ -116,8 +117,7 @@ QVector<QLine> CMy758View::routingLines() const {
         const int yf = g.row_y[group.first_row];
         const int yl = g.row_y[group.last_row];
         lines.append(QLine(g.xs, yf, g.xm, yf));
-        for (int k = group.first_row; k <= group.last_row; ++k)
-            lines.append(QLine(g.xm, g.row_y[k], g.xe, g.row_y[k]));
+        for (int k = group.first_row; k <= group.last_row; ++k) lines.append(QLine(g.xm, g.row_y[k], g.xe, g.row_y[k]));
         lines.append(QLine(g.xm, yf, g.xm, yl));
     }
     return lines;
@@ -194,8 +194,8 @@ void CMy758View::onMemory() {
 
 void CMy758View::onUpload() {
     if (!CheckUnitConnected(this)) return;
-    const int fetched = RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(),
-                                      [](CDSDATA& m) { return m.RecallToPC(); });
+    const int fetched =
+        RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(), [](CDSDATA& m) { return m.RecallToPC(); });
     if (fetched != 0) {
         reinitialise();
         return;
@@ -223,9 +223,9 @@ void CMy758View::onDownload() {
     if (stored != 0) return;
     // The unit does not hold this program: the user is asked before it is lost.
     doc_->SetModified(true);
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"),
-                    tr("Download to the unit failed: the unit may hold only part of the program.\n%1")
-                        .arg(WhyOperationStopped()),
-                    QMessageBox::Ok, this);
+    QMessageBox box(
+        QMessageBox::Warning, QStringLiteral("Error"),
+        tr("Download to the unit failed: the unit may hold only part of the program.\n%1").arg(WhyOperationStopped()),
+        QMessageBox::Ok, this);
     box.exec();
 }

@@ -30,12 +30,8 @@ inline constexpr std::array<int, kColumns> kColumnX = {85, 135, 185, 235, 285};
 inline constexpr std::array<const char*, kColumns> kColumnCaption = {"Gain", "EQ", "Xover", "Delay", "Limit"};
 inline constexpr std::array<int, kRows> kRowY = {22, 40, 58, 76, 94, 111};
 inline constexpr int kRowButtonId[kRows][kColumns] = {
-    {1002, 1138, 1014, 1137, 1136},
-    {1003, 1142, 1015, 1141, 1139},
-    {1004, 1145, 1016, 1144, 1143},
-    {1005, 1148, 1017, 1147, 1146},
-    {1006, 1151, 1018, 1150, 1149},
-    {1007, 1154, 1019, 1153, 1152},
+    {1002, 1138, 1014, 1137, 1136}, {1003, 1142, 1015, 1141, 1139}, {1004, 1145, 1016, 1144, 1143},
+    {1005, 1148, 1017, 1147, 1146}, {1006, 1151, 1018, 1150, 1149}, {1007, 1154, 1019, 1153, 1152},
 };
 
 inline constexpr ButtonSpec kInA = {1140, 8, 22, "InA"};
@@ -62,7 +58,7 @@ int RowPage(int figuration, bool link_on, int row);
 
 // An input and the rows (0-based, inclusive) it feeds.
 struct InputGroup {
-    int input_id;   // kInA.id, kInB.id or kInSum.id
+    int input_id;  // kInA.id, kInB.id or kInSum.id
     int first_row;
     int last_row;
 };

@@ -131,9 +131,7 @@ CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
     refreshPorts();
 }
 
-QRadioButton* CDlgRS232::portButton(int port) const {
-    return port >= 1 && port <= 4 ? buttons_[port - 1] : nullptr;
-}
+QRadioButton* CDlgRS232::portButton(int port) const { return port >= 1 && port <= 4 ? buttons_[port - 1] : nullptr; }
 
 int CDlgRS232::selectedPort() const {
     for (int i = 0; i < 4; ++i)
@@ -233,7 +231,9 @@ void CDlgRS232::showDevice() {
     edit_->setPlaceholderText(QStringLiteral("/dev/ttyS%1").arg(port - 1));
     const QByteArray variable = QStringLiteral("KVCOM_COM%1").arg(port).toLatin1();
     if (qEnvironmentVariableIsSet(variable.constData()) && !qEnvironmentVariableIsEmpty(variable.constData())) {
-        note_->setText(tr("%1 is set: COM%2 opens %3").arg(QString::fromLatin1(variable)).arg(port)
+        note_->setText(tr("%1 is set: COM%2 opens %3")
+                           .arg(QString::fromLatin1(variable))
+                           .arg(port)
                            .arg(qEnvironmentVariable(variable.constData())));
     } else {
         note_->clear();
@@ -275,7 +275,8 @@ void CDlgRS232::findUnit() {
     RunDeviceTask(this, tr("Looking for the unit..."), *model_, [&](CDSDATA&, DeviceTaskProgress& progress) {
         found = kvports::FindUnit(
             *system, ports, [](const std::string& path, int ms) { return ProbeUnit(path.c_str(), ms); },
-            kProbeTimeoutMs, [&progress](std::size_t i, std::size_t n, const kvports::PortInfo& p) {
+            kProbeTimeoutMs,
+            [&progress](std::size_t i, std::size_t n, const kvports::PortInfo& p) {
                 progress.Report(static_cast<int>(i), static_cast<int>(n),
                                 tr("Asking %1 for the unit...").arg(Q(p.path)));
             });

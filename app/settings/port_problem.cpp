@@ -53,8 +53,9 @@ QString PortProblemText(const PortState& state) {
     if (PermissionRefused(state.error)) {
         if (state.group.isEmpty() || state.group == QLatin1String("root"))
             return QObject::tr("You have no permission to use %1.").arg(state.path);
-        return QObject::tr("You have no permission to use %1, which belongs to the group \"%2\". Run: "
-                           "sudo usermod -aG %2 $USER, then log out and in again.")
+        return QObject::tr(
+                   "You have no permission to use %1, which belongs to the group \"%2\". Run: "
+                   "sudo usermod -aG %2 $USER, then log out and in again.")
             .arg(state.path, state.group);
     }
     if (state.error == EBUSY && !state.holders.isEmpty())

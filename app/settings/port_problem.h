@@ -8,9 +8,9 @@ class QWidget;
 
 // A port the library could not open, and why.
 struct PortState {
-    QString path;   // the device behind "COM<n>"
-    int error = 0;  // the library's reason (LinkLastError), an errno code
-    QString group;  // the group owning the device, when permission was refused
+    QString path;     // the device behind "COM<n>"
+    int error = 0;    // the library's reason (LinkLastError), an errno code
+    QString group;    // the group owning the device, when permission was refused
     QString holders;  // who holds a busy device ("minicom (PID 4242)"), where the system shows it
 };
 

@@ -19,9 +19,12 @@ LockKeyState ReadLockKeys(const QString& leds_directory) {
     const QDir dir(leds_directory);
     for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
         const QString path = dir.filePath(name);
-        if (name.endsWith(QLatin1String("::capslock"))) Merge(state.caps, path);
-        else if (name.endsWith(QLatin1String("::numlock"))) Merge(state.num, path);
-        else if (name.endsWith(QLatin1String("::scrolllock"))) Merge(state.scroll, path);
+        if (name.endsWith(QLatin1String("::capslock")))
+            Merge(state.caps, path);
+        else if (name.endsWith(QLatin1String("::numlock")))
+            Merge(state.num, path);
+        else if (name.endsWith(QLatin1String("::scrolllock")))
+            Merge(state.scroll, path);
     }
     return state;
 }

@@ -222,7 +222,8 @@ void CMainFrame::updateLockKeys() {
     const std::optional<bool> state[3] = {keys.caps, keys.num, keys.scroll};
     const char* names[3] = {"CAP", "NUM", "SCRL"};
     for (int i = 0; i < 3; ++i)
-        if (lock_panes_[i]) lock_panes_[i]->setText(state[i].value_or(false) ? QString::fromLatin1(names[i]) : QString());
+        if (lock_panes_[i])
+            lock_panes_[i]->setText(state[i].value_or(false) ? QString::fromLatin1(names[i]) : QString());
 }
 
 void CMainFrame::updateCaption() {
@@ -248,8 +249,10 @@ void CMainFrame::addRecentFile(const QString& path) {
     settings.beginGroup(kRecentGroup);
     for (int i = 0; i < kRecentFiles; ++i) {
         const QString key = QStringLiteral("File%1").arg(i + 1);
-        if (i < files.size()) settings.setValue(key, files[i]);
-        else settings.remove(key);
+        if (i < files.size())
+            settings.setValue(key, files[i]);
+        else
+            settings.remove(key);
     }
     settings.endGroup();
     updateRecentActions();
@@ -295,9 +298,12 @@ void CMainFrame::onAbout() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // A device operation runs to its end, and every queued edit goes out:
     // the program may not go before.
-    if (DeviceTaskRunning() || !FinishPendingSends(this)) event->ignore();
-    else if (doc_->SaveModified(this)) event->accept();
-    else event->ignore();
+    if (DeviceTaskRunning() || !FinishPendingSends(this))
+        event->ignore();
+    else if (doc_->SaveModified(this))
+        event->accept();
+    else
+        event->ignore();
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

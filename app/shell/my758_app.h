@@ -17,9 +17,9 @@ class CMy758App : public QObject {
 public:
     // How start-up ended.
     enum class StartResult {
-        kRunning,          // the window is up; run the event loop
-        kFailed,           // the window could not be made (bad command-line file)
-        kAlreadyRunning,   // another instance holds the lock: exit code 1
+        kRunning,         // the window is up; run the event loop
+        kFailed,          // the window could not be made (bad command-line file)
+        kAlreadyRunning,  // another instance holds the lock: exit code 1
     };
 
     // How start-up reports a problem before the event loop runs.

@@ -14,7 +14,7 @@ struct Rgb {
 inline constexpr int kPictureWidth = 460;
 inline constexpr int kPictureHeight = 190;
 
-inline constexpr Rgb kBackground{0, 0, 0};    // whole picture filled first
+inline constexpr Rgb kBackground{0, 0, 0};      // whole picture filled first
 inline constexpr Rgb kTextColour{255, 255, 0};  // all labels, transparent background
 inline constexpr Rgb kGridColour{55, 155, 55};  // level and frequency lines, solid 1 px
 inline constexpr Rgb kAxisColour{0, 255, 0};    // 0 dB line and frame, solid 1 px
@@ -37,9 +37,11 @@ inline constexpr int kCurveStartX = 50;
 struct Point {
     int x, y;
 };
-inline constexpr std::array<Point, 5> kFrame{{
-    {kPlotLeft, kPlotTop}, {kPlotLeft, kPlotBottom}, {kPlotRight, kPlotBottom},
-    {kPlotRight, kPlotTop}, {kPlotLeft, kPlotTop}}};
+inline constexpr std::array<Point, 5> kFrame{{{kPlotLeft, kPlotTop},
+                                              {kPlotLeft, kPlotBottom},
+                                              {kPlotRight, kPlotBottom},
+                                              {kPlotRight, kPlotTop},
+                                              {kPlotLeft, kPlotTop}}};
 
 // A text in yellow on a transparent background; x is its right or left edge
 // as the list it belongs to says, top its top.
@@ -56,8 +58,7 @@ struct LevelLine {
     Label label;  // x = right edge
 };
 inline constexpr std::array<LevelLine, 11> kLevelLines = [] {
-    constexpr std::array<const char*, 11> texts{"30", "24", "18", "12", "6", "0",
-                                                "-6", "-12", "-18", "-24", "-30"};
+    constexpr std::array<const char*, 11> texts{"30", "24", "18", "12", "6", "0", "-6", "-12", "-18", "-24", "-30"};
     std::array<LevelLine, 11> lines{};
     for (int k = 0; k < 11; ++k) {
         const int y = 15 + 15 * k;
@@ -73,14 +74,23 @@ struct FreqLine {
     Label label;  // x = left edge
 };
 inline constexpr std::array<FreqLine, 10> kFreqLines = [] {
-    struct Spec { int x; const char* text; int chars; };
-    constexpr std::array<Spec, 10> specs{{{86, "20", 2}, {133, "50", 2}, {168, "100", 3},
-                                          {205, "200", 3}, {252, "500", 3}, {289, "1k", 2},
-                                          {325, "2k", 2}, {372, "5k", 2}, {409, "10k", 3},
+    struct Spec {
+        int x;
+        const char* text;
+        int chars;
+    };
+    constexpr std::array<Spec, 10> specs{{{86, "20", 2},
+                                          {133, "50", 2},
+                                          {168, "100", 3},
+                                          {205, "200", 3},
+                                          {252, "500", 3},
+                                          {289, "1k", 2},
+                                          {325, "2k", 2},
+                                          {372, "5k", 2},
+                                          {409, "10k", 3},
                                           {445, "20k", 3}}};
     std::array<FreqLine, 10> lines{};
-    for (int i = 0; i < 10; ++i)
-        lines[i] = {specs[i].x, {specs[i].text, specs[i].x - 3 * specs[i].chars, 170}};
+    for (int i = 0; i < 10; ++i) lines[i] = {specs[i].x, {specs[i].text, specs[i].x - 3 * specs[i].chars, 170}};
     return lines;
 }();
 
@@ -96,8 +106,8 @@ struct Placement {
 };
 constexpr Placement PicturePlacement(int control_width, int control_height) {
     if (control_width > kPictureWidth && control_height > kPictureHeight)
-        return {(control_width - kPictureWidth) / 2, (control_height - kPictureHeight) / 2,
-                kPictureWidth, kPictureHeight, false};
+        return {(control_width - kPictureWidth) / 2, (control_height - kPictureHeight) / 2, kPictureWidth,
+                kPictureHeight, false};
     return {0, 0, control_width, control_height, true};
 }
 

@@ -22,9 +22,11 @@ double RowHz(int row) { return FreqIndexTable[std::clamp(row, 0, kFreqRows - 1)]
 // second order steep; the bell narrows as its width index grows smaller.
 double EqShape(int type, int width_index) {
     switch (type) {
-        case 0: case 3: return 0.01;
-        case 1: case 4: return 20.0;
-        default: return 3.5 - std::clamp(width_index, 0, kEqWidthSteps - 1);
+    case 0:
+    case 3: return 0.01;
+    case 1:
+    case 4: return 20.0;
+    default: return 3.5 - std::clamp(width_index, 0, kEqWidthSteps - 1);
     }
 }
 
@@ -39,9 +41,12 @@ void AddEqEntry(const EqEntry& e, Curve& sum) {
     for (int j = 0; j < kGraphPoints; ++j) {
         const int t = j - d + kBumpCentre;
         double a;
-        if ((low_shelf && t < kBumpCentre) || (high_shelf && t > kBumpCentre)) a = 2 * kPi;
-        else if (t < 180 || t > 540) a = kPi;
-        else a = t * kPi * kInv180;
+        if ((low_shelf && t < kBumpCentre) || (high_shelf && t > kBumpCentre))
+            a = 2 * kPi;
+        else if (t < 180 || t > 540)
+            a = kPi;
+        else
+            a = t * kPi * kInv180;
         sum[j] += h * (1 - m) * ((1 - q) / (1 - 2 * m * std::cos(a) + q)) / (1 + m);
     }
 }
@@ -53,9 +58,16 @@ struct XoverShape {
     double s;
     double g_low;
 };
-constexpr std::array<XoverShape, kXoverTypes> kXoverShapes{{
-    {6, 108.6038}, {12, 73.0921}, {9, 73.0921}, {6, 85.702}, {18, 59.4463},
-    {24, 50.5973}, {21, 50.5973}, {18, 85.702}, {48, 35.4234}, {36, 59.4463}}};
+constexpr std::array<XoverShape, kXoverTypes> kXoverShapes{{{6, 108.6038},
+                                                            {12, 73.0921},
+                                                            {9, 73.0921},
+                                                            {6, 85.702},
+                                                            {18, 59.4463},
+                                                            {24, 50.5973},
+                                                            {21, 50.5973},
+                                                            {18, 85.702},
+                                                            {48, 35.4234},
+                                                            {36, 59.4463}}};
 
 // sin(x)/x, 1 at x = 0 (reachable through rounding at the curve's joints).
 double Sinc(double x) { return x == 0.0 ? 1.0 : std::sin(x) / x; }

@@ -15,9 +15,7 @@ namespace {
 
 constexpr int kMaxDelaySteps = 30500;
 
-bool IsCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -45,8 +43,7 @@ long DecimalOrder(std::string_view num) {
         bool neg = false;
         std::size_t j = i + 1;
         if (j < num.size() && (num[j] == '+' || num[j] == '-')) neg = num[j++] == '-';
-        for (; j < num.size() && IsDigit(num[j]); ++j)
-            exp = std::min(exp * 10 + (num[j] - '0'), 1000000L);
+        for (; j < num.size() && IsDigit(num[j]); ++j) exp = std::min(exp * 10 + (num[j] - '0'), 1000000L);
         order += neg ? -exp : exp;
     }
     return order;
@@ -101,8 +98,7 @@ std::string Fixed(double v, int decimals, bool force_sign = false) {
 
 double ParseTypedNumber(std::string_view text) {
     double value = LeadingNumber(text);
-    if (text.size() > 1 && text.substr(1).find_first_of("kK") != std::string_view::npos)
-        value *= 1000.0;
+    if (text.size() > 1 && text.substr(1).find_first_of("kK") != std::string_view::npos) value *= 1000.0;
     return value;
 }
 

@@ -21,7 +21,7 @@ inline constexpr int kFreqRow1k = 120;    // 1000 Hz
 
 inline constexpr int kGraphPoints = 395;
 
-inline constexpr int kEqGainSteps = 61;   // index 0..60, 30 = 0 dB
+inline constexpr int kEqGainSteps = 61;  // index 0..60, 30 = 0 dB
 inline constexpr int kEqGainZero = 30;
 inline constexpr int kEqWidthSteps = 60;  // index 0..59
 inline constexpr int kXoverTypes = 10;

@@ -12,9 +12,7 @@ public:
 
     int x(int du) const { return (du * base_x_ + 2) / 4; }
     int y(int du) const { return (du * base_y_ + 4) / 8; }
-    QRect rect(int x_du, int y_du, int w_du, int h_du) const {
-        return QRect(x(x_du), y(y_du), x(w_du), y(h_du));
-    }
+    QRect rect(int x_du, int y_du, int w_du, int h_du) const { return QRect(x(x_du), y(y_du), x(w_du), y(h_du)); }
     QSize size(int w_du, int h_du) const { return QSize(x(w_du), y(h_du)); }
 
     // The font dialogs use: the application's default at 8 points.

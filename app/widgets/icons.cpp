@@ -61,20 +61,22 @@ void Device(QPainter& p, const QRectF& r) {
 }  // namespace
 
 QIcon ProgramIcon() {
-    return Render([](QPainter& p) {
-        p.setPen(Pen(kViewBlue.darker(150), 0.8));
-        p.setBrush(kViewBlue);
-        p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
-        // One input fanning out to three outputs, as the routing view shows it.
-        p.setPen(Pen(kLineRed, 1.4));
-        p.drawLine(QPointF(3, 8), QPointF(7, 8));
-        p.drawLine(QPointF(7, 4), QPointF(7, 12));
-        for (const qreal y : {4.0, 8.0, 12.0}) p.drawLine(QPointF(7, y), QPointF(12.5, y));
-        p.setPen(Qt::NoPen);
-        p.setBrush(kLabelCyan);
-        p.drawEllipse(QPointF(3, 8), 1.6, 1.6);
-        for (const qreal y : {4.0, 8.0, 12.0}) p.drawRect(QRectF(11.5, y - 1.2, 2.5, 2.4));
-    }, {16, 24, 32, 48, 64, 128});
+    return Render(
+        [](QPainter& p) {
+            p.setPen(Pen(kViewBlue.darker(150), 0.8));
+            p.setBrush(kViewBlue);
+            p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+            // One input fanning out to three outputs, as the routing view shows it.
+            p.setPen(Pen(kLineRed, 1.4));
+            p.drawLine(QPointF(3, 8), QPointF(7, 8));
+            p.drawLine(QPointF(7, 4), QPointF(7, 12));
+            for (const qreal y : {4.0, 8.0, 12.0}) p.drawLine(QPointF(7, y), QPointF(12.5, y));
+            p.setPen(Qt::NoPen);
+            p.setBrush(kLabelCyan);
+            p.drawEllipse(QPointF(3, 8), 1.6, 1.6);
+            for (const qreal y : {4.0, 8.0, 12.0}) p.drawRect(QRectF(11.5, y - 1.2, 2.5, 2.4));
+        },
+        {16, 24, 32, 48, 64, 128});
 }
 
 QIcon ExitIcon() {

@@ -5,9 +5,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-CommitEdit::CommitEdit(QWidget* parent) : QLineEdit(parent) {
-    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-}
+CommitEdit::CommitEdit(QWidget* parent) : QLineEdit(parent) { setAlignment(Qt::AlignRight | Qt::AlignVCenter); }
 
 void CommitEdit::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
@@ -24,8 +22,7 @@ void CommitEdit::keyPressEvent(QKeyEvent* event) {
         event->accept();
         emit stepRequested(-1);
         return;
-    default:
-        QLineEdit::keyPressEvent(event);
+    default: QLineEdit::keyPressEvent(event);
     }
 }
 

@@ -7,11 +7,11 @@
 
 // String-table entries read through TalsenLoadRCStr.
 enum StringId : int {
-    IDS_LOCK_NAME = 1,       // "KALVORE": also the single-instance lock's name
-    IDS_APP_RUNNING = 2,     // "Application is running!"
-    IDS_ERROR_CAPTION = 3,   // "Error"
-    IDS_RS232_FAILED = 4,    // "RS232 Connection failed.\r\nPlease select another port."
-    IDS_APP_CAPTION = 5,     // "KALVORE"
+    IDS_LOCK_NAME = 1,      // "KALVORE": also the single-instance lock's name
+    IDS_APP_RUNNING = 2,    // "Application is running!"
+    IDS_ERROR_CAPTION = 3,  // "Error"
+    IDS_RS232_FAILED = 4,   // "RS232 Connection failed.\r\nPlease select another port."
+    IDS_APP_CAPTION = 5,    // "KALVORE"
 };
 
 // The table itself: the text of entry id, or nullptr for an unknown id.
@@ -36,8 +36,15 @@ inline constexpr const char* kNoticeText = "Control program for the Kalvore loud
 // description.
 inline constexpr const char* kDocTemplate =
     "KALVORE\nNoTitle\nKalvore\nKalvore Files (*.syx)\n.syx\nKalvore.Document\nKalvore Document";
-enum DocTemplateField { kDocWindowTitle, kDocDefaultName, kDocTypeName, kDocFilter, kDocExtension,
-                        kDocShellId, kDocShellDescription };
+enum DocTemplateField {
+    kDocWindowTitle,
+    kDocDefaultName,
+    kDocTypeName,
+    kDocFilter,
+    kDocExtension,
+    kDocShellId,
+    kDocShellDescription
+};
 QString DocTemplateField(DocTemplateField field);
 
 // Command strings: the status-bar prompt, then after "\n" the tooltip.

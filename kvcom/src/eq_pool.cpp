@@ -13,11 +13,11 @@ namespace {
 
 constexpr int kAssignableRows = KV_DEFAULT_ROW;  // rows 0..38; row 39 holds the defaults
 constexpr int kSlotCount = KV_POOL_ROWS;
-constexpr int kNewFilterGain = 31;   // +0.5 dB, so a fresh filter is audible as open
-constexpr int kFlatGain = 30;        // 0 dB
+constexpr int kNewFilterGain = 31;  // +0.5 dB, so a fresh filter is audible as open
+constexpr int kFlatGain = 30;       // 0 dB
 constexpr int kFirstDsp = 0;
 constexpr int kSecondDsp = 1;
-constexpr int kSecondDspRoom = 20;   // the second DSP takes a filter while its load is at most this
+constexpr int kSecondDspRoom = 20;  // the second DSP takes a filter while its load is at most this
 constexpr unsigned kBetweenCodesMs = 500;
 
 constexpr int kOutputOpenCodes[] = {PC_OUT_EQ_ASSIGN, PC_OUT_EQ_TYPE, PC_OUT_EQ_FREQ, PC_OUT_EQ_GAIN, PC_OUT_EQ_BW};
@@ -57,7 +57,9 @@ int FreeRowCount(const CDSDATA& m) {
 void Recount(CDSDATA& m) { m.eq_used = kAssignableRows - FreeRowCount(m); }
 
 // No empty entry before a used one; the filters keep their order.
-void Pack(int* slots) { std::stable_partition(slots, slots + kSlotCount, [](int row) { return row != -1; }); }
+void Pack(int* slots) {
+    std::stable_partition(slots, slots + kSlotCount, [](int row) { return row != -1; });
+}
 
 void RemoveFromList(int* slots, int row) { std::replace(slots, slots + kSlotCount, row, -1); }
 
@@ -101,9 +103,9 @@ void FreeRow(CDSDATA& m, int row) {
 
 // How the twin of an opened filter is found while the link is on.
 enum class TwinRule {
-    kLinkedOnly,   // outputs: a filter already open keeps only the twin it has
-    kBySlotToo,    // In A: the two input lists run parallel, so the filter in
-                   // the same slot of In B is the twin when none is recorded
+    kLinkedOnly,  // outputs: a filter already open keeps only the twin it has
+    kBySlotToo,   // In A: the two input lists run parallel, so the filter in
+                  // the same slot of In B is the twin when none is recorded
 };
 
 // Opens (or re-sends) the filter in slot cur_slot of `ch`. `partner` is the
@@ -221,8 +223,7 @@ int CDSDATA::DeletePEQ() {
     const int flat_code = kvcom::IsInputChannel(owner) ? PC_IN_EQ_GAIN : PC_OUT_EQ_GAIN;
     const int p = GetLinkChan();
     const Channel partner = p >= 0 ? Output(*this, p) : Channel{};
-    return ReleaseFilter(*this, Output(*this, cur_chan), p >= 0 ? &partner : nullptr, flat_code,
-                         TwinRule::kLinkedOnly);
+    return ReleaseFilter(*this, Output(*this, cur_chan), p >= 0 ? &partner : nullptr, flat_code, TwinRule::kLinkedOnly);
 }
 
 int CDSDATA::SetNewInAPEQ() {

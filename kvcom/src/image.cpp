@@ -126,8 +126,7 @@ int CDSDATA::SaveData(unsigned char* out) const {
     PutChannelsInSlotOrder(*this, rows, n);
 
     const std::uint8_t mem = static_cast<std::uint8_t>(mem_num);
-    const std::uint8_t intro[8] = {0xF0, 0x00, 0x20, 0x18, 0x00, img::kCommand,
-                                   static_cast<std::uint8_t>(n + 15), mem};
+    const std::uint8_t intro[8] = {0xF0, 0x00, 0x20, 0x18, 0x00, img::kCommand, static_cast<std::uint8_t>(n + 15), mem};
     std::memcpy(out, intro, sizeof intro);
 
     std::uint8_t header[24] = {0x70, 0x72, 0x6F, 0x67, 0x00, 0x22, 0xFF, 0x00, mem, 0x00};

@@ -44,8 +44,7 @@ void* ReaderEntry(void* arg) {
 
 void DrainWakeups(int fd) {
     unsigned char sink[16];
-    while (::read(fd, sink, sizeof sink) > 0) {
-    }
+    while (::read(fd, sink, sizeof sink) > 0) {}
 }
 
 // Stops the reader and closes the port; safe on a link that never opened or
@@ -54,8 +53,7 @@ void ShutDown(TTYInfo* info) {
     info->connected.store(0, std::memory_order_release);
     if (g_reader_joinable) {
         const unsigned char wake = 1;
-        while (::write(info->wake_write, &wake, 1) < 0 && errno == EINTR) {
-        }
+        while (::write(info->wake_write, &wake, 1) < 0 && errno == EINTR) {}
         pthread_join(g_reader, nullptr);  // returns once reader_thread_id is 0
         g_reader_joinable = false;
         DrainWakeups(info->wake_read);
@@ -79,8 +77,7 @@ void LinkLost(int why) {
     if (info != nullptr && info->connected.exchange(0, std::memory_order_acq_rel) != 0) {
         // The reader may be asleep in its poll: the wake-up ends it.
         const unsigned char wake = 1;
-        while (::write(info->wake_write, &wake, 1) < 0 && errno == EINTR) {
-        }
+        while (::write(info->wake_write, &wake, 1) < 0 && errno == EINTR) {}
     }
     // After connected dropped: a woken wait sees the link down.
     rev_done.fetch_add(1, std::memory_order_acq_rel);

@@ -121,7 +121,8 @@ void Arm(int mode) {
 // The identity reply moved the reader on to `next`. A reply from another
 // device or of another kind leaves it idle instead: that is no success.
 bool IdentityAccepted(int next) {
-    const bool ok = kvcom::WaitReply(kIdentityTimeoutMs) == 0 && kvcom::rev_mode.load(std::memory_order_acquire) == next;
+    const bool ok =
+        kvcom::WaitReply(kIdentityTimeoutMs) == 0 && kvcom::rev_mode.load(std::memory_order_acquire) == next;
     if (!ok) kvcom::rev_mode.store(kvcom::REV_IDLE, std::memory_order_release);
     return ok;
 }
@@ -324,7 +325,8 @@ int CDSDATA::StoreMEMCur(unsigned char /*ignored*/) {
     if (!SendMIDI(image, SaveAsWorkingProgram(*this, image), 0) || !PauseMs(3000)) return 0;
 
     for (int i = 1; i <= kNameLength; ++i) {
-        if (!SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[Entry(mem_num)][i - 1])) || !PauseMs(100)) return 0;
+        if (!SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[Entry(mem_num)][i - 1])) || !PauseMs(100))
+            return 0;
     }
     if (!SendStore(*this, static_cast<unsigned char>(mem_num)) || !PauseMs(1000)) return 0;
 
@@ -335,8 +337,7 @@ int CDSDATA::StoreMEMCur(unsigned char /*ignored*/) {
 int CDSDATA::StoreMEM(unsigned char n) {
     if (!IsMemory(n) || !kvcom::LinkUp()) return 0;  // no such entry: nothing to send
     const unsigned char figuration_code = prog_save[n][kFigurationByte];
-    if (!SendDeviceParam(*this, kvcom::rev_dev, figuration_code == 0 ? 0x11 : 0x12, figuration_code) ||
-        !PauseUs(300))
+    if (!SendDeviceParam(*this, kvcom::rev_dev, figuration_code == 0 ? 0x11 : 0x12, figuration_code) || !PauseUs(300))
         return 0;
 
     if (!SendEntry(*this, n) || !PauseUs(500)) return 0;

@@ -29,8 +29,7 @@ std::int64_t MonotonicUs() { return MonotonicNs() / 1000; }
 
 void SleepUs(std::int64_t us) {
     timespec ts{static_cast<time_t>(us / 1'000'000), static_cast<long>((us % 1'000'000) * 1000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) != 0) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) != 0) {}
 }
 
 timespec AtNs(std::int64_t ns) {
@@ -41,8 +40,7 @@ timespec AtNs(std::int64_t ns) {
 // resumes toward the same deadline, so signals never stretch a pause.
 void SleepUntilNs(std::int64_t deadline_ns) {
     const timespec ts = AtNs(deadline_ns);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) != 0) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) != 0) {}
 }
 
 // A sleep overshoots by the kernel's timer slack (about 50 us); waking this
@@ -59,8 +57,7 @@ public:
     void SpinUs(unsigned us) override {
         const std::int64_t end = MonotonicNs() + static_cast<std::int64_t>(us) * 1000;
         if (static_cast<std::int64_t>(us) * 1000 > kSpinTailNs) SleepUntilNs(end - kSpinTailNs);
-        while (MonotonicNs() < end) {
-        }
+        while (MonotonicNs() < end) {}
     }
     // 250 us: a poll reacts well within a millisecond and a long wait costs
     // a few thousand wake-ups a second, a small fraction of one core.
@@ -81,8 +78,7 @@ public:
             if (stop() || MonotonicNs() >= deadline) return;
             // An absolute CLOCK_MONOTONIC time-out; returns on a change, a
             // signal or the deadline, and the loop looks again.
-            syscall(SYS_futex, FutexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr,
-                    FUTEX_BITSET_MATCH_ANY);
+            syscall(SYS_futex, FutexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr, FUTEX_BITSET_MATCH_ANY);
         }
     }
 };

@@ -112,61 +112,39 @@ Payload Encode(const CDSDATA& m, int code) {
         p.selector = kSelectorSum;
         set_groups(m.sum_delay);
         break;
-    case PC_IN_EQ_TYPE:
-        set(SevenBitGroups(m.eq_type[m.cur_eq]).g0, slot_byte);
-        break;
+    case PC_IN_EQ_TYPE: set(SevenBitGroups(m.eq_type[m.cur_eq]).g0, slot_byte); break;
     case PC_IN_EQ_FREQ: {
         const Groups g = SevenBitGroups(m.eq_freq[m.cur_eq]);
         set(g.g1, g.g0, slot_byte);
         break;
     }
-    case PC_IN_EQ_GAIN:
-        set(SevenBitGroups(m.eq_gain[m.cur_eq]).g0, slot_byte);
-        break;
-    case PC_IN_EQ_BW:
-        set(SevenBitGroups(m.eq_bw[m.cur_eq]).g0, slot_byte);
-        break;
-    case PC_OUT_SOURCE:
-        set(SevenBitGroups(m.out_source[m.cur_chan]).g0);
-        break;
-    case PC_OUT_GAIN:
-        set_groups(m.out_gain[m.cur_chan] + kGainOffset);
-        break;
-    case PC_OUT_LIMIT:
-        set_groups(m.out_limit[m.cur_chan] + kLimitOffset);
-        break;
-    case PC_OUT_DELAY:
-        set_groups(m.out_delay[m.cur_chan]);
-        break;
-    case PC_OUT_POLARITY:
-        set(m.out_polarity[m.cur_chan] ? 1 : 0);
-        break;
+    case PC_IN_EQ_GAIN: set(SevenBitGroups(m.eq_gain[m.cur_eq]).g0, slot_byte); break;
+    case PC_IN_EQ_BW: set(SevenBitGroups(m.eq_bw[m.cur_eq]).g0, slot_byte); break;
+    case PC_OUT_SOURCE: set(SevenBitGroups(m.out_source[m.cur_chan]).g0); break;
+    case PC_OUT_GAIN: set_groups(m.out_gain[m.cur_chan] + kGainOffset); break;
+    case PC_OUT_LIMIT: set_groups(m.out_limit[m.cur_chan] + kLimitOffset); break;
+    case PC_OUT_DELAY: set_groups(m.out_delay[m.cur_chan]); break;
+    case PC_OUT_POLARITY: set(m.out_polarity[m.cur_chan] ? 1 : 0); break;
     case PC_XO_HP_TYPE:
-    case PC_XO_LP_TYPE:
-        set(SevenBitGroups(m.xo_type[m.cur_chan][m.xo_side]).g0);
-        break;
+    case PC_XO_LP_TYPE: set(SevenBitGroups(m.xo_type[m.cur_chan][m.xo_side]).g0); break;
     case PC_XO_HP_FREQ:
     case PC_XO_LP_FREQ: {
         const Groups g = SevenBitGroups(m.xo_freq[m.cur_chan][m.xo_side]);
         set(g.g0, g.g1);
         break;
     }
-    case PC_OUT_EQ_TYPE:
-        set(SevenBitGroups(m.eq_type[m.cur_eq]).g0, slot_byte);
-        break;
+    case PC_OUT_EQ_TYPE: set(SevenBitGroups(m.eq_type[m.cur_eq]).g0, slot_byte); break;
     case PC_OUT_EQ_FREQ:
     case PC_OUT_EQ_GAIN:
     case PC_OUT_EQ_BW: {
-        const int v = code == PC_OUT_EQ_FREQ ? m.eq_freq[m.cur_eq]
+        const int v = code == PC_OUT_EQ_FREQ   ? m.eq_freq[m.cur_eq]
                       : code == PC_OUT_EQ_GAIN ? m.eq_gain[m.cur_eq]
                                                : m.eq_bw[m.cur_eq];
         const Groups g = SevenBitGroups(v);
         set(g.g0, slot_byte + g.g1);
         break;
     }
-    case PC_OUT_MUTE:
-        set(m.out_mute[m.cur_chan] ? 1 : 0);
-        break;
+    case PC_OUT_MUTE: set(m.out_mute[m.cur_chan] ? 1 : 0); break;
     default:  // PC_OUT_EQ_ASSIGN, PC_IN_EQ_ASSIGN and unknown codes: no data
         break;
     }
@@ -241,16 +219,10 @@ int CDSDATA::SendParam(int code) {
 
     bool sent = true;
     switch (p.code) {
-    case PC_OUT_EQ_GAIN:
-        sent = SendTrailer(*this, p.selector, kTrailerAccept);
-        break;
-    case PC_IN_EQ_GAIN:
-        sent = PauseMs(kBeforeTrailerMs) && SendTrailer(*this, p.selector, kTrailerAccept);
-        break;
+    case PC_OUT_EQ_GAIN: sent = SendTrailer(*this, p.selector, kTrailerAccept); break;
+    case PC_IN_EQ_GAIN: sent = PauseMs(kBeforeTrailerMs) && SendTrailer(*this, p.selector, kTrailerAccept); break;
     case PC_OUT_EQ_ASSIGN:
-    case PC_IN_EQ_ASSIGN:
-        sent = PauseMs(kBeforeTrailerMs) && SendTrailer(*this, p.selector, kTrailerAssign);
-        break;
+    case PC_IN_EQ_ASSIGN: sent = PauseMs(kBeforeTrailerMs) && SendTrailer(*this, p.selector, kTrailerAssign); break;
     case PC_FIGURATION:
     case kFigurationCodeLinked: {
         if (!PauseUs(kBeforeIdentityUs)) return 0;
@@ -258,8 +230,7 @@ int CDSDATA::SendParam(int code) {
         if (!SendMIDI(identity, kvcom::message::PutIdentityRequest(identity, kvcom::rev_dev), 0)) return 0;
         return PauseUs(kAfterIdentityUs) ? 1 : 0;
     }
-    default:
-        return 1;
+    default: return 1;
     }
     return sent && PauseUs(kAfterRepeatUs) ? 1 : 0;  // after every trailer
 }

@@ -27,8 +27,8 @@ MemoryTable dump_table;
 namespace {
 
 constexpr std::size_t kAccCapacity = 60000;
-constexpr std::size_t kPiece = 200;       // the reader's read chunk
-constexpr std::size_t kLineSize = 3000;   // hex line of one chunk
+constexpr std::size_t kPiece = 200;      // the reader's read chunk
+constexpr std::size_t kLineSize = 3000;  // hex line of one chunk
 constexpr std::size_t kLogEmptyAbove = 10000;
 constexpr std::size_t kIdentityLength = 11;
 constexpr std::size_t kRunSearchFrom = 360;  // the closing run lies beyond the fixed fields
@@ -39,11 +39,11 @@ static_assert(kPiece * 2 + 3 <= kLineSize, "a chunk's line must fit its buffer")
 
 std::uint8_t g_acc[kAccCapacity];
 std::size_t g_acc_len = 0;
-std::size_t g_resume = 0;           // dump: end of the last filed image
-bool g_block_taken = false;         // dump: the current memory has been read
+std::size_t g_resume = 0;             // dump: end of the last filed image
+bool g_block_taken = false;           // dump: the current memory has been read
 std::size_t g_block_search_from = 0;  // dump: no system block starts before this
-int g_mode_left = REV_IDLE;         // the mode this reader left after its last chunk
-bool g_dump_begun = false;          // dump_table has been cleared for the dump in progress
+int g_mode_left = REV_IDLE;           // the mode this reader left after its last chunk
+bool g_dump_begun = false;            // dump_table has been cleared for the dump in progress
 std::atomic<bool> g_fresh_requested{false};
 
 void StartAfresh() {

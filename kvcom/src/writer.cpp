@@ -23,7 +23,7 @@ constexpr std::int64_t kThrottleUs = 100'000;
 bool WriteInverted(const unsigned char* bytes, int len, int capacity) {
     kvcom::Transport* t = kvcom::CurrentTransport();
     if (t == nullptr) return false;  // the link is closed: nowhere to write
-    if (len <= 0) return len == 0;    // nothing to send is no failure
+    if (len <= 0) return len == 0;   // nothing to send is no failure
     if (bytes == nullptr) return false;
     unsigned char line[kMidiBufferSize];
     const int n = std::min(len, capacity);  // never past the buffer

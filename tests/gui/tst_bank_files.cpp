@@ -24,9 +24,10 @@ QByteArray FromHex(const char* hex) { return QByteArray::fromHex(QByteArray(hex)
 // The 110-byte header for current memory `memory`, built byte by byte as the
 // file format lays it out; the checksum is passed in.
 QByteArray BankHeader(int memory, int checksum) {
-    QByteArray h = FromHex("50 01 00 00 F0 00 20 18 00 2B 03 00 03 07 09 07 03 07 04 07 00 00 04 00 0F 0F"
-                           "00 00 00 00 09 00 00 00 0A 00 00 00 0A 00 00 00 0A 00 00 00 09 00 00 00 09 00"
-                           "00 00 00 00 00 00 0F 01 00 00");
+    QByteArray h = FromHex(
+        "50 01 00 00 F0 00 20 18 00 2B 03 00 03 07 09 07 03 07 04 07 00 00 04 00 0F 0F"
+        "00 00 00 00 09 00 00 00 0A 00 00 00 0A 00 00 00 0A 00 00 00 09 00 00 00 09 00"
+        "00 00 00 00 00 00 0F 01 00 00");
     h += char(memory & 0x0F);
     h += char(memory >> 4);
     h += FromHex("00 00 00 00 04");
@@ -55,8 +56,8 @@ struct TableSnapshot {
     QByteArray save, len, names, used;
     static TableSnapshot Take() {
         auto raw = [](const void* p, std::size_t n) { return QByteArray(static_cast<const char*>(p), qsizetype(n)); };
-        return {raw(prog_save, sizeof prog_save), raw(prog_len, sizeof prog_len),
-                raw(data_name, sizeof data_name), raw(data_memoryb, sizeof data_memoryb)};
+        return {raw(prog_save, sizeof prog_save), raw(prog_len, sizeof prog_len), raw(data_name, sizeof data_name),
+                raw(data_memoryb, sizeof data_memoryb)};
     }
     bool operator==(const TableSnapshot&) const = default;
 };
@@ -102,7 +103,7 @@ private slots:
         QCOMPARE(file.mid(110, 120), EmptyEntries(60));
         QCOMPARE(file.mid(230), own);
         QCOMPARE(static_cast<unsigned char>(file.at(230 + 7)), 0u);  // memory number 0
-        QCOMPARE(prog_len[0], own.size());                            // entry 0 was filled
+        QCOMPARE(prog_len[0], own.size());                           // entry 0 was filled
         QCOMPARE(model.mem_num, char(1));                            // and mem_num put back
         const auto messages = rec.Messages();
         QVERIFY(!messages.empty());
@@ -169,8 +170,8 @@ private slots:
     void loadingTwiceGivesTheSameTable() {
         CDSDATA model;
         model.mem_num = 7;
-        const QByteArray bank = BankHeader(7, (0x5B - 1 + 7) & 0x7F) + ImageOf(model, 9, "NINE") +
-                                EmptyEntries(10) + ImageOf(model, 2, "TWO") + ImageOf(model, 0, "WORK");
+        const QByteArray bank = BankHeader(7, (0x5B - 1 + 7) & 0x7F) + ImageOf(model, 9, "NINE") + EmptyEntries(10) +
+                                ImageOf(model, 2, "TWO") + ImageOf(model, 0, "WORK");
         WriteAll(Path("twice.ay"), bank);
 
         CDlgMemory dialog(model);
@@ -198,8 +199,8 @@ private slots:
         QByteArray huge = FromHex("F0 00 20 18 00 2C 10 05") + QByteArray(5000, '\x01') + FromHex("F7");
         QByteArray cut = ImageOf(model, 8, "CUT");
         cut.chop(1);  // its F7
-        const QByteArray bank = BankHeader(1, 0x5B) + high + ImageOf(model, 4, "FOUR") + huge +
-                                ImageOf(model, 6, "SIX") + cut;
+        const QByteArray bank =
+            BankHeader(1, 0x5B) + high + ImageOf(model, 4, "FOUR") + huge + ImageOf(model, 6, "SIX") + cut;
         LoadMemoryTable(bank);
         QCOMPARE(TableName(4), QStringLiteral("FOUR    "));
         QCOMPARE(TableName(6), QStringLiteral("SIX     "));

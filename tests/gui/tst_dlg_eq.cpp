@@ -81,9 +81,9 @@ private slots:
         QCOMPARE(dlg.windowTitle(), QString("EQ"));
         QCOMPARE(ui.Texts(), (QStringList{"Bell", "1.00k Hz", "0.0 dB", "0.30 Oct"}));
         QCOMPARE(m.cur_eq, KV_DEFAULT_ROW);
-        for (QWidget* w : {static_cast<QWidget*>(ui.type), static_cast<QWidget*>(ui.freq),
-                           static_cast<QWidget*>(ui.gain), static_cast<QWidget*>(ui.width),
-                           static_cast<QWidget*>(ui.flat), static_cast<QWidget*>(ui.gain_up)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(ui.type), static_cast<QWidget*>(ui.freq), static_cast<QWidget*>(ui.gain),
+              static_cast<QWidget*>(ui.width), static_cast<QWidget*>(ui.flat), static_cast<QWidget*>(ui.gain_up)})
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
         QVERIFY(ui.add->isEnabled());
         QVERIFY(!ui.prev->isEnabled());
@@ -243,8 +243,8 @@ private slots:
         ui.width_up->click();
         QCOMPARE(ui.width->text(), QString("0.55 Oct"));
         // Slot 1 is 4 on the wire; the type goes out even when it is 0.
-        QCOMPARE(Sent(rec), (QStringList{P("62 6C 00 00 04"), P("62 6C 00 02 04"), P("62 6F 00 09 04"),
-                                         P("62 6F 00 0A 04")}));
+        QCOMPARE(Sent(rec),
+                 (QStringList{P("62 6C 00 00 04"), P("62 6C 00 02 04"), P("62 6F 00 09 04"), P("62 6F 00 0A 04")}));
         QCOMPARE(dlg.Graph()->EqSetA()[1].width_index, 10);  // row 2 is the second of Out 3
     }
 

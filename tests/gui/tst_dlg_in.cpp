@@ -28,11 +28,14 @@ struct InputPage {
         wire.Clear();
     }
     template <class T>
-    T* Get(const char* name) { return Child<T>(page.get(), name); }
+    T* Get(const char* name) {
+        return Child<T>(page.get(), name);
+    }
     CommitEdit* Edit(const char* input) { return Get<CommitEdit>(QByteArray(input).append("DelayEdit").constData()); }
     SpinButtons* Spin(const char* input) { return Get<SpinButtons>(QByteArray(input).append("DelaySpin").constData()); }
     CGridButton* Cell(const char* grid, const char* column, int row) {
-        return Child<CGridButton>(page.get(), QStringLiteral("%1_%2_%3").arg(grid, column).arg(row).toLatin1().constData());
+        return Child<CGridButton>(page.get(),
+                                  QStringLiteral("%1_%2_%3").arg(grid, column).arg(row).toLatin1().constData());
     }
     bool RowEnabled(const char* grid, int row) {
         bool all = true, any = false;

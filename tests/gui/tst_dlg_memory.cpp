@@ -99,9 +99,10 @@ private slots:
         bool note_found = false;
         for (QLabel* l : d.findChildren<QLabel*>())
             note_found |= l->text() ==
-                QStringLiteral("Note:\nRefresh:Get all memory name from unit.\nStore:save current parameters to unit.\n"
-                               "Recall:get selected memory paramters to pc.\nLoad All:Load all memory from pc file.\n"
-                               "Store All:Download all memory from pc to unit.\nSave All:Save all memory to pc file.");
+                          QStringLiteral(
+                              "Note:\nRefresh:Get all memory name from unit.\nStore:save current parameters to unit.\n"
+                              "Recall:get selected memory paramters to pc.\nLoad All:Load all memory from pc file.\n"
+                              "Store All:Download all memory from pc to unit.\nSave All:Save all memory to pc file.");
         QVERIFY(note_found);
     }
 
@@ -284,11 +285,11 @@ private slots:
         QCOMPARE(StoreAllMemories(model, progress, std::chrono::milliseconds(0)), 1);
         // Identity request, prelude and system block go first (3 messages).
         QCOMPARE(progress.reports, (QStringList{
-            QStringLiteral("0/3 after 3: Storing memory 7 on the unit..."),
-            QStringLiteral("1/3 after 4: Storing memory 2 on the unit..."),
-            QStringLiteral("2/3 after 5: Storing the working program on the unit..."),
-            QStringLiteral("3/3 after 6: Waiting for the unit..."),
-        }));
+                                       QStringLiteral("0/3 after 3: Storing memory 7 on the unit..."),
+                                       QStringLiteral("1/3 after 4: Storing memory 2 on the unit..."),
+                                       QStringLiteral("2/3 after 5: Storing the working program on the unit..."),
+                                       QStringLiteral("3/3 after 6: Waiting for the unit..."),
+                                   }));
     }
 
     // From the dialog, Store All sends exactly what the library's Store All

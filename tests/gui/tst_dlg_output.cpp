@@ -34,7 +34,9 @@ struct OutputPage {
         wire.Clear();
     }
     template <class T>
-    T* Get(const char* name) { return Child<T>(page.get(), name); }
+    T* Get(const char* name) {
+        return Child<T>(page.get(), name);
+    }
     QString Text(const char* name) { return Get<QLineEdit>(name)->text(); }
     CGridButton* Cell(const char* column, int row) {
         return Child<CGridButton>(page.get(), QStringLiteral("eq_%1_%2").arg(column).arg(row).toLatin1().constData());
@@ -78,13 +80,20 @@ void TestDlgOutput::typedGain_data() {
     QTest::addColumn<int>("gain");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::newRow("3") << "3" << 15 << "+3.0 dB" << "F0 00 20 18 00 2D 60 62 00 5A F7";
-    QTest::newRow("1.99 truncates") << "1.99" << 9 << "+1.8 dB" << "F0 00 20 18 00 2D 60 62 00 54 F7";
-    QTest::newRow("-1.99 truncates toward zero") << "-1.99" << -9 << "-1.8 dB" << "F0 00 20 18 00 2D 60 62 00 42 F7";
-    QTest::newRow("20 limited") << "20" << 75 << "+15.0 dB" << "F0 00 20 18 00 2D 60 62 00 16 01 F7";
-    QTest::newRow("1k reads 1000") << "1k" << 75 << "+15.0 dB" << "F0 00 20 18 00 2D 60 62 00 16 01 F7";
-    QTest::newRow("-15 is the bottom") << "-15" << -75 << "-15.0 dB" << "F0 00 20 18 00 2D 60 62 00 F7";
-    QTest::newRow("not a number is 0") << "loud" << 0 << "+0.0 dB" << "F0 00 20 18 00 2D 60 62 00 4B F7";
+    QTest::newRow("3") << "3" << 15 << "+3.0 dB"
+                       << "F0 00 20 18 00 2D 60 62 00 5A F7";
+    QTest::newRow("1.99 truncates") << "1.99" << 9 << "+1.8 dB"
+                                    << "F0 00 20 18 00 2D 60 62 00 54 F7";
+    QTest::newRow("-1.99 truncates toward zero") << "-1.99" << -9 << "-1.8 dB"
+                                                 << "F0 00 20 18 00 2D 60 62 00 42 F7";
+    QTest::newRow("20 limited") << "20" << 75 << "+15.0 dB"
+                                << "F0 00 20 18 00 2D 60 62 00 16 01 F7";
+    QTest::newRow("1k reads 1000") << "1k" << 75 << "+15.0 dB"
+                                   << "F0 00 20 18 00 2D 60 62 00 16 01 F7";
+    QTest::newRow("-15 is the bottom") << "-15" << -75 << "-15.0 dB"
+                                       << "F0 00 20 18 00 2D 60 62 00 F7";
+    QTest::newRow("not a number is 0") << "loud" << 0 << "+0.0 dB"
+                                       << "F0 00 20 18 00 2D 60 62 00 4B F7";
 }
 
 void TestDlgOutput::typedGain() {

@@ -64,9 +64,11 @@ void TestDlgSettings::pagesPerConfiguration_data() {
     QTest::newRow("Mono") << 0 << 0 << six << "0 1 2 3 4 5";
     QTest::newRow("Mono, link on") << 0 << 1 << six << "0 1 2 3 4 5";
     QTest::newRow("2 Channel 3 Way") << 1 << 0 << six << "0 1 2 3 4 5";
-    QTest::newRow("2 Channel 3 Way, linked") << 1 << 1 << "In|Out 1&&2|Out 3&&4|Out 5&&6" << "0 2 4";
+    QTest::newRow("2 Channel 3 Way, linked") << 1 << 1 << "In|Out 1&&2|Out 3&&4|Out 5&&6"
+                                             << "0 2 4";
     QTest::newRow("3 Channel 2 Way") << 2 << 0 << six << "0 1 2 3 4 5";
-    QTest::newRow("3 Channel 2 Way, linked") << 2 << 1 << "In|Out 1&&3|Out 2|Out 4&&6|Out 5" << "0 1 3 4";
+    QTest::newRow("3 Channel 2 Way, linked") << 2 << 1 << "In|Out 1&&3|Out 2|Out 4&&6|Out 5"
+                                             << "0 1 3 4";
 }
 
 void TestDlgSettings::pagesPerConfiguration() {

@@ -127,8 +127,8 @@ private slots:
                     if (yellowish(p.pixel(x, y))) ++n;
             return n;
         };
-        QVERIFY(count_in(QRect(25, 8, 21, 14)) > 0);    // "30" left of y = 15
-        QVERIFY(count_in(QRect(15, 158, 31, 14)) > 0);  // "-30" left of y = 165
+        QVERIFY(count_in(QRect(25, 8, 21, 14)) > 0);     // "30" left of y = 15
+        QVERIFY(count_in(QRect(15, 158, 31, 14)) > 0);   // "-30" left of y = 165
         QVERIFY(count_in(QRect(280, 170, 20, 16)) > 0);  // "1k" under x = 289
         QCOMPARE(count_in(QRect(51, 16, 394, 149)), 0);
         QCOMPARE(count_in(QRect(46, 0, 4, 168)), 0);  // right of x = 45

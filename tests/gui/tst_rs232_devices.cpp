@@ -97,11 +97,16 @@ private slots:
     void unusablePathIsRefusedAndChangesNothing_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("/dev/null") << "null" << "it is not a serial port";
-        QTest::newRow("folder") << "folder" << "it is a folder, not a device";
-        QTest::newRow("file") << "file" << "it is not a device";
-        QTest::newRow("vanished by-id link") << "link" << "which is not there";
-        QTest::newRow("relative") << "relative" << "not an absolute path";
+        QTest::newRow("/dev/null") << "null"
+                                   << "it is not a serial port";
+        QTest::newRow("folder") << "folder"
+                                << "it is a folder, not a device";
+        QTest::newRow("file") << "file"
+                              << "it is not a device";
+        QTest::newRow("vanished by-id link") << "link"
+                                             << "which is not there";
+        QTest::newRow("relative") << "relative"
+                                  << "not an absolute path";
     }
 
     void unusablePathIsRefusedAndChangesNothing() {
@@ -159,7 +164,8 @@ private slots:
         const QString path = QString::fromStdString(pty.slave_path());
         QTRY_COMPARE(pane->text(), QStringLiteral("COM1 %1 connected").arg(path));
         CloseConnection();
-        QTRY_VERIFY2(pane->text().startsWith(QStringLiteral("COM1 %1 not connected").arg(path)), qPrintable(pane->text()));
+        QTRY_VERIFY2(pane->text().startsWith(QStringLiteral("COM1 %1 not connected").arg(path)),
+                     qPrintable(pane->text()));
     }
 
     void problemTextsNameTheFixAndTheHolder() {
@@ -167,8 +173,9 @@ private slots:
         denied.path = QStringLiteral("/dev/ttyUSB0");
         denied.error = EACCES;
         denied.group = QStringLiteral("dialout");
-        QVERIFY2(PortProblemText(denied).contains(QStringLiteral("sudo usermod -aG dialout $USER, then log out and in")),
-                 qPrintable(PortProblemText(denied)));
+        QVERIFY2(
+            PortProblemText(denied).contains(QStringLiteral("sudo usermod -aG dialout $USER, then log out and in")),
+            qPrintable(PortProblemText(denied)));
         PortState busy;
         busy.path = QStringLiteral("/dev/ttyUSB0");
         busy.error = EBUSY;

@@ -165,8 +165,7 @@ private slots:
     }
 
     void recentFilesKeepTheLastFour() {
-        for (const char* name : {"1.syx", "2.syx", "3.syx", "4.syx", "5.syx"})
-            QVERIFY(doc_->SaveDocument(File(name)));
+        for (const char* name : {"1.syx", "2.syx", "3.syx", "4.syx", "5.syx"}) QVERIFY(doc_->SaveDocument(File(name)));
         QVERIFY(frame_->openFile(File("3.syx")));
         const QStringList recent = frame_->recentFiles();
         QCOMPARE(recent, QStringList({File("3.syx"), File("5.syx"), File("4.syx"), File("2.syx")}));

@@ -33,7 +33,6 @@ CDSDATA EditedModel() {
     return m;
 }
 
-
 }  // namespace
 
 class TestShellUnits : public QObject {
@@ -68,8 +67,8 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("result");
         const QByteArray good = programfile::Encode(CDSDATA());
-        QTest::newRow("longer than 3000 bytes") << (good + QByteArray(3001 - good.size(), '\x0F'))
-                                                << int(programfile::DecodeResult::kTooLong);
+        QTest::newRow("longer than 3000 bytes")
+            << (good + QByteArray(3001 - good.size(), '\x0F')) << int(programfile::DecodeResult::kTooLong);
         QTest::newRow("empty") << QByteArray() << int(programfile::DecodeResult::kTooShort);
         QTest::newRow("cut short") << good.left(493) << int(programfile::DecodeResult::kTooShort);
         QByteArray wrong_header = good;
@@ -147,9 +146,9 @@ private slots:
         led(QStringLiteral("input3::numlock"), "0\n");
         led(QStringLiteral("phy0-led"), "1\n");
         const LockKeyState s = ReadLockKeys(dir.path());
-        QVERIFY(s.caps.has_value() && *s.caps);   // any keyboard with it lit
+        QVERIFY(s.caps.has_value() && *s.caps);  // any keyboard with it lit
         QVERIFY(s.num.has_value() && !*s.num);
-        QVERIFY(!s.scroll.has_value());           // no LED: left out
+        QVERIFY(!s.scroll.has_value());  // no LED: left out
 
         const LockKeyState none = ReadLockKeys(QStringLiteral("/nonexistent"));
         QVERIFY(!none.caps && !none.num && !none.scroll);
@@ -163,7 +162,8 @@ private slots:
         QCOMPARE(QByteArray(TalsenLoadRCStr(4)), QByteArray("RS232 Connection failed.\r\nPlease select another port."));
         QCOMPARE(QByteArray(TalsenLoadRCStr(5)), QByteArray("KALVORE"));
         QCOMPARE(QByteArray(TalsenLoadRCStr(6)), QByteArray(""));
-        QCOMPARE(LoadProgramString(IDS_RS232_FAILED), QStringLiteral("RS232 Connection failed.\nPlease select another port."));
+        QCOMPARE(LoadProgramString(IDS_RS232_FAILED),
+                 QStringLiteral("RS232 Connection failed.\nPlease select another port."));
     }
 
     void documentTemplateAndCommandStrings() {
@@ -197,8 +197,7 @@ private slots:
         // Any other cause is told in the library's words.
         PortState busy = denied;
         busy.error = EBUSY;
-        QCOMPARE(PortProblemText(busy),
-                 QStringLiteral("/dev/ttyS0: ") + QString::fromUtf8(LinkErrorMessage(EBUSY)));
+        QCOMPARE(PortProblemText(busy), QStringLiteral("/dev/ttyS0: ") + QString::fromUtf8(LinkErrorMessage(EBUSY)));
     }
 
     void probeFollowsThePortVariable() {

@@ -69,8 +69,8 @@ private slots:
         QTest::addColumn<bool>("inb");
         QTest::addColumn<bool>("sum");
         QTest::addColumn<int>("inbRowGain");
-        QTest::newRow("Mono") << 0 << QStringList{"Out 1", "Out 2", "Out 3", "Out 4", "Out 5", "Out 6"}
-                              << false << false << 0;
+        QTest::newRow("Mono") << 0 << QStringList{"Out 1", "Out 2", "Out 3", "Out 4", "Out 5", "Out 6"} << false
+                              << false << 0;
         QTest::newRow("2 Channel 3 Way") << 1 << QStringList{"Out 1", "Out 3", "Out 5", "Out 2", "Out 4", "Out 6"}
                                          << true << false << 1005;
         QTest::newRow("3 Channel 2 Way") << 2 << QStringList{"Out 1", "Out 4", "Out 3", "Out 6", "Out 2", "Out 5"}

@@ -77,7 +77,9 @@ Result Kvctl(const std::vector<std::string>& args) {
     return run;
 }
 
-std::string Described(const Result& r) { return "exit " + std::to_string(r.code) + "\nout: " + r.out + "\nerr: " + r.err; }
+std::string Described(const Result& r) {
+    return "exit " + std::to_string(r.code) + "\nout: " + r.out + "\nerr: " + r.err;
+}
 
 // A simulated unit on its own pseudo-terminal.
 class SimUnit {
@@ -106,7 +108,9 @@ private:
     std::string path_;
 };
 
-std::string TempFile(const char* name) { return ::testing::TempDir() + "kvctl_line_" + std::to_string(getpid()) + name; }
+std::string TempFile(const char* name) {
+    return ::testing::TempDir() + "kvctl_line_" + std::to_string(getpid()) + name;
+}
 
 TEST(KvctlLine, BackupThenRestoreIntoAnEmptyUnitGivesTheSameMemories) {
     SimUnit source;
@@ -195,7 +199,8 @@ TEST(KvctlLine, EachExitCode) {
         EXPECT_EQ(r.code, c.code) << Described(r);
         EXPECT_NE(r.err.find(c.says), std::string::npos) << Described(r);
     }
-    unit.With([&](kvsim::Device& d) { EXPECT_EQ(d.StateRevision(), revision_before); });  // the refused file sent nothing
+    unit.With(
+        [&](kvsim::Device& d) { EXPECT_EQ(d.StateRevision(), revision_before); });  // the refused file sent nothing
 
     // Busy: another program holds the port; kvctl names it and leaves it alone.
     {

@@ -111,8 +111,8 @@ protected:
     };
     // Runs `op` while another thread pulls the adapter once `ready()` holds
     // and `delay` has passed.
-    Outcome RunUnpluggedMidWay(const std::function<int()>& op, milliseconds delay,
-                               const std::function<bool()>& ready = [] { return true; }) {
+    Outcome RunUnpluggedMidWay(
+        const std::function<int()>& op, milliseconds delay, const std::function<bool()>& ready = [] { return true; }) {
         Outcome out{};
         std::atomic<bool> done{false};
         std::thread puller([&] {

@@ -195,7 +195,7 @@ TEST_F(MemoryRealtime, DumpCutBeforeTheWorkingProgramTimesOut) {
     // 30 s on the fast clock: about 3 s of real time.
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30'000 / FastClock::kFactor));
     EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
-    CloseConnection();  // the reader has stopped: the table can be read
+    CloseConnection();              // the reader has stopped: the table can be read
     EXPECT_EQ(data_memoryb[9], 0);  // what came is not listed: the refresh failed
     EXPECT_EQ(data_memoryb[0], 0);
 }

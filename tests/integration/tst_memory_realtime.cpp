@@ -27,7 +27,10 @@ private slots:
         CDSDATA model;  // every memory empty
         model.figuration = 1;
         model.InitData();
-        const struct { int memory; const char* name; } kept[] = {{2, "A-B=C#1"}, {45, "FORTY5"}};
+        const struct {
+            int memory;
+            const char* name;
+        } kept[] = {{2, "A-B=C#1"}, {45, "FORTY5"}};
         for (const auto& k : kept) {
             const QByteArray image = ImageOf(model, k.memory, k.name);
             std::memcpy(prog_save[k.memory], image.constData(), std::size_t(image.size()));
@@ -39,17 +42,16 @@ private slots:
             d.storeAll();  // about six seconds on the line
             QCOMPARE(d.ResultFlag(), 1);
         }
-        server.WithDevice([](kvsim::Device& dev) {
-            QCOMPARE(dev.MemoryAt(45).name, std::string("FORTY5  "));
-        });
+        server.WithDevice([](kvsim::Device& dev) { QCOMPARE(dev.MemoryAt(45).name, std::string("FORTY5  ")); });
 
         CDSDATA forget;  // the PC's table is emptied; the unit must fill it
         CDlgMemory d(model);
         d.refresh();
         auto* list = d.findChild<QTableWidget*>();
         for (int m = 1; m <= 60; ++m) {
-            const QString name = m == 2 ? QStringLiteral("A-B=C#1 ") : m == 45 ? QStringLiteral("FORTY5  ")
-                                                                             : QStringLiteral("<None>");
+            const QString name = m == 2    ? QStringLiteral("A-B=C#1 ")
+                                 : m == 45 ? QStringLiteral("FORTY5  ")
+                                           : QStringLiteral("<None>");
             QCOMPARE(list->item(m - 1, 1)->text(), name);
             QCOMPARE(data_memoryb[m], (m == 2 || m == 45) ? 1 : 0);
         }

@@ -34,9 +34,12 @@ int OpenFilter(CDSDATA& m, int chan, int slot) {
     m.cur_chan = chan;
     m.cur_slot = slot;
     m.cur_eq = slots[slot];
-    if (chan == CHAN_IN_A) m.SetNewInAPEQ();
-    else if (chan == CHAN_IN_B) m.SetNewInBPEQ();
-    else m.SetNewPEQ();
+    if (chan == CHAN_IN_A)
+        m.SetNewInAPEQ();
+    else if (chan == CHAN_IN_B)
+        m.SetNewInBPEQ();
+    else
+        m.SetNewPEQ();
     return slots[slot];
 }
 

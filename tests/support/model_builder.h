@@ -52,14 +52,14 @@ class PoolRow {
 public:
     PoolRow(CDSDATA& m, int row) : m_(m), row_(row) {}
 
-    PoolRow& Owner(int chan);            // eq_owner
-    PoolRow& Values(FilterValues v);     // eq_type, eq_freq, eq_gain, eq_bw
-    PoolRow& InputCopy();                // an input owner's own copy of the values
-    PoolRow& Slot(int slot);             // listed in `slot` of the owner's list
-    PoolRow& NextSlot();                 // listed in the owner's first free slot
-    PoolRow& Dsp(int dsp);               // eq_dsp: 0, 1, or -1 for none
-    PoolRow& Counted();                  // eq_used one more
-    PoolRow& Recount();                  // eq_used counted again (RecountPool)
+    PoolRow& Owner(int chan);         // eq_owner
+    PoolRow& Values(FilterValues v);  // eq_type, eq_freq, eq_gain, eq_bw
+    PoolRow& InputCopy();             // an input owner's own copy of the values
+    PoolRow& Slot(int slot);          // listed in `slot` of the owner's list
+    PoolRow& NextSlot();              // listed in the owner's first free slot
+    PoolRow& Dsp(int dsp);            // eq_dsp: 0, 1, or -1 for none
+    PoolRow& Counted();               // eq_used one more
+    PoolRow& Recount();               // eq_used counted again (RecountPool)
 
 private:
     CDSDATA& m_;

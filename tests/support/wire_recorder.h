@@ -62,7 +62,10 @@ public:
     std::vector<Bytes> Messages() const;
     // Readable dump for failure output: one event per line.
     std::string Describe() const;
-    void Clear() { events.clear(); nap_us = 0; }
+    void Clear() {
+        events.clear();
+        nap_us = 0;
+    }
 
 private:
     std::int64_t now_us_ = 1'000'000;

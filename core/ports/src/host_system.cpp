@@ -134,7 +134,7 @@ public:
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) return n;  // a link that leads nowhere
         n.resolved = RealPath(path);
-        n.kind = S_ISCHR(st.st_mode) ? NodeInfo::Kind::kCharDevice
+        n.kind = S_ISCHR(st.st_mode)   ? NodeInfo::Kind::kCharDevice
                  : S_ISDIR(st.st_mode) ? NodeInfo::Kind::kDirectory
                                        : NodeInfo::Kind::kOther;
         n.rdev = st.st_rdev;
@@ -142,9 +142,7 @@ public:
         return n;
     }
 
-    int Access(const std::string& path) override {
-        return ::access(path.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
-    }
+    int Access(const std::string& path) override { return ::access(path.c_str(), R_OK | W_OK) == 0 ? 0 : errno; }
 
     std::vector<Holder> Holders(unsigned long long rdev) override {
         std::vector<Holder> out;
@@ -160,8 +158,7 @@ public:
             while (const dirent* f = ::readdir(fds)) {
                 if (f->d_name[0] == '.') continue;
                 struct stat st {};
-                if (::stat((fd_dir + "/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
-                    st.st_rdev == rdev) {
+                if (::stat((fd_dir + "/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == rdev) {
                     holds = true;
                     break;
                 }

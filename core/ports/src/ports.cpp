@@ -186,8 +186,8 @@ std::string StateAdvice(const PortState& state) {
                " $USER, then log out and in again.";
     }
     if (state.condition == Condition::kBusy) {
-        const bool ours = !state.holders.empty() &&
-                          std::all_of(state.holders.begin(), state.holders.end(), [](const Holder& h) { return h.self; });
+        const bool ours = !state.holders.empty() && std::all_of(state.holders.begin(), state.holders.end(),
+                                                                [](const Holder& h) { return h.self; });
         if (ours) return {};  // the program's own link
         return "Close the program that holds the port, or choose another.";
     }
@@ -200,7 +200,8 @@ std::string DevicePathProblem(PortSystem& sys, const std::string& path) {
     if (path.front() != '/') return "it is not an absolute path (one starting with /dev/)";
     const NodeInfo node = sys.Inspect(path);
     if (node.kind == NodeInfo::Kind::kMissing) {
-        if (node.is_link) return "it is a link to " + node.link_target + ", which is not there (is the adapter plugged in?)";
+        if (node.is_link)
+            return "it is a link to " + node.link_target + ", which is not there (is the adapter plugged in?)";
         return "there is no such device";
     }
     if (node.kind == NodeInfo::Kind::kDirectory) return "it is a folder, not a device";

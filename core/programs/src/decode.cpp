@@ -38,7 +38,9 @@ std::string ChannelWords(int selector) {
     return "Out " + std::to_string(selector - 0x60 + 1);
 }
 
-std::string FreqWords(int row) { return row >= 0 && row < tables::kFreqRows ? units::FreqText(row) : "row " + std::to_string(row); }
+std::string FreqWords(int row) {
+    return row >= 0 && row < tables::kFreqRows ? units::FreqText(row) : "row " + std::to_string(row);
+}
 
 std::string Choice(const char* const* names, int count, int i) {
     return i >= 0 && i < count ? names[i] : "#" + std::to_string(i);
@@ -82,7 +84,8 @@ std::string Parameter(Bytes m) {
         if (code == 0x1101 || code == 0x1201) return "configuration " + Choice(kConfigNames, 3, d[0]);
         if (code == 0x0B01) return "store, memory " + std::to_string(d[0]);
         if (m[8] == 0x01 && m[7] >= 1 && m[7] <= 8)
-            return "name character " + std::to_string(m[7]) + " '" + kvcom::NameCharFromImage(static_cast<std::uint8_t>(d[0])) + "'";
+            return "name character " + std::to_string(m[7]) + " '" +
+                   kvcom::NameCharFromImage(static_cast<std::uint8_t>(d[0])) + "'";
         return Unknown(m);
     }
     const bool input = sel == 0x20 || sel == 0x21;
@@ -163,12 +166,12 @@ std::string DecodeMessage(Bytes m) {
     const int unit = m[4];
     switch (m[kCommand]) {
     case 0x06:
-        if (m.size() == 8 && m[6] == 0x01) return unit == 0 ? "identity request" : "identity request, " + UnitWords(unit);
+        if (m.size() == 8 && m[6] == 0x01)
+            return unit == 0 ? "identity request" : "identity request, " + UnitWords(unit);
         if (m.size() == 8 && m[6] == 0x0F && unit == kAllUnits) return "store-all prelude";
         if (m.size() == 11 && m[6] == 0x02 && m[7] == 0x03 && m[9] == 0x06) return "identity reply, " + UnitWords(unit);
         return Unknown(m);
-    case 0x00:
-        return m.size() == 7 && unit == kAllUnits ? "memory dump request" : Unknown(m);
+    case 0x00: return m.size() == 7 && unit == kAllUnits ? "memory dump request" : Unknown(m);
     case 0x02:
         if (m.size() != 8) return Unknown(m);
         return m[6] == 0 ? "program request, working program" : "program request, memory " + std::to_string(m[6]);

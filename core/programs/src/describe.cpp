@@ -24,7 +24,8 @@ std::vector<SettingRef> UnionOfSettings(const CDSDATA& a, const CDSDATA& b) {
     std::vector<SettingRef> refs = FixedSettings(kChanProgram);
     for (int chan : kChannels) {
         for (const SettingRef& r : FixedSettings(chan)) refs.push_back(r);
-        for (int s = 0; s < std::max(EqCount(a, chan), EqCount(b, chan)); ++s) refs.push_back({Field::EqFilter, chan, s});
+        for (int s = 0; s < std::max(EqCount(a, chan), EqCount(b, chan)); ++s)
+            refs.push_back({Field::EqFilter, chan, s});
     }
     return refs;
 }

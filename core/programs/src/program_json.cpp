@@ -55,8 +55,10 @@ int* SlotList(CDSDATA& m, int chan) {
 ojson Crossover(const CDSDATA& m, int out, int side) {
     const int row = m.xo_freq[out][side];
     ojson x;
-    if (row == kHighPassOut || row == kLowPassOut) x["freq"] = "Out";
-    else x["freq"] = units::HzOf(row);
+    if (row == kHighPassOut || row == kLowPassOut)
+        x["freq"] = "Out";
+    else
+        x["freq"] = units::HzOf(row);
     x["type"] = tables::XoverTypeNames[m.xo_type[out][side]].short_name;
     return x;
 }
@@ -142,7 +144,8 @@ void ReadCrossover(const json& x, const std::string& path, CDSDATA& m, int out, 
     OnlyKeys(x, path, {"freq", "type"});
     if (const json* f = Find(x, "freq")) {
         if (f->is_string()) {
-            if (f->get<std::string>() != "Out") Refuse(Join(path, "freq"), "value out of range: a frequency in Hz or \"Out\"");
+            if (f->get<std::string>() != "Out")
+                Refuse(Join(path, "freq"), "value out of range: a frequency in Hz or \"Out\"");
             m.xo_freq[out][side] = side == 0 ? kHighPassOut : kLowPassOut;
         } else {
             m.xo_freq[out][side] = FreqRow(*f, Join(path, "freq"));
@@ -165,7 +168,8 @@ struct Filter {
 std::vector<Filter> ReadFilters(const json& list, const std::string& path) {
     if (!list.is_array()) Refuse(path, "wrong type: expected an array");
     if (list.size() > static_cast<std::size_t>(kEqSlotsPerChannel))
-        Refuse(path, std::to_string(list.size()) + " EQ filters; a channel holds " + std::to_string(kEqSlotsPerChannel));
+        Refuse(path,
+               std::to_string(list.size()) + " EQ filters; a channel holds " + std::to_string(kEqSlotsPerChannel));
     std::vector<Filter> filters;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::string at = path + "[" + std::to_string(i) + "]";
@@ -204,7 +208,8 @@ void ReadOutput(const json& o, const std::string& path, CDSDATA& m, int n) {
             m.out_name[n] = static_cast<char>(Choice(*j, Join(path, "name"), kOutputNames));
         }
     }
-    if (const json* j = Find(o, "source")) m.out_source[n] = static_cast<char>(Choice(*j, Join(path, "source"), kSourceNames));
+    if (const json* j = Find(o, "source"))
+        m.out_source[n] = static_cast<char>(Choice(*j, Join(path, "source"), kSourceNames));
     if (const json* j = Find(o, "gain")) m.out_gain[n] = Steps(*j, Join(path, "gain"), units::kOutGain);
     if (const json* j = Find(o, "mute")) m.out_mute[n] = Bool(*j, Join(path, "mute")) ? 1 : 0;
     if (const json* j = Find(o, "polarity")) {
@@ -221,7 +226,8 @@ void ReadOutput(const json& o, const std::string& path, CDSDATA& m, int n) {
 // else linked twins right behind their leaders and channels in page order.
 std::vector<int> FilterOrder(const json& doc, const CDSDATA& m, const std::vector<Filter> (&filters)[8]) {
     auto index_of = [](int chan) {
-        return static_cast<int>(std::find(std::begin(kEqChannels), std::end(kEqChannels), chan) - std::begin(kEqChannels));
+        return static_cast<int>(std::find(std::begin(kEqChannels), std::end(kEqChannels), chan) -
+                                std::begin(kEqChannels));
     };
     std::vector<int> order;
     if (const json* listed = Find(doc, "filter_order")) {
@@ -236,8 +242,9 @@ std::vector<int> FilterOrder(const json& doc, const CDSDATA& m, const std::vecto
         }
         for (int k = 0; k < 8; ++k)
             if (count[k] != static_cast<int>(filters[k].size()))
-                Refuse("filter_order", "lists " + std::to_string(count[k]) + " filters of " + ChannelKey(kEqChannels[k]) +
-                                           ", which has " + std::to_string(filters[k].size()));
+                Refuse("filter_order", "lists " + std::to_string(count[k]) + " filters of " +
+                                           ChannelKey(kEqChannels[k]) + ", which has " +
+                                           std::to_string(filters[k].size()));
         return order;
     }
     bool placed[8] = {};
@@ -322,8 +329,9 @@ void CheckBudget(const CDSDATA& m) {
 }
 
 void Read(const json& doc, CDSDATA& w) {
-    OnlyKeys(doc, "", {"format", "version", "name", "config", "link", "ina", "inb", "sum", "out1", "out2", "out3",
-                       "out4", "out5", "out6", "filter_order"});
+    OnlyKeys(doc, "",
+             {"format", "version", "name", "config", "link", "ina", "inb", "sum", "out1", "out2", "out3", "out4",
+              "out5", "out6", "filter_order"});
     const json* format = Find(doc, "format");
     if (format == nullptr) Refuse("format", "missing: not a Kalvore program file");
     if (String(*format, "format") != kJsonFormat) Refuse("format", "value out of range: not a Kalvore program file");
@@ -346,8 +354,10 @@ void Read(const json& doc, CDSDATA& w) {
         const std::string key = ChannelKey(chan);
         const json* c = Find(doc, key.c_str());
         if (c == nullptr) continue;
-        if (IsOutput(chan)) ReadOutput(*c, key, w, chan);
-        else OnlyKeys(*c, key, {"delay", "eq"});
+        if (IsOutput(chan))
+            ReadOutput(*c, key, w, chan);
+        else
+            OnlyKeys(*c, key, {"delay", "eq"});
         if (!IsOutput(chan))
             if (const json* d = Find(*c, "delay"))
                 (chan == CHAN_IN_A ? w.ina_delay : w.inb_delay) = Steps(*d, key + ".delay", units::kDelay);
@@ -369,7 +379,8 @@ void Read(const json& doc, CDSDATA& w) {
     const std::vector<int> order = FilterOrder(doc, w, filters);
     for (std::size_t row = 0; row < order.size(); ++row) {
         const int chan = order[row];
-        const int k = static_cast<int>(std::find(std::begin(kEqChannels), std::end(kEqChannels), chan) - std::begin(kEqChannels));
+        const int k =
+            static_cast<int>(std::find(std::begin(kEqChannels), std::end(kEqChannels), chan) - std::begin(kEqChannels));
         const Filter& f = filters[k][next[k]];
         int* slots = SlotList(w, chan);
         slots[next[k]++] = static_cast<int>(row);
@@ -402,8 +413,10 @@ nlohmann::ordered_json ProgramToJson(const CDSDATA& model) {
         ojson c;
         if (IsOutput(chan)) {
             const int name = static_cast<unsigned char>(m.out_name[chan]);
-            if (name < static_cast<int>(kOutputNames.size())) c["name"] = kOutputNames[name];
-            else c["name"] = name;
+            if (name < static_cast<int>(kOutputNames.size()))
+                c["name"] = kOutputNames[name];
+            else
+                c["name"] = name;
             c["source"] = kSourceNames[std::clamp<int>(m.out_source[chan], 0, 2)];
             c["gain"] = units::NumberOf(units::kOutGain, m.out_gain[chan]);
             c["mute"] = m.out_mute[chan] != 0;

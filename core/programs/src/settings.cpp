@@ -13,11 +13,11 @@
 namespace kvprog {
 
 const std::array<const char*, 49> kOutputNames = {
-    "Band 1", "Band 2", "Band 3", "Band 4", "Band 5", "Band 6", "L Low",  "L Mid",  "L High", "R Low",
-    "R Mid",  "R High", "C Low",  "C Mid",  "C High", "Subs",   "Low",    "Lo Mid", "Mid",    "Hi Mid",
-    "High",   "Mid+Hi", "2\"Horn", "1\"Horn", "Bullet", "Flat",  "Unused", "Bar",    "BStage", "Delay",
-    "Centre", "Mono",   "Aux",    "10\"",   "12\"",   "15\"",   "18\"",   "21\"",   "24\"",   "1.5\"Hn",
-    "Delay1", "Delay2", "Delay3", "Delay4", "Delay5", "Delay6", "L Subs", "C Subs", "R Subs"};
+    "Band 1", "Band 2", "Band 3",  "Band 4",  "Band 5", "Band 6", "L Low",  "L Mid",  "L High", "R Low",
+    "R Mid",  "R High", "C Low",   "C Mid",   "C High", "Subs",   "Low",    "Lo Mid", "Mid",    "Hi Mid",
+    "High",   "Mid+Hi", "2\"Horn", "1\"Horn", "Bullet", "Flat",   "Unused", "Bar",    "BStage", "Delay",
+    "Centre", "Mono",   "Aux",     "10\"",    "12\"",   "15\"",   "18\"",   "21\"",   "24\"",   "1.5\"Hn",
+    "Delay1", "Delay2", "Delay3",  "Delay4",  "Delay5", "Delay6", "L Subs", "C Subs", "R Subs"};
 
 namespace {
 
@@ -36,9 +36,9 @@ struct Leaf {
     Field field;
     const char* name;
 };
-constexpr Leaf kOutputLeaves[] = {{Field::OutName, "name"},   {Field::Source, "source"}, {Field::Gain, "gain"},
-                                  {Field::Mute, "mute"},      {Field::Polarity, "polarity"}, {Field::Limit, "limit"},
-                                  {Field::Delay, "delay"},    {Field::HighPass, "hp"},   {Field::LowPass, "lp"}};
+constexpr Leaf kOutputLeaves[] = {{Field::OutName, "name"}, {Field::Source, "source"},     {Field::Gain, "gain"},
+                                  {Field::Mute, "mute"},    {Field::Polarity, "polarity"}, {Field::Limit, "limit"},
+                                  {Field::Delay, "delay"},  {Field::HighPass, "hp"},       {Field::LowPass, "lp"}};
 constexpr Leaf kEqLeaves[] = {
     {Field::EqType, "type"}, {Field::EqFreq, "freq"}, {Field::EqGain, "gain"}, {Field::EqWidth, "width"}};
 constexpr Leaf kProgramLeaves[] = {{Field::Name, "name"}, {Field::Config, "config"}, {Field::Link, "link"}};
@@ -101,8 +101,7 @@ int Delay(const CDSDATA& m, int chan) { return Delay(const_cast<CDSDATA&>(m), ch
 // trailing blanks (sent like the end of the name) are dropped.
 std::string ShownName(const char* name) {
     std::string out;
-    for (int i = 0; i < 8 && name[i] != '\0'; ++i)
-        out += kvcom::NameCharFromImage(kvcom::NameCharToDevice(name[i]));
+    for (int i = 0; i < 8 && name[i] != '\0'; ++i) out += kvcom::NameCharFromImage(kvcom::NameCharToDevice(name[i]));
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
 }
@@ -184,8 +183,10 @@ int ParseFreq(std::string_view text, int lo, int hi) {
     const auto typed = units::SplitTyped(text);
     if (!typed) throw Invalid{"not a frequency"};
     double hz = typed->number;
-    if (typed->unit == "k" || typed->unit == "khz") hz *= 1000.0;
-    else if (!typed->unit.empty() && typed->unit != "hz") throw Invalid{"unit '" + typed->unit + "' does not fit"};
+    if (typed->unit == "k" || typed->unit == "khz")
+        hz *= 1000.0;
+    else if (!typed->unit.empty() && typed->unit != "hz")
+        throw Invalid{"unit '" + typed->unit + "' does not fit"};
     const auto row = units::RowOf(hz, lo, hi);
     if (!row) throw Invalid{"out of range (" + units::FreqText(lo) + " to " + units::FreqText(hi) + ")"};
     return *row;
@@ -239,8 +240,10 @@ void ParseXover(std::string_view text, int side, int& row, int& type) {
         }
     }
     if (freq.empty()) return;
-    if (units::Folded(freq) == "out") row = side == 0 ? kHighPassOut : kLowPassOut;
-    else row = ParseFreq(freq, tables::kFreqRowFirst, tables::kFreqRowLast);
+    if (units::Folded(freq) == "out")
+        row = side == 0 ? kHighPassOut : kLowPassOut;
+    else
+        row = ParseFreq(freq, tables::kFreqRowFirst, tables::kFreqRowLast);
 }
 
 int XoverUnits(const CDSDATA& m) { return m.CalDSP1() + m.CalDSP2(); }
@@ -334,8 +337,7 @@ void Write(CDSDATA& w, const SettingRef& ref, std::string_view text) {
         return;
     }
     case Field::Polarity: {
-        const auto inv =
-            ParseSwitch(text, {"180", "inverted", "on", "true", "1"}, {"normal", "0", "off", "false"});
+        const auto inv = ParseSwitch(text, {"180", "inverted", "on", "true", "1"}, {"normal", "0", "off", "false"});
         if (!inv) throw Invalid{"not normal or 180"};
         w.out_polarity[c] = *inv ? 1 : 0;
         follow_partner();
@@ -352,7 +354,8 @@ void Write(CDSDATA& w, const SettingRef& ref, std::string_view text) {
         w.xo_freq[c][side] = row;
         w.xo_type[c][side] = type;
         follow_partner();
-        if (XoverUnits(w) > before && !tables::DspBudgetAllows(probe, c)) throw Invalid{"the DSP budget has no room for it"};
+        if (XoverUnits(w) > before && !tables::DspBudgetAllows(probe, c))
+            throw Invalid{"the DSP budget has no room for it"};
         return;
     }
     default: break;
@@ -436,7 +439,8 @@ std::optional<SettingRef> ParsePath(std::string_view path) {
             slot = slot * 10 + (ch - '0');
         }
         if (slot < 1 || slot > kEqSlotsPerChannel) return std::nullopt;
-        if (parts.size() == 2) ref = SettingRef{Field::EqFilter, *chan, slot - 1};
+        if (parts.size() == 2)
+            ref = SettingRef{Field::EqFilter, *chan, slot - 1};
         else if (parts.size() == 3)
             for (const auto& l : kEqLeaves)
                 if (parts[2] == l.name) ref = SettingRef{l.field, *chan, slot - 1};
@@ -570,8 +574,10 @@ void SendSetting(CDSDATA& m, const SettingRef& ref) {
         m.xo_side = msg.side;
         m.cur_slot = msg.slot;
         m.cur_eq = msg.slot >= 0 ? EqRow(m, msg.chan, msg.slot) : eq;
-        if (msg.source) m.SendOutSrce(static_cast<unsigned char>(msg.chan));
-        else m.SendParam(msg.code);
+        if (msg.source)
+            m.SendOutSrce(static_cast<unsigned char>(msg.chan));
+        else
+            m.SendParam(msg.code);
     }
     m.cur_chan = chan;
     m.cur_slot = slot;
@@ -595,7 +601,8 @@ std::optional<Refusal> CheckProgramRules(const CDSDATA& m) {
                                                kSourceNames[std::clamp(source, 0, 2)] + " the total exceeds " +
                                                units::StepText(units::kDelay, KV_MAX_DELAY)};
         if (m.xo_freq[n][0] > m.xo_freq[n][1])
-            return Refusal{key + ".hp", "the high-pass lies above the low-pass (" + units::FreqText(m.xo_freq[n][1]) + ")"};
+            return Refusal{key + ".hp",
+                           "the high-pass lies above the low-pass (" + units::FreqText(m.xo_freq[n][1]) + ")"};
     }
     return std::nullopt;
 }

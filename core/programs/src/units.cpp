@@ -55,8 +55,10 @@ std::optional<Typed> SplitTyped(std::string_view text) {
 std::string Folded(std::string_view text) {
     std::string out;
     for (char c : text) {
-        if (c >= 'A' && c <= 'Z') out += static_cast<char>(c - 'A' + 'a');
-        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
+        if (c >= 'A' && c <= 'Z')
+            out += static_cast<char>(c - 'A' + 'a');
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            out += c;
     }
     return out;
 }

@@ -55,11 +55,11 @@ inline constexpr int CHAN_IN_B = 0x21;
 
 // Sizes of the model and of the memory table.
 inline constexpr int KV_OUTPUTS = 6;
-inline constexpr int KV_POOL_ROWS = 40;    // rows 0..38 assignable, 39 the default row
+inline constexpr int KV_POOL_ROWS = 40;  // rows 0..38 assignable, 39 the default row
 inline constexpr int KV_DEFAULT_ROW = 39;
-inline constexpr int KV_MEMORIES = 61;     // 0 = working program, 1..60 device memories
-inline constexpr int KV_IMAGE_MAX = 5000;  // one row of prog_save
-inline constexpr int KV_MAX_DELAY = 30500; // delays in steps of 1/48 ms
+inline constexpr int KV_MEMORIES = 61;      // 0 = working program, 1..60 device memories
+inline constexpr int KV_IMAGE_MAX = 5000;   // one row of prog_save
+inline constexpr int KV_MAX_DELAY = 30500;  // delays in steps of 1/48 ms
 
 // ---------------------------------------------------------------------------
 // The parameter model of one processor, with the editing cursors.
@@ -167,17 +167,17 @@ public:
 // ---------------------------------------------------------------------------
 // The link record: one per process, created by CreateTTYInfo.
 struct TTYInfo {
-    int port_handle;                // file descriptor of the open port, -1 when closed
-    unsigned char port_number;      // COM port number, from rs232_port on every open
-    std::atomic<int> connected;     // 1 while open; the reader loops while it is set
-    unsigned char byte_size;        // 8
-    unsigned char flow_control;     // bit 0 DTR/DSR, bit 1 RTS/CTS, bit 2 XON/XOFF
-    unsigned char parity;           // 0 = none
-    unsigned char stop_bits;        // 0 = one stop bit
-    unsigned int baud_rate;         // 19200
-    unsigned long reader_thread;    // the reader's thread handle, 0 when none
+    int port_handle;                             // file descriptor of the open port, -1 when closed
+    unsigned char port_number;                   // COM port number, from rs232_port on every open
+    std::atomic<int> connected;                  // 1 while open; the reader loops while it is set
+    unsigned char byte_size;                     // 8
+    unsigned char flow_control;                  // bit 0 DTR/DSR, bit 1 RTS/CTS, bit 2 XON/XOFF
+    unsigned char parity;                        // 0 = none
+    unsigned char stop_bits;                     // 0 = one stop bit
+    unsigned int baud_rate;                      // 19200
+    unsigned long reader_thread;                 // the reader's thread handle, 0 when none
     std::atomic<unsigned int> reader_thread_id;  // non-zero while the reader runs
-    int wake_read;                  // wake-up pipe that releases the reader's poll
+    int wake_read;                               // wake-up pipe that releases the reader's poll
     int wake_write;
 };
 
@@ -248,8 +248,8 @@ KVCOM_API char* TalsenLoadRCStr(int id);
 
 // ---------------------------------------------------------------------------
 // Exported globals.
-extern KVCOM_API int rs232_port;    // COM port number; its low byte is used
-extern KVCOM_API int rs232_rate;    // exported, not consulted: the line runs at 19200
+extern KVCOM_API int rs232_port;  // COM port number; its low byte is used
+extern KVCOM_API int rs232_rate;  // exported, not consulted: the line runs at 19200
 extern KVCOM_API TTYInfo* npTTYInfo;
 extern KVCOM_API char strRev[10200];  // hex log of received chunks
 extern KVCOM_API char strMem[10200];

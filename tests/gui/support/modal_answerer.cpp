@@ -68,8 +68,10 @@ void ModalAnswerer::Poll() {
     if (auto* box = qobject_cast<QMessageBox*>(w)) {
         QAbstractButton* b = box->escapeButton();
         if (!b && box->buttons().size() == 1) b = box->buttons().constFirst();
-        if (b) b->click();
-        else box->reject();
+        if (b)
+            b->click();
+        else
+            box->reject();
     } else if (auto* d = qobject_cast<QDialog*>(w)) {
         d->reject();
     }

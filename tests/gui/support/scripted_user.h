@@ -16,13 +16,13 @@
 namespace kvtest {
 
 struct ScriptedUser {
-    QString save_path;                   // empty: the save dialog is cancelled
-    QString open_path;                   // empty: the open dialog is cancelled
-    bool confirm_answer = true;          // OK to "Confirm memory overwrite."
-    std::optional<QString> typed_name;   // nullopt: the name prompt is cancelled
-    QStringList questions;               // "caption: text" of every question
-    QStringList name_prompts;            // "memory: proposed name"
-    QStringList told;                    // "caption: text" of every message
+    QString save_path;                  // empty: the save dialog is cancelled
+    QString open_path;                  // empty: the open dialog is cancelled
+    bool confirm_answer = true;         // OK to "Confirm memory overwrite."
+    std::optional<QString> typed_name;  // nullopt: the name prompt is cancelled
+    QStringList questions;              // "caption: text" of every question
+    QStringList name_prompts;           // "memory: proposed name"
+    QStringList told;                   // "caption: text" of every message
 
     void Attach(CDlgMemory& dialog) {
         dialog.prompts.save_path = [this](QWidget*) { return save_path; };

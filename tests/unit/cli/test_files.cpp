@@ -58,15 +58,18 @@ TEST_F(Files, BankCheckTakesWhatTheProgramWritesAndRefusesTheRest) {
         {"program file", [](Bytes& b) { b.resize(60); }, "not a Kalvore bank file"},
         {"cut in memory 3", [](Bytes& b) { b.resize(b.size() - 600); }, "memory 3"},
         {"cut before the working program", [](Bytes& b) { b.resize(b.size() - 490); }, "ends before the working"},
-        {"checksum", [&](Bytes& b) { b[memory60 + 300] ^= 0x01; }, "memory 60 at byte 110: the program image's checksum"},
+        {"checksum", [&](Bytes& b) { b[memory60 + 300] ^= 0x01; },
+         "memory 60 at byte 110: the program image's checksum"},
         {"high byte", [&](Bytes& b) { b[memory60 + 300] = 0x90; }, "bytes the unit cannot take"},
         {"renumbered", [&](Bytes& b) { b[memory60 + 7] = 59; }, "numbered 59"},
         {"stray bytes", [](Bytes& b) { b.push_back(0x00); }, "1 stray bytes"},
-        {"no working program", [](Bytes& b) {
+        {"no working program",
+         [](Bytes& b) {
              b.resize(b.size() - 490);
              b.push_back(0xF0);
              b.push_back(0xF7);
-         }, "working program is missing"},
+         },
+         "working program is missing"},
     };
     for (const Case& c : cases) {
         Bytes bank = good;

@@ -26,9 +26,12 @@ TEST(PortArgument, ComNumbersPathsAndNames) {
         const char* path;  // when com == 0
     };
     const Case cases[] = {
-        {"COM1", 1, ""},           {"com4", 4, ""},
-        {"Com2", 2, ""},           {"COM0", -1, ""},
-        {"COM5", -1, ""},          {"", -1, ""},
+        {"COM1", 1, ""},
+        {"com4", 4, ""},
+        {"Com2", 2, ""},
+        {"COM0", -1, ""},
+        {"COM5", -1, ""},
+        {"", -1, ""},
         {"/dev/ttyUSB0", 0, "/dev/ttyUSB0"},
         {"./pty", 0, "./pty"},
         {"ttyUSB7", 0, "/dev/ttyUSB7"},  // no such by-id name here: a name under /dev
@@ -55,7 +58,7 @@ TEST(StoredPort, ReadsTheSettingsSectionOnly) {
         {"[Settings]\nRS232Port=3\nRS232PortString=COM3\n", 3},
         {"[Settings]\r\nRS232Port = 2\r\n", 2},
         {"[General]\nRS232Port=4\n[Settings]\nOther=1\n", 1},  // another section's value
-        {"[Settings]\nRS232Port=7\n", 1},                       // out of range
+        {"[Settings]\nRS232Port=7\n", 1},                      // out of range
         {"[Settings]\nRS232Port=\n", 1},
         {"", 1},
         {"; comment\n[Settings]\n# RS232Port=2\nRS232Port=4\n", 4},
@@ -85,16 +88,14 @@ TEST(PortHolders, NamesTheProgramHoldingTheLock) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
     const std::string text = kvctl::PortProblemText(pty.slave_path(), EBUSY);
-    EXPECT_NE(text.find("in use by kvctl_tests (PID " + std::to_string(::getpid()) + ")"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("in use by kvctl_tests (PID " + std::to_string(::getpid()) + ")"), std::string::npos) << text;
     ::close(fd);
 }
 
 TEST(PortProblem, SaysWhatToDo) {
     EXPECT_NE(kvctl::PortProblemText("/dev/ttyUSB9", ENOENT).find("no device /dev/ttyUSB9"), std::string::npos);
     EXPECT_NE(kvctl::PortProblemText("/dev/null", ENOTTY).find("/dev/null is not a serial port"), std::string::npos);
-    EXPECT_NE(kvctl::PortProblemText("/dev/ttyS0", EACCES).find("no permission to use /dev/ttyS0"),
-              std::string::npos);
+    EXPECT_NE(kvctl::PortProblemText("/dev/ttyS0", EACCES).find("no permission to use /dev/ttyS0"), std::string::npos);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST_F(ValueParser, UnitsRangesAndRefusals) {
         {"out3.gain", "15dB", "+15.0 dB", nullptr},   // the top of the range
         {"out3.gain", "15.2dB", nullptr, "range"},
         {"out3.gain", "-20dB", nullptr, "range"},
-        {"out3.gain", "-2.4ms", nullptr, ""},          // wrong unit
+        {"out3.gain", "-2.4ms", nullptr, ""},  // wrong unit
         {"out3.gain", "loud", nullptr, ""},
         {"out1.mute", "on", "on", nullptr},
         {"out1.mute", "maybe", nullptr, ""},

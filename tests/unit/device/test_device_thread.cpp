@@ -28,7 +28,9 @@ public:
         });
     }
     ~Gate() { Release(); }
-    void Release() { std::call_once(once_, [this] { open_.set_value(); }); }
+    void Release() {
+        std::call_once(once_, [this] { open_.set_value(); });
+    }
 
 private:
     CDSDATA model_;
@@ -91,8 +93,10 @@ TEST(DeviceThread, NewerSendReplacesTheWaitingOneAndGoesLast) {
             DeviceThread thread;
             Gate gate(thread);
             for (const std::string& q : c.queued) {
-                if (q == "T") thread.QueueTask(model, journal.Entry(q));
-                else thread.QueueSend(KeyOf(q[0]), model, journal.Entry(q));
+                if (q == "T")
+                    thread.QueueTask(model, journal.Entry(q));
+                else
+                    thread.QueueSend(KeyOf(q[0]), model, journal.Entry(q));
             }
             EXPECT_EQ(thread.Pending(), 1 + static_cast<int>(c.ran.size()));
             gate.Release();
@@ -123,7 +127,12 @@ TEST(DeviceThread, KeysTellSettingsApart) {
     EXPECT_NE(ParamKey(m, PC_OUT_GAIN), ParamKey(m, PC_OUT_LIMIT));
     EXPECT_NE(SourceKey(m, 2), SourceKey(m, 3));
     // ... the values and cursors it does not use leave it alone.
-    EXPECT_EQ(ParamKey(m, PC_OUT_GAIN), with([](CDSDATA& o) { o.out_gain[2] = 40; o.cur_slot = 7; }, PC_OUT_GAIN));
+    EXPECT_EQ(ParamKey(m, PC_OUT_GAIN), with(
+                                            [](CDSDATA& o) {
+                                                o.out_gain[2] = 40;
+                                                o.cur_slot = 7;
+                                            },
+                                            PC_OUT_GAIN));
     EXPECT_EQ(ParamKey(m, PC_INA_DELAY), with([](CDSDATA& o) { o.cur_chan = 0; }, PC_INA_DELAY));
     EXPECT_EQ(ParamKey(m, PC_OUT_MUTE), with([](CDSDATA& o) { o.xo_side = 0; }, PC_OUT_MUTE));
 }
@@ -157,13 +166,37 @@ TEST(DeviceThread, QueuedEditsRecordTheOneByOneMessagesAndPausesMinusReplacedOne
     model.ina_eq_slot[0] = 0;
     model.eq_owner[1] = 0;
     model.out_eq_slot[0][0] = 1;
-    auto gain = [](int v) { return [v](CDSDATA& m) { m.cur_chan = 0; m.out_gain[0] = m.out_gain[1] = v; }; };
-    auto in_eq = [](int v) { return [v](CDSDATA& m) { m.cur_chan = CHAN_IN_A; m.cur_slot = 0; m.cur_eq = 0; m.eq_gain[0] = v; }; };
-    auto out_eq = [](int v) { return [v](CDSDATA& m) { m.cur_chan = 0; m.cur_slot = 0; m.cur_eq = 1; m.eq_gain[1] = v; }; };
-    auto mute = [](int v) { return [v](CDSDATA& m) { m.cur_chan = 1; m.out_mute[1] = v; }; };
+    auto gain = [](int v) {
+        return [v](CDSDATA& m) {
+            m.cur_chan = 0;
+            m.out_gain[0] = m.out_gain[1] = v;
+        };
+    };
+    auto in_eq = [](int v) {
+        return [v](CDSDATA& m) {
+            m.cur_chan = CHAN_IN_A;
+            m.cur_slot = 0;
+            m.cur_eq = 0;
+            m.eq_gain[0] = v;
+        };
+    };
+    auto out_eq = [](int v) {
+        return [v](CDSDATA& m) {
+            m.cur_chan = 0;
+            m.cur_slot = 0;
+            m.cur_eq = 1;
+            m.eq_gain[1] = v;
+        };
+    };
+    auto mute = [](int v) {
+        return [v](CDSDATA& m) {
+            m.cur_chan = 1;
+            m.out_mute[1] = v;
+        };
+    };
     const std::vector<Edit> edits = {
-        {gain(1), PC_OUT_GAIN},  {gain(2), PC_OUT_GAIN},     {in_eq(31), PC_IN_EQ_GAIN}, {gain(3), PC_OUT_GAIN},
-        {mute(1), PC_OUT_MUTE},  {out_eq(33), PC_OUT_EQ_GAIN}, {gain(4), PC_OUT_GAIN},    {out_eq(35), PC_OUT_EQ_GAIN},
+        {gain(1), PC_OUT_GAIN}, {gain(2), PC_OUT_GAIN},       {in_eq(31), PC_IN_EQ_GAIN}, {gain(3), PC_OUT_GAIN},
+        {mute(1), PC_OUT_MUTE}, {out_eq(33), PC_OUT_EQ_GAIN}, {gain(4), PC_OUT_GAIN},     {out_eq(35), PC_OUT_EQ_GAIN},
     };
     // Replaced while waiting: gains 1 to 3 and the first Out 1 EQ gain.
     const std::vector<bool> goes_out = {false, false, true, false, true, false, true, true};

@@ -36,8 +36,8 @@ protected:
                std::memcmp(a.eq_gain, b.eq_gain, sizeof a.eq_gain) == 0 &&
                std::memcmp(a.out_eq_slot, b.out_eq_slot, sizeof a.out_eq_slot) == 0 &&
                std::memcmp(a.ina_eq_slot, b.ina_eq_slot, sizeof a.ina_eq_slot) == 0 &&
-               std::memcmp(a.inb_eq_slot, b.inb_eq_slot, sizeof a.inb_eq_slot) == 0 &&
-               a.eq_used == b.eq_used && a.cur_eq == b.cur_eq;
+               std::memcmp(a.inb_eq_slot, b.inb_eq_slot, sizeof a.inb_eq_slot) == 0 && a.eq_used == b.eq_used &&
+               a.cur_eq == b.cur_eq;
     }
 
     void OpenOut(int out, int slot) {
@@ -117,17 +117,35 @@ TEST_F(EqPool, OutputOpenWithLinkFullSequence) {
     m.link_on = 1;
     OpenOut(0, 0);
     const Events expected = {
-        Param("60 1A 01"), SleepMs(10), Param("61 1A 01"), SpinUs(30000), SleepMs(500), Param("60 17 01"),
+        Param("60 1A 01"),
+        SleepMs(10),
+        Param("61 1A 01"),
         SpinUs(30000),
         SleepMs(500),
-        Param("60 6C 00 02 02"), SleepMs(10), Param("61 6C 00 02 02"), SpinUs(30000),
-        SleepMs(500),
-        Param("60 6D 00 78 02"), SleepMs(10), Param("61 6D 00 78 02"), SpinUs(30000),
-        SleepMs(500),
-        Param("60 6E 00 1F 02"), SleepMs(10), Param("61 6E 00 1F 02"), SpinUs(30000), Param("60 1A 01"),
+        Param("60 17 01"),
         SpinUs(30000),
         SleepMs(500),
-        Param("60 6F 00 05 02"), SleepMs(10), Param("61 6F 00 05 02"), SpinUs(30000),
+        Param("60 6C 00 02 02"),
+        SleepMs(10),
+        Param("61 6C 00 02 02"),
+        SpinUs(30000),
+        SleepMs(500),
+        Param("60 6D 00 78 02"),
+        SleepMs(10),
+        Param("61 6D 00 78 02"),
+        SpinUs(30000),
+        SleepMs(500),
+        Param("60 6E 00 1F 02"),
+        SleepMs(10),
+        Param("61 6E 00 1F 02"),
+        SpinUs(30000),
+        Param("60 1A 01"),
+        SpinUs(30000),
+        SleepMs(500),
+        Param("60 6F 00 05 02"),
+        SleepMs(10),
+        Param("61 6F 00 05 02"),
+        SpinUs(30000),
     };
     EXPECT_EQ(rec.events, expected) << rec.Describe();
 }
@@ -307,7 +325,7 @@ TEST_F(EqPool, TwinReleasedOnItsOwnIsNeverFreedAgain) {
     ReleaseOut(1, 0);  // the twin alone, from Out 2's page
     EXPECT_EQ(m.eq_link[0], -1);
     m.link_on = 0;
-    OpenOut(4, 0);     // row 1 now belongs to Out 5
+    OpenOut(4, 0);  // row 1 now belongs to Out 5
     ASSERT_EQ(m.eq_owner[1], 4);
     m.link_on = 1;
     ReleaseOut(0, 0);
@@ -321,8 +339,8 @@ TEST_F(EqPool, OpenOverAPartnerFilterAdoptsItAsTwin) {
     // a new Out 1 filter must not drop Out 2's filter from its list.
     m.figuration = 1;
     m.link_on = 1;
-    OpenOut(1, 0);  // row 0 on Out 2, twin row 1 on Out 1
-    OpenOut(1, 1);  // row 2 on Out 2, twin row 3 on Out 1
+    OpenOut(1, 0);     // row 0 on Out 2, twin row 1 on Out 1
+    OpenOut(1, 1);     // row 2 on Out 2, twin row 3 on Out 1
     ReleaseOut(0, 0);  // Out 1's row 1 has no twin of its own: Out 1 keeps row 3 only
     ASSERT_EQ(Used(0), std::vector<int>{3});
     ASSERT_EQ(Used(1), (std::vector<int>{0, 2}));
@@ -487,8 +505,8 @@ TEST_F(EqPool, SetLinkValCopiesTheLinkedValues) {
     EXPECT_EQ(m.xo_type[1][1], 9);
     EXPECT_EQ(m.xo_freq[1][0], 30);
     EXPECT_EQ(m.xo_freq[1][1], 90);
-    EXPECT_EQ(m.out_name[1], 9);    // "L Low" -> "R Low"
-    EXPECT_EQ(m.out_mute[1], 1);    // mute and source stay
+    EXPECT_EQ(m.out_name[1], 9);  // "L Low" -> "R Low"
+    EXPECT_EQ(m.out_mute[1], 1);  // mute and source stay
     EXPECT_EQ(m.out_source[1], 1);
     EXPECT_TRUE(rec.events.empty());
 

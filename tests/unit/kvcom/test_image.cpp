@@ -78,8 +78,7 @@ TEST(ImageNames, TranslatedBothWays) {
     CDSDATA m;
     std::strcpy(m.prog_name, "A-B");
     Bytes img = Save(m);
-    EXPECT_EQ(ToHex(Bytes(img.begin() + 28, img.begin() + 44)),
-              "01 04 0D 03 02 04 00 04 00 04 00 04 00 04 00 04");
+    EXPECT_EQ(ToHex(Bytes(img.begin() + 28, img.begin() + 44)), "01 04 0D 03 02 04 00 04 00 04 00 04 00 04 00 04");
     CDSDATA r;
     r.GetData(img.data(), static_cast<int>(img.size()), 0);
     EXPECT_STREQ(r.prog_name, "A-B     ");
@@ -163,10 +162,10 @@ TEST(ImageRead, OutOfRangeValuesAreReplaced) {
     SetRec(img, out2, 18, 3);    // mute
     SetRec(img, out2, 2, 0x77);  // delay 0x7777 > 30500
     SetRec(img, out2, 3, 0x77);
-    SetRec(img, 136, 2, 0x77);   // In B delay
-    SetRec(img, 136, 3, 0x25);   // 0x7725 = 30501
-    SetRec(img, 92, 4, 3);       // figuration
-    SetRec(img, 92, 3, 2);       // link
+    SetRec(img, 136, 2, 0x77);  // In B delay
+    SetRec(img, 136, 3, 0x25);  // 0x7725 = 30501
+    SetRec(img, 92, 4, 3);      // figuration
+    SetRec(img, 92, 3, 2);      // link
     CDSDATA r;
     r.figuration = 2;
     r.link_on = 1;
@@ -200,7 +199,7 @@ TEST(ImageRead, FilterTypeAndOwnerChecks) {
     PoolRow(m, 0).Owner(4).Values({2, 90, 20, 7}).NextSlot().Recount();
     PoolRow(m, 1).Owner(4).Values({2, 95, 25, 8}).NextSlot().Recount();
     Bytes img = Save(m);
-    SetRec(img, 472, 7, 5);       // type out of range
+    SetRec(img, 472, 7, 5);          // type out of range
     SetRec(img, 472 + 32, 5, 0x66);  // no such channel
     CDSDATA r;
     r.GetData(img.data(), static_cast<int>(img.size()), 0);
@@ -289,11 +288,24 @@ TEST(ImageRoundTrip, EveryFieldWithLinkedFilters) {
         m.out_mute[k] = (k + 1) % 2;
     }
     // Crossovers that leave DSP 2 at 18 units: two more filters fit there.
-    m.xo_type[2][0] = 8; m.xo_type[2][1] = 9; m.xo_freq[2][0] = 40; m.xo_freq[2][1] = 150;
-    m.xo_type[3][0] = 3; m.xo_type[3][1] = 0; m.xo_freq[3][0] = 40; m.xo_freq[3][1] = 150;
-    m.xo_type[4][0] = 9; m.xo_type[4][1] = 5; m.xo_freq[4][0] = 120; m.xo_freq[4][1] = 201;
-    m.xo_type[5][0] = 1; m.xo_type[5][1] = 2; m.xo_freq[5][0] = 120; m.xo_freq[5][1] = 201;
-    m.xo_freq[0][0] = 0; m.xo_type[0][1] = 4;
+    m.xo_type[2][0] = 8;
+    m.xo_type[2][1] = 9;
+    m.xo_freq[2][0] = 40;
+    m.xo_freq[2][1] = 150;
+    m.xo_type[3][0] = 3;
+    m.xo_type[3][1] = 0;
+    m.xo_freq[3][0] = 40;
+    m.xo_freq[3][1] = 150;
+    m.xo_type[4][0] = 9;
+    m.xo_type[4][1] = 5;
+    m.xo_freq[4][0] = 120;
+    m.xo_freq[4][1] = 201;
+    m.xo_type[5][0] = 1;
+    m.xo_type[5][1] = 2;
+    m.xo_freq[5][0] = 120;
+    m.xo_freq[5][1] = 201;
+    m.xo_freq[0][0] = 0;
+    m.xo_type[0][1] = 4;
 
     PoolRow(m, 0).Owner(CHAN_IN_A).Values({0, 10, 0, 0}).NextSlot().Recount();
     PoolRow(m, 1).Owner(CHAN_IN_B).Values({0, 10, 0, 0}).NextSlot().Recount();

@@ -163,12 +163,11 @@ TEST_F(MemoryOps, StoreMEMCurSendsAWorkingImageAndStoresIntoMemNum) {
     SetName(5, "MY!SET");
     const Bytes image = WithMemNum(model, 0);
     EXPECT_EQ(model.StoreMEMCur(33), 1);  // the argument does not count
-    const Events expected =
-        Join({Figuration("01 12 01 02"),
-              {SleepMs(1200), Msg("F0 00 20 18 00 02 05 F7"), SleepMs(800),
-               kvtest::WireEvent{WireEvent::kWrite, image, 0}, SleepMs(3000)},
-              NameChars("4D 59 3A 53 45 54 40 40", SleepMs(100)),  // translated
-              {Param("01 0B 01 05"), SleepMs(1000), Msg("C0 04"), SleepMs(500)}});
+    const Events expected = Join({Figuration("01 12 01 02"),
+                                  {SleepMs(1200), Msg("F0 00 20 18 00 02 05 F7"), SleepMs(800),
+                                   kvtest::WireEvent{WireEvent::kWrite, image, 0}, SleepMs(3000)},
+                                  NameChars("4D 59 3A 53 45 54 40 40", SleepMs(100)),  // translated
+                                  {Param("01 0B 01 05"), SleepMs(1000), Msg("C0 04"), SleepMs(500)}});
     EXPECT_EQ(rec.events, expected) << rec.Describe();
     EXPECT_EQ(model.mem_num, 5);
 }
@@ -182,10 +181,10 @@ TEST_F(MemoryOps, StoreMEMSendsTheTableEntryAsItStands) {
     prog_len[7] = static_cast<int>(image.size());
     SetName(7, "B#2");
     EXPECT_EQ(model.StoreMEM(7), 1);
-    const Events expected = Join({{Param("01 12 01 02"), SpinUs(300), kvtest::WireEvent{WireEvent::kWrite, image, 0},
-                                   SpinUs(500)},
-                                  NameChars("42 3B 32 40 40 40 40 40", SpinUs(100)),
-                                  {Param("01 0B 01 07"), SpinUs(100), SpinUs(700), Msg("C0 06"), SpinUs(100)}});
+    const Events expected =
+        Join({{Param("01 12 01 02"), SpinUs(300), kvtest::WireEvent{WireEvent::kWrite, image, 0}, SpinUs(500)},
+              NameChars("42 3B 32 40 40 40 40 40", SpinUs(100)),
+              {Param("01 0B 01 07"), SpinUs(100), SpinUs(700), Msg("C0 06"), SpinUs(100)}});
     EXPECT_EQ(rec.events, expected) << rec.Describe();
 
     // Mono images ask for figuration 0 with code 11.
@@ -210,11 +209,23 @@ TEST_F(MemoryOps, SendMEMStoreAllSendsUsedMemoriesDescendingThenTheWorkingProgra
     prog_len[0] = 0;  // nothing fetched yet: built from the model
     EXPECT_EQ(model.SendMEMStoreAll(), 1);
     const Bytes block(kvcom::kSystemBlock, kvcom::kSystemBlock + kvcom::kSystemBlockLength);
-    auto entry = [](int m) { return kvtest::WireEvent{WireEvent::kWrite, Bytes(prog_save[m], prog_save[m] + prog_len[m]), 0}; };
-    const Events expected = {Msg("F0 00 20 18 7F 06 01 F7"), SleepMs(600), Msg("F0 00 20 18 7F 06 0F F7"), SleepMs(600),
-                             kvtest::WireEvent{WireEvent::kWrite, block, 0}, SleepMs(600),
-                             entry(60), SleepMs(1000), entry(33), SleepMs(1000), entry(1), SleepMs(1000),
-                             entry(0), SleepMs(1000)};
+    auto entry = [](int m) {
+        return kvtest::WireEvent{WireEvent::kWrite, Bytes(prog_save[m], prog_save[m] + prog_len[m]), 0};
+    };
+    const Events expected = {Msg("F0 00 20 18 7F 06 01 F7"),
+                             SleepMs(600),
+                             Msg("F0 00 20 18 7F 06 0F F7"),
+                             SleepMs(600),
+                             kvtest::WireEvent{WireEvent::kWrite, block, 0},
+                             SleepMs(600),
+                             entry(60),
+                             SleepMs(1000),
+                             entry(33),
+                             SleepMs(1000),
+                             entry(1),
+                             SleepMs(1000),
+                             entry(0),
+                             SleepMs(1000)};
     EXPECT_EQ(rec.events, expected) << rec.Describe();
     EXPECT_EQ(Bytes(prog_save[0], prog_save[0] + prog_len[0]), WithMemNum(model, 0));
     EXPECT_EQ(model.mem_num, kept);
@@ -388,12 +399,35 @@ struct LinkCase {
 };
 
 const LinkCase kLinkCases[] = {
-    {"SendParam", [](CDSDATA& m) { m.cur_chan = 0; return m.SendParam(PC_OUT_GAIN); }, false},
-    {"SendParam input EQ gain", [](CDSDATA& m) { m.cur_eq = 1; m.cur_slot = 0; return m.SendParam(PC_IN_EQ_GAIN); }, false},
+    {"SendParam",
+     [](CDSDATA& m) {
+         m.cur_chan = 0;
+         return m.SendParam(PC_OUT_GAIN);
+     },
+     false},
+    {"SendParam input EQ gain",
+     [](CDSDATA& m) {
+         m.cur_eq = 1;
+         m.cur_slot = 0;
+         return m.SendParam(PC_IN_EQ_GAIN);
+     },
+     false},
     {"SendParam figuration", [](CDSDATA& m) { return m.SendParam(PC_FIGURATION); }, false},
     {"SendOutSrce", [](CDSDATA& m) { return m.SendOutSrce(2); }, false},
-    {"SetNewPEQ", [](CDSDATA& m) { m.cur_chan = 2; m.cur_slot = 0; return m.SetNewPEQ(); }, true},
-    {"DeleteInAPEQ", [](CDSDATA& m) { m.cur_eq = 1; m.cur_slot = 0; return m.DeleteInAPEQ(); }, true},
+    {"SetNewPEQ",
+     [](CDSDATA& m) {
+         m.cur_chan = 2;
+         m.cur_slot = 0;
+         return m.SetNewPEQ();
+     },
+     true},
+    {"DeleteInAPEQ",
+     [](CDSDATA& m) {
+         m.cur_eq = 1;
+         m.cur_slot = 0;
+         return m.DeleteInAPEQ();
+     },
+     true},
     {"StoreFromPC", [](CDSDATA& m) { return m.StoreFromPC(); }, false},
     {"StoreMEMCur", [](CDSDATA& m) { return m.StoreMEMCur(0); }, false},
     {"StoreMEM", [](CDSDATA& m) { return m.StoreMEM(33); }, false},

@@ -86,10 +86,10 @@ TEST(Model, DspLoadCounts) {
     EXPECT_EQ(m.CalDSP2(), 14);  // Out 6 low-pass off
     m.xo_type[1][0] = 8;         // 48 dB costs 4
     EXPECT_EQ(m.CalDSP1(), 8);
-    m.xo_type[0][0] = 9;         // switched out: costs nothing whatever its type
+    m.xo_type[0][0] = 9;  // switched out: costs nothing whatever its type
     EXPECT_EQ(m.CalDSP1(), 8);
     m.eq_dsp[0] = 0;
-    m.eq_dsp[39] = 0;            // every row counts, the default row too
+    m.eq_dsp[39] = 0;  // every row counts, the default row too
     m.eq_dsp[5] = 1;
     EXPECT_EQ(m.CalDSP1(), 10);
     EXPECT_EQ(m.CalDSP2(), 15);

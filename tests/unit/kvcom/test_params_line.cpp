@@ -28,10 +28,10 @@ TEST(ParamsOnTheLine, GainWithLinkThenMuteArriveInvertedAndInOrder) {
     m.SendParam(PC_OUT_GAIN);
     m.SendParam(PC_OUT_MUTE);
 
-    const Bytes expected = Hex(
-        "F0 00 20 18 00 2D 62 62 00 16 01 F7"   // Out 3 gain +15 dB
-        "F0 00 20 18 00 2D 63 62 00 16 01 F7"   // repeated to Out 4
-        "F0 00 20 18 00 2D 62 70 00 01 F7");    // mute: Out 3 only
+    const Bytes expected =
+        Hex("F0 00 20 18 00 2D 62 62 00 16 01 F7"  // Out 3 gain +15 dB
+            "F0 00 20 18 00 2D 63 62 00 16 01 F7"  // repeated to Out 4
+            "F0 00 20 18 00 2D 62 70 00 01 F7");   // mute: Out 3 only
     EXPECT_EQ(kvtest::ToHex(pty.Receive(expected.size(), 2000)), kvtest::ToHex(Inverted(expected)));
     EXPECT_TRUE(pty.ReceiveUntilQuiet(50).empty());  // nothing more
 

@@ -14,13 +14,13 @@ namespace kvtest {
 class FakePortSystem final : public kvports::PortSystem {
 public:
     std::vector<kvports::RawPort> ports;
-    std::set<std::string> uarts_present;           // native ports with hardware behind them
+    std::set<std::string> uarts_present;  // native ports with hardware behind them
     std::vector<kvports::StableLink> links;
     std::map<std::string, kvports::NodeInfo> nodes;  // absent: missing
-    std::map<std::string, int> access;             // absent: 0
+    std::map<std::string, int> access;               // absent: 0
     std::map<unsigned long long, std::vector<kvports::Holder>> holders;
-    std::map<std::string, int> open_result;        // absent: 0 (a free terminal)
-    std::vector<std::string> opened;               // every TryOpen, in order
+    std::map<std::string, int> open_result;  // absent: 0 (a free terminal)
+    std::vector<std::string> opened;         // every TryOpen, in order
 
     // A character device at path (resolving to `resolved` when given).
     kvports::NodeInfo& AddDevice(const std::string& path, unsigned long long rdev, const std::string& group = "dialout",

@@ -22,14 +22,18 @@ protected:
         ports.push_back(p);
     }
     kvports::FindResult Find() {
-        return kvports::FindUnit(sys, ports, [this](const std::string& path, int timeout_ms) {
-            asked.push_back(path);
-            EXPECT_EQ(timeout_ms, 1000);
-            const auto it = answers.find(path);
-            return it == answers.end() ? 0 : it->second;
-        }, 1000, [this](std::size_t i, std::size_t n, const kvports::PortInfo& p) {
-            progress.push_back(std::to_string(i) + "/" + std::to_string(n) + " " + p.path);
-        });
+        return kvports::FindUnit(
+            sys, ports,
+            [this](const std::string& path, int timeout_ms) {
+                asked.push_back(path);
+                EXPECT_EQ(timeout_ms, 1000);
+                const auto it = answers.find(path);
+                return it == answers.end() ? 0 : it->second;
+            },
+            1000,
+            [this](std::size_t i, std::size_t n, const kvports::PortInfo& p) {
+                progress.push_back(std::to_string(i) + "/" + std::to_string(n) + " " + p.path);
+            });
     }
 
     kvtest::FakePortSystem sys;

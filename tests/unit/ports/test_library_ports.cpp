@@ -53,8 +53,8 @@ TEST_F(PortDevice, EnvironmentThenStoredDeviceThenBuiltInPort) {
 TEST_F(PortDevice, RefusedWithoutChange) {
     ASSERT_EQ(SetPortDevicePath(1, "/dev/ttyUSB0"), 1);
     const std::string too_long(4096, 'x');
-    const std::pair<int, const char*> refused[] = {{0, "/dev/ttyUSB1"}, {256, "/dev/ttyUSB1"}, {-1, "/dev/ttyUSB1"},
-                                                   {1, too_long.c_str()}};
+    const std::pair<int, const char*> refused[] = {
+        {0, "/dev/ttyUSB1"}, {256, "/dev/ttyUSB1"}, {-1, "/dev/ttyUSB1"}, {1, too_long.c_str()}};
     for (const auto& [port, path] : refused) EXPECT_EQ(SetPortDevicePath(port, path), 0) << port;
     EXPECT_EQ(DevicePath(1), "/dev/ttyUSB0");
     EXPECT_EQ(SetPortDevicePath(255, "/dev/ttyUSB1"), 1);

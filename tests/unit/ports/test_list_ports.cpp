@@ -52,7 +52,8 @@ TEST_F(ListPorts, StableNamesAndTheNameToRemember) {
         const char* remembered;
     };
     const Case cases[] = {
-        {0, "/dev/serial/by-id/usb-Arduino_Uno_123-alias", "/dev/serial/by-id/usb-Arduino_Uno_123-alias"},  // first by name
+        {0, "/dev/serial/by-id/usb-Arduino_Uno_123-alias",
+         "/dev/serial/by-id/usb-Arduino_Uno_123-alias"},  // first by name
         {1, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"},
         {2, "", "/dev/ttyUSB1"},  // no stable name: the device itself
         {4, "", "/dev/ttyS0"},

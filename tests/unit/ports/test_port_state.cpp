@@ -50,21 +50,28 @@ const StateCase kStateCases[] = {
      Condition::kNoPermission, "no permission (group root)", "administrator", false},
     {"refused only at the open", [](kvtest::FakePortSystem& s) { s.open_result["/dev/ttyUSB0"] = EPERM; },
      Condition::kNoPermission, "no permission (group dialout)", "usermod", true},
-    {"held by a program we can see", [](kvtest::FakePortSystem& s) { s.holders[kUsb0] = {{4242, "minicom", false}}; },
+    {"held by a program we can see",
+     [](kvtest::FakePortSystem& s) {
+         s.holders[kUsb0] = {{4242, "minicom", false}};
+     },
      Condition::kBusy, "busy: minicom (PID 4242)", "Close the program", false},
     {"held by two",
-     [](kvtest::FakePortSystem& s) { s.holders[kUsb0] = {{4242, "minicom", false}, {77, "758", true}}; },
+     [](kvtest::FakePortSystem& s) {
+         s.holders[kUsb0] = {{4242, "minicom", false}, {77, "758", true}};
+     },
      Condition::kBusy, "busy: minicom (PID 4242), this program (PID 77)", "Close", false},
-    {"held by this program's link", [](kvtest::FakePortSystem& s) { s.holders[kUsb0] = {{77, "758", true}}; },
+    {"held by this program's link",
+     [](kvtest::FakePortSystem& s) {
+         s.holders[kUsb0] = {{77, "758", true}};
+     },
      Condition::kBusy, "busy: this program (PID 77)", "", false},
     {"locked by someone unseen", [](kvtest::FakePortSystem& s) { s.open_result["/dev/ttyUSB0"] = EBUSY; },
      Condition::kBusy, "busy: in use by another program", "Close", true},
     {"unplugged between look and open", [](kvtest::FakePortSystem& s) { s.open_result["/dev/ttyUSB0"] = ENXIO; },
      Condition::kMissing, "missing: not plugged in", "Plug", true},
-    {"no serial hardware", [](kvtest::FakePortSystem& s) { s.open_result["/dev/ttyUSB0"] = EIO; },
-     Condition::kUnusable, "unusable: Input/output error", "", true},
-    {"a folder",
-     [](kvtest::FakePortSystem& s) { s.nodes["/dev/ttyUSB0"].kind = kvports::NodeInfo::Kind::kDirectory; },
+    {"no serial hardware", [](kvtest::FakePortSystem& s) { s.open_result["/dev/ttyUSB0"] = EIO; }, Condition::kUnusable,
+     "unusable: Input/output error", "", true},
+    {"a folder", [](kvtest::FakePortSystem& s) { s.nodes["/dev/ttyUSB0"].kind = kvports::NodeInfo::Kind::kDirectory; },
      Condition::kUnusable, "unusable: Is a directory", "", false},
 };
 
@@ -123,7 +130,8 @@ TEST(DevicePathProblem, TypedPathsThatCannotBeASerialPort) {
         {"/tmp", "it is a folder, not a device"},
         {"/home/u/notes.txt", "it is not a device"},
         {"/dev/ttyUSB9", "there is no such device"},
-        {"/dev/serial/by-id/usb-FTDI-if00", "it is a link to ../../ttyUSB7, which is not there (is the adapter plugged in?)"},
+        {"/dev/serial/by-id/usb-FTDI-if00",
+         "it is a link to ../../ttyUSB7, which is not there (is the adapter plugged in?)"},
         {"/dev/ttyS3", "no serial port hardware answers there"},
     };
     for (const auto& [path, problem] : cases) EXPECT_EQ(kvports::DevicePathProblem(sys, path), problem) << path;

@@ -16,9 +16,12 @@ void Release(CDSDATA& m, int chan, int slot) {
     m.cur_chan = chan;
     m.cur_slot = slot;
     m.cur_eq = kvprog::EqRow(m, chan, slot);
-    if (chan == CHAN_IN_A) m.DeleteInAPEQ();
-    else if (chan == CHAN_IN_B) m.DeleteInBPEQ();
-    else m.DeletePEQ();
+    if (chan == CHAN_IN_A)
+        m.DeleteInAPEQ();
+    else if (chan == CHAN_IN_B)
+        m.DeleteInBPEQ();
+    else
+        m.DeletePEQ();
 }
 
 }  // namespace

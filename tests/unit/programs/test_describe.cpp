@@ -30,9 +30,11 @@ TEST_F(Describe, TextHasOneAlignedLinePerSettingGroupedByChannel) {
     // Labels are padded to the longest one, "eq1.width".
     const char* expected_parts[] = {
         "Program\n  name       SHOW3\n  config     Mono\n  link       off\n",
-        "In A\n  delay      0.000 ms\n  eq1.type   Low 6\n  eq1.freq   125.0 Hz\n  eq1.gain   3.0 dB\n  eq1.width  0.30 Oct\nIn B\n",
+        "In A\n  delay      0.000 ms\n  eq1.type   Low 6\n  eq1.freq   125.0 Hz\n  eq1.gain   3.0 dB\n  eq1.width  "
+        "0.30 Oct\nIn B\n",
         "Out 3\n  name       Band 3\n  source     In A\n  gain       +0.0 dB\n  mute       on\n  polarity   normal\n"
-        "  limit      +4.0 dBu\n  delay      0.000 ms\n  hp         159.0 Hz, L-R 24\n  lp         500.0 Hz, L-R 24\nOut 4\n",
+        "  limit      +4.0 dBu\n  delay      0.000 ms\n  hp         159.0 Hz, L-R 24\n  lp         500.0 Hz, L-R "
+        "24\nOut 4\n",
         "Out 6\n  name       Band 6\n",
         "  lp         Out, L-R 24\n",
     };

@@ -104,9 +104,13 @@ TEST_F(ProgramJson, RefusesTheWholeFileNamingPathAndReason) {
              d.erase("filter_order");
          },
          "out4.eq[6]", "DSP budget"},
-        {"filter order not matching", [](json& d) { d["filter_order"] = json::array({"out3", "out3"}); }, "filter_order",
-         "lists 0 filters of ina"},
-        {"filter order names the sum", [](json& d) { d["filter_order"][0] = "sum"; }, "filter_order[0]", "out of range"},
+        {"filter order not matching",
+         [](json& d) {
+             d["filter_order"] = json::array({"out3", "out3"});
+         },
+         "filter_order", "lists 0 filters of ina"},
+        {"filter order names the sum", [](json& d) { d["filter_order"][0] = "sum"; }, "filter_order[0]",
+         "out of range"},
     };
     CDSDATA target(m);
     target.InitData();

@@ -20,7 +20,14 @@ using kvtest::Hex;
 
 // F0 00 20 18 00 2D sel hi lo d1 d2 d3 F7 without the trailing zero data bytes.
 inline Bytes Param(int sel, int hi, int lo, std::initializer_list<int> data = {}) {
-    Bytes m = {0xF0, 0x00, 0x20, 0x18, 0x00, 0x2D, static_cast<std::uint8_t>(sel), static_cast<std::uint8_t>(hi),
+    Bytes m = {0xF0,
+               0x00,
+               0x20,
+               0x18,
+               0x00,
+               0x2D,
+               static_cast<std::uint8_t>(sel),
+               static_cast<std::uint8_t>(hi),
                static_cast<std::uint8_t>(lo)};
     std::vector<int> d(data);
     while (!d.empty() && d.back() == 0) d.pop_back();

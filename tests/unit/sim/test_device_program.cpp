@@ -14,21 +14,21 @@ using namespace kvtest::sim;
 TEST(SimParameters, OutputsAndInputs) {
     kvsim::Device dev;
     FeedAll(dev, {
-                     Hex("F0 00 20 18 00 2D 62 70 00 F7"),        // Out 3 unmuted
-                     Hex("F0 00 20 18 00 2D 60 62 00 16 01 F7"),  // Out 1 gain +15 dB
-                     Hex("F0 00 20 18 00 2D 61 62 F7 "),          // stump: ignored
-                     Hex("F0 00 20 18 00 2D 61 63 00 F7"),        // Out 2 limit -10 dBu
+                     Hex("F0 00 20 18 00 2D 62 70 00 F7"),           // Out 3 unmuted
+                     Hex("F0 00 20 18 00 2D 60 62 00 16 01 F7"),     // Out 1 gain +15 dB
+                     Hex("F0 00 20 18 00 2D 61 62 F7 "),             // stump: ignored
+                     Hex("F0 00 20 18 00 2D 61 63 00 F7"),           // Out 2 limit -10 dBu
                      Hex("F0 00 20 18 00 2D 21 20 00 20 1C 01 F7"),  // In B delay 20000
-                     Hex("F0 00 20 18 00 2D 22 20 00 05 F7"),     // In SUM delay 5
+                     Hex("F0 00 20 18 00 2D 22 20 00 05 F7"),        // In SUM delay 5
                      Hex("F0 00 20 18 00 2D 63 64 00 7F 7F 01 F7"),  // Out 4 delay 32767: too long
-                     Hex("F0 00 20 18 00 2D 65 64 00 10 0E F7"),  // Out 6 delay 1808
-                     Hex("F0 00 20 18 00 2D 64 66 00 01 F7"),     // Out 5 polarity
-                     Hex("F0 00 20 18 00 2D 64 61 00 02 F7"),     // Out 5 source In SUM
-                     Hex("F0 00 20 18 00 2D 60 61 00 00 F7"),     // Out 1 source In A, data byte kept
-                     Hex("F0 00 20 18 00 2D 61 67 00 09 F7"),     // Out 2 high-pass type 9
-                     Hex("F0 00 20 18 00 2D 61 68 00 F7"),        // Out 2 high-pass off (index 0)
-                     Hex("F0 00 20 18 00 2D 61 69 00 03 F7"),     // Out 2 low-pass type 3
-                     Hex("F0 00 20 18 00 2D 61 6A 00 49 01 F7"),  // Out 2 low-pass index 201
+                     Hex("F0 00 20 18 00 2D 65 64 00 10 0E F7"),     // Out 6 delay 1808
+                     Hex("F0 00 20 18 00 2D 64 66 00 01 F7"),        // Out 5 polarity
+                     Hex("F0 00 20 18 00 2D 64 61 00 02 F7"),        // Out 5 source In SUM
+                     Hex("F0 00 20 18 00 2D 60 61 00 00 F7"),        // Out 1 source In A, data byte kept
+                     Hex("F0 00 20 18 00 2D 61 67 00 09 F7"),        // Out 2 high-pass type 9
+                     Hex("F0 00 20 18 00 2D 61 68 00 F7"),           // Out 2 high-pass off (index 0)
+                     Hex("F0 00 20 18 00 2D 61 69 00 03 F7"),        // Out 2 low-pass type 3
+                     Hex("F0 00 20 18 00 2D 61 6A 00 49 01 F7"),     // Out 2 low-pass index 201
                  });
     const CDSDATA& w = dev.Working();
     EXPECT_EQ(w.out_mute[2], 0);
@@ -112,10 +112,10 @@ TEST(SimEq, OutputFiltersBySlot) {
 TEST(SimEq, LinkedOutputsGetTwinsInImageOrder) {
     kvsim::Device dev;
     FeedAll(dev, {Hex("F0 00 20 18 00 2D 01 12 01 01 F7"), Hex("F0 00 20 18 00 2D 01 02 00 01 F7")});
-    FeedAll(dev, OpenOutputFilter(4, -1, 0, {2, 90, 20, 3}));   // Out 5 alone: its twin never opened
-    FeedAll(dev, OpenOutputFilter(0, 1, 0, {2, 100, 35, 5}));   // Out 1 with its twin on Out 2
-    FeedAll(dev, OpenOutputFilter(1, 0, 1, {3, 110, 36, 6}));   // opened from Out 2: twin on Out 1
-    FeedAll(dev, OpenOutputFilter(2, 3, 0, {1, 120, 37, 7}));   // Out 3 and Out 4
+    FeedAll(dev, OpenOutputFilter(4, -1, 0, {2, 90, 20, 3}));  // Out 5 alone: its twin never opened
+    FeedAll(dev, OpenOutputFilter(0, 1, 0, {2, 100, 35, 5}));  // Out 1 with its twin on Out 2
+    FeedAll(dev, OpenOutputFilter(1, 0, 1, {3, 110, 36, 6}));  // opened from Out 2: twin on Out 1
+    FeedAll(dev, OpenOutputFilter(2, 3, 0, {1, 120, 37, 7}));  // Out 3 and Out 4
 
     const CDSDATA pc = Decode(Feed(dev, Hex("F0 00 20 18 00 02 00 F7")));
     EXPECT_EQ(pc.eq_used, 7);

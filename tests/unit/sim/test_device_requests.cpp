@@ -144,16 +144,16 @@ TEST(SimRobustness, MalformedInputIsIgnoredAndReported) {
     });
     const CDSDATA before = dev.Working();
     const Bytes junk[] = {
-        Hex("00 11 22 F7"),                          // outside any message
-        Hex("F0 00 20 18 00 06 F0"),                 // cut short by a new message
-        Hex("F7 F0 00 20 18 00 2D 62 F7"),           // parameter message too short
+        Hex("00 11 22 F7"),                                   // outside any message
+        Hex("F0 00 20 18 00 06 F0"),                          // cut short by a new message
+        Hex("F7 F0 00 20 18 00 2D 62 F7"),                    // parameter message too short
         Hex("F0 00 20 18 00 2D 62 62 00 01 02 03 04 05 F7"),  // too long
-        Hex("F0 00 20 18 00 2D 70 62 00 4B F7"),     // no such channel
-        Hex("F0 00 20 18 00 2C 0F 00 F7"),           // a stump of an image
-        Hex("F0 00 20 18 00 77 F7"),                 // unknown command
-        Hex("C5 10"),                                // program change for another MIDI channel
-        Hex("C0 F0 00 20 18 00 06 01 F7"),           // program change without its number
-        Hex("F0 00 20 18 00 2D 60 6E 00 31 02 F7"),  // EQ gain for an empty slot
+        Hex("F0 00 20 18 00 2D 70 62 00 4B F7"),              // no such channel
+        Hex("F0 00 20 18 00 2C 0F 00 F7"),                    // a stump of an image
+        Hex("F0 00 20 18 00 77 F7"),                          // unknown command
+        Hex("C5 10"),                                         // program change for another MIDI channel
+        Hex("C0 F0 00 20 18 00 06 01 F7"),                    // program change without its number
+        Hex("F0 00 20 18 00 2D 60 6E 00 31 02 F7"),           // EQ gain for an empty slot
     };
     for (const Bytes& j : junk) Feed(dev, j);
     EXPECT_GE(notes.size(), 10u);

@@ -56,8 +56,8 @@ TEST(ChannelEqSet, OwnRowsInPoolOrderThenFlatBells) {
     for (int r = 0; r < KV_POOL_ROWS; ++r) m.eq_owner[r] = -1;
     PoolRow(m, 7).Owner(2).Values({1, 80, 40, 9});
     PoolRow(m, 3).Owner(2).Values({4, 150, 12, 0});
-    PoolRow(m, 5).Owner(CHAN_IN_A).Values({3, 60, 50, 1});           // another channel's filter
-    PoolRow(m, KV_DEFAULT_ROW).Owner(2).Values({3, 60, 50, 1});      // the default row is never a filter
+    PoolRow(m, 5).Owner(CHAN_IN_A).Values({3, 60, 50, 1});       // another channel's filter
+    PoolRow(m, KV_DEFAULT_ROW).Owner(2).Values({3, 60, 50, 1});  // the default row is never a filter
 
     const tables::EqSet set = tables::ChannelEqSet(m, 2);
     EXPECT_EQ(set[0].type, 4);

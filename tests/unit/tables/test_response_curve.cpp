@@ -114,8 +114,7 @@ TEST(CrossoverResponse, SwitchedOutHighPassStillBendsTheLowEnd) {
 // At its anchor each type reaches its characteristic level, the same on both
 // sides; this pins the per-type constants.
 TEST(CrossoverResponse, EachTypeAtItsAnchorPoint) {
-    const double at_anchor[kXoverTypes] = {-3.0, -3.0, -2.25, -2.0, -3.06,
-                                           -3.0, -2.625, -6.0, -3.0, -6.12};
+    const double at_anchor[kXoverTypes] = {-3.0, -3.0, -2.25, -2.0, -3.06, -3.0, -2.625, -6.0, -3.0, -6.12};
     const int anchor = GraphPointForFrequency(500) + 35;  // half of 1 kHz, 35 points on
     for (int type = 0; type < kXoverTypes; ++type) {
         const Curve lp = CrossoverResponse(LowPassOnly(kRow1k, type));

@@ -12,10 +12,14 @@ namespace {
 
 std::string LabelByRule(double hz) {
     char buf[32];
-    if (hz < 100) std::snprintf(buf, sizeof buf, " %.1f Hz", hz);
-    else if (hz < 1000) std::snprintf(buf, sizeof buf, "%.1f Hz", hz);
-    else if (hz < 10000) std::snprintf(buf, sizeof buf, "%.2fk Hz", hz / 1000);
-    else std::snprintf(buf, sizeof buf, "%.1fk Hz", hz / 1000);
+    if (hz < 100)
+        std::snprintf(buf, sizeof buf, " %.1f Hz", hz);
+    else if (hz < 1000)
+        std::snprintf(buf, sizeof buf, "%.1f Hz", hz);
+    else if (hz < 10000)
+        std::snprintf(buf, sizeof buf, "%.2fk Hz", hz / 1000);
+    else
+        std::snprintf(buf, sizeof buf, "%.1fk Hz", hz / 1000);
     return buf;
 }
 
@@ -34,8 +38,7 @@ TEST(FreqIndexTable, EndRowsAreOutAndRealRowsSpan15HzTo16kHz) {
     EXPECT_DOUBLE_EQ(FreqIndexTable[41].hz, 64.1);
     EXPECT_DOUBLE_EQ(FreqIndexTable[42].hz, 66.3);
     EXPECT_DOUBLE_EQ(FreqIndexTable[43].hz, 69.4);
-    for (int r = 1; r < 202; ++r)
-        EXPECT_LT(FreqIndexTable[r - 1].hz, FreqIndexTable[r].hz) << "row " << r;
+    for (int r = 1; r < 202; ++r) EXPECT_LT(FreqIndexTable[r - 1].hz, FreqIndexTable[r].hz) << "row " << r;
 }
 
 TEST(FreqIndexTable, EveryLabelFollowsTheRuleExceptRow128) {
@@ -63,8 +66,7 @@ TEST(FreqIndexTable, FreqLabelClampsRows) {
 TEST(GraphFreqSeries, RisesFrom10HzTo20k2AtAbout36PointsPerOctave) {
     EXPECT_DOUBLE_EQ(GraphFreqSeries.front(), 10.0);
     EXPECT_DOUBLE_EQ(GraphFreqSeries.back(), 20200.0);
-    for (int j = 1; j < kGraphPoints; ++j)
-        EXPECT_LT(GraphFreqSeries[j - 1], GraphFreqSeries[j]) << "point " << j;
+    for (int j = 1; j < kGraphPoints; ++j) EXPECT_LT(GraphFreqSeries[j - 1], GraphFreqSeries[j]) << "point " << j;
     EXPECT_DOUBLE_EQ(GraphFreqSeries[36], 20.1);
     EXPECT_DOUBLE_EQ(GraphFreqSeries[238], 1000.0);
     EXPECT_DOUBLE_EQ(GraphFreqSeries[327], 5500.0);  // irregular: 5440, 5500, 5660

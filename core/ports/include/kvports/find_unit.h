@@ -41,7 +41,7 @@ struct FindResult {
     int found = -1;                    // index of the first port that answered, -1 for none
 };
 
-FindResult FindUnit(PortSystem& sys, const std::vector<PortInfo>& ports, const UnitProbe& probe,
-                    int timeout_ms = 1000, const FindProgress& progress = {});
+FindResult FindUnit(PortSystem& sys, const std::vector<PortInfo>& ports, const UnitProbe& probe, int timeout_ms = 1000,
+                    const FindProgress& progress = {});
 
 }  // namespace kvports

@@ -34,9 +34,9 @@ struct StableLink {
 struct NodeInfo {
     enum class Kind { kMissing, kCharDevice, kDirectory, kOther };
     Kind kind = Kind::kMissing;
-    bool is_link = false;     // the path itself is a symbolic link
-    std::string link_target;  // where that link points, as written in it
-    std::string resolved;     // the path with every link followed, when it exists
+    bool is_link = false;         // the path itself is a symbolic link
+    std::string link_target;      // where that link points, as written in it
+    std::string resolved;         // the path with every link followed, when it exists
     unsigned long long rdev = 0;  // device number of a character device
     std::string group;            // name of the group owning the node
 };

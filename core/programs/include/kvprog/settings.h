@@ -24,20 +24,20 @@ namespace kvprog {
 inline constexpr int kChanProgram = -1;  // settings of the whole program
 inline constexpr int kChanSum = 0x22;    // In SUM A+B (delay only)
 
-inline constexpr int kEqSlotsPerChannel = 12;  // the pages show slots 1..12
+inline constexpr int kEqSlotsPerChannel = 12;        // the pages show slots 1..12
 inline constexpr int kPoolFilters = KV_DEFAULT_ROW;  // 39 assignable pool rows
 
 // The channels in page order: In A, In B, In SUM A+B, Out 1..6.
 inline constexpr std::array<int, 9> kChannels = {CHAN_IN_A, CHAN_IN_B, kChanSum, 0, 1, 2, 3, 4, 5};
 
 enum class Field {
-    Config,    // "Mono", "2 Channel 3 Way", "3 Channel 2 Way"
-    Link,      // stereo link on/off
-    Name,      // program name
-    Delay,     // input or output delay, ms
-    OutName,   // output name from the pages' list
-    Source,    // In A, In B, In SUM A+B
-    Gain,      // output gain, dB
+    Config,   // "Mono", "2 Channel 3 Way", "3 Channel 2 Way"
+    Link,     // stereo link on/off
+    Name,     // program name
+    Delay,    // input or output delay, ms
+    OutName,  // output name from the pages' list
+    Source,   // In A, In B, In SUM A+B
+    Gain,     // output gain, dB
     Mute,
     Polarity,
     Limit,     // limiter threshold, dBu

@@ -9,24 +9,24 @@
 namespace kvcom::image {
 
 // Offsets in image bytes from the F0.
-inline constexpr int kCommandOffset = 5;     // 0x2C
-inline constexpr int kCountOffset = 6;       // filters + 15
-inline constexpr int kMemNumOffset = 7;      // the memory the image belongs to
-inline constexpr int kHeaderOffset = 8;      // header record, 24 bytes split
-inline constexpr int kNameOffset = 28;       // header bytes 10..17: the name, 8 pairs
-inline constexpr int kMarkerOffset = 56;     // marker record, then 00 00, twice
-inline constexpr int kConfigOffset = 92;     // configuration record, 10 bytes split
-inline constexpr int kLinkOffset = 98;       // configuration byte 3 (low nibble)
+inline constexpr int kCommandOffset = 5;       // 0x2C
+inline constexpr int kCountOffset = 6;         // filters + 15
+inline constexpr int kMemNumOffset = 7;        // the memory the image belongs to
+inline constexpr int kHeaderOffset = 8;        // header record, 24 bytes split
+inline constexpr int kNameOffset = 28;         // header bytes 10..17: the name, 8 pairs
+inline constexpr int kMarkerOffset = 56;       // marker record, then 00 00, twice
+inline constexpr int kConfigOffset = 92;       // configuration record, 10 bytes split
+inline constexpr int kLinkOffset = 98;         // configuration byte 3 (low nibble)
 inline constexpr int kFigurationOffset = 100;  // configuration byte 4 (low nibble)
-inline constexpr int kInputsOffset = 112;    // In A, In B, In SUM A+B: 12 bytes split each
+inline constexpr int kInputsOffset = 112;      // In A, In B, In SUM A+B: 12 bytes split each
 inline constexpr int kInputRecordBytes = 24;
-inline constexpr int kOutputsOffset = 184;   // Out 1..6: 24 bytes split each
+inline constexpr int kOutputsOffset = 184;  // Out 1..6: 24 bytes split each
 inline constexpr int kOutputRecordBytes = 48;
-inline constexpr int kFiltersOffset = 472;   // one 16-byte split record per filter
+inline constexpr int kFiltersOffset = 472;  // one 16-byte split record per filter
 inline constexpr int kFilterRecordBytes = 32;
-inline constexpr int kTrailerBytes = 16;     // sixteen 0x0F after the filters
-inline constexpr int kFixedLength = 490;     // an image without filters
-inline constexpr int kMaxFilters = 39;       // assignable pool rows
+inline constexpr int kTrailerBytes = 16;  // sixteen 0x0F after the filters
+inline constexpr int kFixedLength = 490;  // an image without filters
+inline constexpr int kMaxFilters = 39;    // assignable pool rows
 inline constexpr std::uint8_t kCommand = 0x2C;
 
 inline constexpr int ImageLength(int filters) { return kFixedLength + kFilterRecordBytes * filters; }
@@ -40,9 +40,7 @@ inline void PutSplit(std::uint8_t* at, const std::uint8_t* record, int n) {
 }
 
 // Joins the nibble pair at `at` (low first) into one byte.
-inline std::uint8_t JoinPair(const std::uint8_t* at) {
-    return static_cast<std::uint8_t>(at[0] + 16 * at[1]);
-}
+inline std::uint8_t JoinPair(const std::uint8_t* at) { return static_cast<std::uint8_t>(at[0] + 16 * at[1]); }
 
 // The closing checksum of an image or system block: the sum of bytes
 // [from, to) modulo 256, masked to 7 bits.
