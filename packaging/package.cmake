@@ -86,12 +86,9 @@ set(CPACK_DEBIAN_KALVORE-758_DESCRIPTION "Control program for the Kalvore 758 lo
 Edits the routing, gains, delays, crossovers, limiters and parametric EQ of
 a Kalvore rack loudspeaker management processor over a serial port, sends
 and fetches whole programs, stores and recalls the unit's 60 memories, and
-keeps programs (.syx) and banks of memories (.ay) in files.")
-if(TARGET kvctl)
-  string(APPEND CPACK_DEBIAN_KALVORE-758_DESCRIPTION "
+keeps programs (.syx) and banks of memories (.ay) in files.
 .
 The package holds the desktop program 758 and the command-line tool kvctl.")
-endif()
 
 set(CPACK_DEBIAN_KALVORE-KVSIM_PACKAGE_NAME kalvore-kvsim)
 set(CPACK_DEBIAN_KALVORE-KVSIM_PACKAGE_SECTION electronics)
