@@ -221,19 +221,6 @@ TEST(KvctlLine, EachExitCode) {
     std::remove(cut.c_str());
 }
 
-// The machine's own ports are only looked at, never opened: each is listed
-// with a state the user can act on.
-TEST(KvctlLine, PortsListsEveryPortWithItsState) {
-    const Result r = Kvctl({"--json", "ports"});
-    ASSERT_EQ(r.code, 0) << Described(r);
-    const auto doc = nlohmann::json::parse(r.out);
-    ASSERT_TRUE(doc.at("ports").is_array()) << r.out;
-    for (const auto& port : doc.at("ports")) {
-        EXPECT_EQ(port.at("path").get<std::string>().rfind("/dev/", 0), 0u) << port.dump();
-        EXPECT_FALSE(port.at("state").get<std::string>().empty()) << port.dump();
-    }
-}
-
 TEST(KvctlLine, JsonListAndStoreRefusesAUsedMemory) {
     SimUnit unit;
     unit.With([](kvsim::Device& d) { d.StoreMemory(4, d.Working(), "FOUR"); });
