@@ -52,6 +52,9 @@ void Unit::CheckLink() const {
 
 void Unit::NoAnswer(const std::string& what) const {
     CheckLink();
+    if (LastReplyDamaged())
+        throw Failure(kExitLine,
+                      "the unit on " + name_ + " sent a damaged program image (" + what + "); nothing was taken");
     throw Failure(kExitLine, "the unit on " + name_ + " did not answer (" + what + ")");
 }
 

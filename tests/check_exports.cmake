@@ -11,7 +11,7 @@ set(allowed
   "^CreateTTYInfo" "^OpenConnection" "^SetupConnection" "^CloseConnection"
   "^DestroyTTYInfo" "^ReadCommBlock" "^WriteCommBlock" "^CommWatchProc"
   "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress"
-  "^LinkLastError\\(\\)$" "^LinkConnected\\(\\)$" "^LinkErrorMessage\\(int\\)$"
+  "^LinkLastError\\(\\)$" "^LinkConnected\\(\\)$" "^LinkErrorMessage\\(int\\)$" "^LastReplyDamaged\\(\\)$"
   "^rs232_port$" "^rs232_rate$" "^npTTYInfo$" "^strRev$" "^strMem$" "^revnum$"
   "^irevneweqdata$" "^bisflter1$" "^prog_save$" "^prog_len$" "^data_name$" "^data_memoryb$"
   "^_init$" "^_fini$" "^_edata$" "^_end$" "^__bss_start$")

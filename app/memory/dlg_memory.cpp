@@ -242,7 +242,7 @@ void CDlgMemory::refresh() {
     // alone; a link lost on the way is told.
     const int listed = RunRefresh();
     FillList();
-    if (!listed && !UnitConnected())
+    if (!listed && (!UnitConnected() || LastReplyDamaged()))
         prompts.tell(this,
                      tr("The memory list could not be read from the unit; the list shows what it held "
                         "before.\n%1")
@@ -256,7 +256,7 @@ void CDlgMemory::recall() {
     const int ok = RunDeviceTask(this, tr("Recalling memory %1 from the unit...").arg(n), model_,
                                  [n](CDSDATA& m) { return m.MEMRECALLFROMMCU(n); });
     result_flag_ = ok ? 1 : 0;
-    if (!ok) prompts.tell(this, QStringLiteral("Recall fail!"), AppTitle());
+    if (!ok) prompts.tell(this, QStringLiteral("Recall fail!") + DamageNote(), AppTitle());
     accept();
 }
 

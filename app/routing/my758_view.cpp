@@ -200,8 +200,8 @@ void CMy758View::onUpload() {
         reinitialise();
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QStringLiteral("Recall from MCU to PC failed!"),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
+                    QStringLiteral("Recall from MCU to PC failed!") + DamageNote(), QMessageBox::Ok, this);
     box.exec();
 }
 

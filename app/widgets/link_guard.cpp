@@ -29,6 +29,8 @@ QString NotConnectedMessage() {
 
 QString WhyOperationStopped() {
     const LinkState s = CurrentLinkState();
+    if (s.connected && LastReplyDamaged())
+        return QObject::tr("The unit's reply arrived damaged, so nothing of it was taken. Try again.");
     if (s.connected) return QObject::tr("The unit did not answer in time.");
     return QObject::tr(
                "The link to the unit on COM%1 (%2) was lost: %3 Check the cable and that the unit is "
@@ -36,6 +38,8 @@ QString WhyOperationStopped() {
         .arg(s.port)
         .arg(s.path, s.reason);
 }
+
+QString DamageNote() { return LastReplyDamaged() ? QStringLiteral("\n") + WhyOperationStopped() : QString(); }
 
 bool CheckUnitConnected(QWidget* parent) {
     if (UnitConnected()) return true;

@@ -27,6 +27,9 @@ QString NotConnectedMessage();
 // Why a device operation stopped part way, for its message: the link that
 // was lost and the library's reason, or that the unit did not answer.
 QString WhyOperationStopped();
+// A second line for a failed fetch, list or recall whose reply arrived
+// damaged; empty otherwise.
+QString DamageNote();
 
 // Before a device command: true when the link is open; otherwise says
 // NotConnectedMessage in a box over parent and returns false, so the

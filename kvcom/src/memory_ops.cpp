@@ -116,6 +116,7 @@ void Arm(int mode) {
     kvcom::ResetAccumulation();
     kvcom::rev_mode.store(mode, std::memory_order_release);
     kvcom::rev_busy.store(1, std::memory_order_release);
+    kvcom::rev_damaged.store(false, std::memory_order_release);
 }
 
 // The identity reply moved the reader on to `next`. A reply from another
@@ -131,7 +132,8 @@ bool IdentityAccepted(int next) {
 template <typename SendFn>
 bool RequestAndWait(int timeout_ms, SendFn send) {
     const unsigned done_before = kvcom::rev_done.load(std::memory_order_acquire);
-    const bool ok = send() && kvcom::RaiseAndWaitReply(timeout_ms, done_before) == 0;
+    const bool ok = send() && kvcom::RaiseAndWaitReply(timeout_ms, done_before) == 0 &&
+                    !kvcom::rev_damaged.load(std::memory_order_acquire);
     kvcom::rev_mode.store(kvcom::REV_IDLE, std::memory_order_release);
     return ok;
 }

@@ -183,6 +183,24 @@ bool FindWholeImage(std::size_t from, FrameFn frame, std::size_t* start, Framed*
     return false;
 }
 
+// The image's own checksum against its bytes. A memory's image whose F7
+// stands right after the closing run carries none, and one whose F7 stands
+// a byte late has a byte of unknown meaning before it: neither can be told.
+bool ChecksumMatches(std::size_t s, const Framed& f) {
+    std::size_t sum_at = f.last - 1;  // the working program: checksum, then F7
+    if (f.run_end != 0) {
+        if (f.last != f.run_end + 1) return true;
+        sum_at = f.run_end;
+    }
+    return g_acc[sum_at] == image::Checksum(g_acc, s + image::kHeaderOffset, sum_at);
+}
+
+// A damaged image ends the wait without being taken.
+void RefuseDamaged(int mode) {
+    rev_damaged.store(true, std::memory_order_release);
+    Transition(mode, REV_IDLE);
+}
+
 // ---------------------------------------------------------------------------
 // The modes.
 
@@ -202,6 +220,7 @@ void HandleEditImage() {
     std::size_t s;
     Framed f;
     if (!FindWholeImage(0, FrameToEnd, &s, &f)) return;
+    if (!ChecksumMatches(s, f)) return RefuseDamaged(REV_EDIT_IMAGE);
     const std::size_t len = f.last - s + 1;
     std::memcpy(prog_save[0], g_acc + s, len);
     prog_len[0] = static_cast<int>(len);
@@ -213,6 +232,7 @@ void HandleMemImage() {
     std::size_t s;
     Framed f;
     if (!FindWholeImage(0, FrameByClosingRun, &s, &f)) return;
+    if (!ChecksumMatches(s, f)) return RefuseDamaged(REV_MEM_IMAGE);
     rev_data.GetData(g_acc + s, static_cast<int>(f.last - s + 1), 0);
     Transition(REV_MEM_IMAGE, REV_IDLE);
 }
@@ -276,6 +296,9 @@ void HandleDump() {
     Framed f;
     while (FindWholeImage(from, FrameByClosingRun, &s, &f)) {
         const int num = g_acc[s + image::kMemNumOffset];
+        // One damaged memory fails the whole list: a table with a hole or
+        // with damage in it must not pass for the unit's memories.
+        if (!ChecksumMatches(s, f)) return RefuseDamaged(REV_DUMP);
         g_resume = f.run_end;
         if (num < KV_MEMORIES) FileDumpedImage(s, f, num);  // no such memory: not filed
         if (num == 0) {

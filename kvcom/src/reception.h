@@ -29,6 +29,10 @@ extern std::atomic<int> rev_mode;
 // before sending, so a reply that completes in between is not mistaken for
 // a silent device.
 extern std::atomic<unsigned> rev_done;
+// Set by the reader when a program image arrived with a checksum that does
+// not match its bytes; the image was not taken and the wait ended. Cleared
+// when an operation arms the reader.
+extern std::atomic<bool> rev_damaged;
 // Device number put in requests and expected in the identity reply; always 0.
 extern unsigned char rev_dev;
 // The library's receive model: images arriving from the device decode here.

@@ -10,6 +10,7 @@ namespace kvcom {
 std::atomic<int> rev_busy{0};
 std::atomic<int> rev_mode{REV_IDLE};
 std::atomic<unsigned> rev_done{0};
+std::atomic<bool> rev_damaged{false};
 unsigned char rev_dev = 0;
 CDSDATA rev_data;
 
@@ -69,3 +70,5 @@ bool PauseUs(unsigned us) {
 }
 
 }  // namespace kvcom
+
+int LastReplyDamaged() { return kvcom::rev_damaged.load(std::memory_order_acquire) ? 1 : 0; }

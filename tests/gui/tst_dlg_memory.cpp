@@ -242,6 +242,24 @@ private slots:
             QCOMPARE(messages.front(), Hex("F0 00 20 18 00 02 04 F7"));
             QCOMPARE(messages.back(), Hex("C0 03"));
         }
+        {
+            // One changed byte: the checksum tells, nothing is taken.
+            ResetReception();
+            QByteArray damaged = image;
+            damaged[40] = static_cast<char>(damaged[40] ^ 0x01);
+            WireRecorder rec;
+            AnswerImageRequests(rec, damaged);
+            model.out_gain[3] = 5;
+            CDlgMemory d(model);
+            ScriptedUser user;
+            user.Attach(d);
+            d.recall();
+            QCOMPARE(d.ResultFlag(), 0);
+            QCOMPARE(model.out_gain[3], 5);
+            QCOMPARE(user.told.size(), 1);
+            QVERIFY(user.told.front().startsWith(
+                QStringLiteral("KALVORE: Recall fail!\nThe unit's reply arrived damaged")));
+        }
         ResetReception();
         WireRecorder silent;
         CDlgMemory d(model);

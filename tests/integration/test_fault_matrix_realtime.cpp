@@ -102,7 +102,6 @@ struct Cell {
     int result;               // the honest result
     int bound_ms;             // on the library's clock, before slack
     bool fast_clock = false;  // the wait is the 30 s dump time-out: run the clock ten times fast
-    bool disabled = false;    // the library fails the honest result today (see the comment at the cell)
 };
 
 // clang-format off
@@ -144,24 +143,16 @@ const Cell kCells[] = {
     // the reader can tell, and must not take it.
     {Fault::kCorruptReplies, Op::kFetch,    0, kIdentityMs},
     {Fault::kCorruptReplies, Op::kList,     0, kIdentityMs},
-    // Disabled: the reader never looks at an image's checksum. The recall
-    // returns 1 and the model is rebuilt from the changed image (the nibble
-    // changed here is one the model does not read, but a changed gain or
-    // delay would be taken just the same).
-    {Fault::kCorruptReplies, Op::kRecall,   0, kMemImageMs + kRecallPausesMs, false, true},
+    {Fault::kCorruptReplies, Op::kRecall,   0, kMemImageMs + kRecallPausesMs},
     {Fault::kCorruptReplies, Op::kStore,    1, kStoreGapsMs},
     {Fault::kCorruptReplies, Op::kStoreAll, 1, kStoreAllOneMs},
     {Fault::kCorruptReplies, Op::kParam,    1, kParamMs},
     // The reply that carries the program (the working program's image, the
     // dump) has one data byte changed; the identity reply comes through
-    // whole. The checksum tells, so the operation must fail.
-    // Disabled: the fetch returns 1, files the changed image as entry 0 of
-    // the table and rebuilds the model from it, checksum unchecked.
-    {Fault::kCorruptImage, Op::kFetch, 0, kIdentityMs + kWorkingImageMs, false, true},
-    // Disabled: the list returns 1 and files the changed image of memory 7,
-    // with a checksum computed afresh over the changed bytes, so the table
-    // looks sound afterwards and a later Store All sends the damage back.
-    {Fault::kCorruptImage, Op::kList,  0, kIdentityMs + kDumpMs, false, true},
+    // whole. The checksum tells, so the operation must fail, and a list
+    // must not file the damage for a later Store All to send back.
+    {Fault::kCorruptImage, Op::kFetch, 0, kIdentityMs + kWorkingImageMs},
+    {Fault::kCorruptImage, Op::kList,  0, kIdentityMs + kDumpMs},
     // Nothing behind the port's name, or a pty whose other end has gone:
     // every operation fails at once, sending nothing.
     {Fault::kNoSuchPort, Op::kFetch,    0, kAtOnce},
@@ -185,15 +176,6 @@ void PrintTo(const Cell& c, std::ostream* os) {
 
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
     return std::string(Name(info.param.fault)) + "_" + Name(info.param.op);
-}
-
-// The cells that run, or the disabled ones (instantiated apart: a disabled
-// suite is what ctest also leaves out).
-std::vector<Cell> Cells(bool disabled) {
-    std::vector<Cell> out;
-    for (const Cell& c : kCells)
-        if (c.disabled == disabled) out.push_back(c);
-    return out;
 }
 
 using kvtest::FastClock;
@@ -482,6 +464,10 @@ TEST_P(FaultMatrix, Cell) {
     const std::int64_t took_ms = (kvcom::pacing().NowUs() - start) / 1000;
 
     EXPECT_EQ(result, cell.result);
+    // Only a program image that arrived changed is reported as damaged.
+    const bool image_damaged =
+        cell.fault == Fault::kCorruptImage || (cell.fault == Fault::kCorruptReplies && cell.op == Op::kRecall);
+    EXPECT_EQ(LastReplyDamaged(), image_damaged ? 1 : 0);
     const int slack =
         (cell.bound_ms == kAtOnce ? kAtOnceSlackMs : kSlackMs) * (cell.fast_clock ? FastClock::kFactor : 1);
     EXPECT_LE(took_ms, cell.bound_ms + slack);
@@ -496,9 +482,6 @@ TEST_P(FaultMatrix, Cell) {
     ExpectPortReusable(cell.fault);
 }
 
-INSTANTIATE_TEST_SUITE_P(Realtime, FaultMatrix, ::testing::ValuesIn(Cells(false)), CellName);
-// Every cell here fails today because the reader files a program image
-// without looking at its checksum (see the comments in the table).
-INSTANTIATE_TEST_SUITE_P(DISABLED_UncheckedImageChecksum, FaultMatrix, ::testing::ValuesIn(Cells(true)), CellName);
+INSTANTIATE_TEST_SUITE_P(Realtime, FaultMatrix, ::testing::ValuesIn(kCells), CellName);
 
 }  // namespace

@@ -207,6 +207,11 @@ KVCOM_API int LinkConnected();
 // A short English sentence for a LinkLastError code ("" for 0). The text is
 // static and never changes, so any thread may keep it.
 KVCOM_API const char* LinkErrorMessage(int code);
+// 1 when the last fetch, list or recall failed because a program image
+// arrived with a checksum that does not match its bytes (nothing of it was
+// taken and the link stays up; trying again may well succeed), else 0. The
+// next of these operations resets it.
+KVCOM_API int LastReplyDamaged();
 
 // Progress of CDSDATA::SendMEMStoreAll: called just before each image goes
 // out, with its memory number (the used memories from 60 down, then 0 for

@@ -422,6 +422,52 @@ TEST_F(Reception, DumpedImageIsFiledWhereverItsF7Stands) {
     }
 }
 
+// An image whose checksum does not match its bytes is refused in every
+// mode: the wait ends, nothing is taken, and the operation can tell.
+TEST_F(Reception, DamagedImageIsRefusedInEveryMode) {
+    const Bytes good = MakeImage(7, "SEVEN", 2, 15);
+    const Bytes zero = MakeImage(0, "ZERO");
+    Bytes changed_data = good;
+    changed_data[40] ^= 0x01;  // one nibble of the header record
+    Bytes changed_sum = good;
+    changed_sum[good.size() - 2] ^= 0x01;
+    const struct {
+        int mode;
+        const Bytes* image;
+        bool damaged;
+    } rows[] = {
+        {kvcom::REV_EDIT_IMAGE, &good, false},
+        {kvcom::REV_EDIT_IMAGE, &changed_data, true},
+        {kvcom::REV_EDIT_IMAGE, &changed_sum, true},
+        {kvcom::REV_MEM_IMAGE, &good, false},
+        {kvcom::REV_MEM_IMAGE, &changed_data, true},
+        {kvcom::REV_MEM_IMAGE, &changed_sum, true},
+        {kvcom::REV_DUMP, &good, false},
+        {kvcom::REV_DUMP, &changed_data, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "mode " << row.mode << (row.damaged ? " damaged" : " whole"));
+        kvcom::ClearAllMemoryEntries();
+        kvcom::rev_data.out_gain[2] = 0;
+        kvcom::rev_damaged.store(false);
+        Bytes line = *row.image;
+        if (row.mode == kvcom::REV_DUMP) line.insert(line.end(), zero.begin(), zero.end());
+        Arm(row.mode);
+        FeedRandomly(line, 4);
+        EXPECT_EQ(Mode(), kvcom::REV_IDLE);
+        EXPECT_EQ(Busy(), 0);
+        EXPECT_EQ(kvcom::rev_damaged.load(), row.damaged);
+        if (row.mode == kvcom::REV_DUMP) {
+            EXPECT_EQ(Dumped().used[7], row.damaged ? 0 : 1);
+        } else {
+            EXPECT_EQ(kvcom::rev_data.out_gain[2], row.damaged ? 0 : 15);
+        }
+        if (row.mode == kvcom::REV_EDIT_IMAGE) {
+            EXPECT_EQ(prog_len[0], row.damaged ? 2 : static_cast<int>(good.size()));
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Bounds.
 
