@@ -319,9 +319,10 @@ int CDSDATA::FetchMemory(unsigned char n) {
     DelayUs(100);
 
     // The request alone only reads the memory; the program change that
-    // would recall it is never sent.
+    // would recall it is never sent. A full pool takes most of a second on
+    // the line, so the wait is the working program's, not the recall's.
     Arm(kvcom::REV_MEM_IMAGE);
-    if (!RequestAndWait(kMemoryImageTimeoutMs, [this, n] { return SendImageRequest(*this, kvcom::rev_dev, n); }))
+    if (!RequestAndWait(kWorkingProgramTimeoutMs, [this, n] { return SendImageRequest(*this, kvcom::rev_dev, n); }))
         return 0;
 
     CopyProgram(*this, kvcom::rev_data);
