@@ -34,6 +34,9 @@ QString LabelOf(const kvprog::Difference& d) {
     return QString::fromStdString(d.path);
 }
 
+// "1 difference", "3 differences".
+QString Counted(int n, const QString& one, const QString& many) { return n == 1 ? one : many.arg(n); }
+
 QString Listed(const QStringList& lines) { return QStringLiteral("\n  ") + lines.join(QStringLiteral("\n  ")); }
 
 }  // namespace
@@ -52,6 +55,7 @@ SourcePicker::SourcePicker(const QString& caption, QWidget* parent) : QWidget(pa
     kind_->addItem(tr("File (.syx or JSON)"), ProgramSource::kFile);
     kind_->addItem(tr("Memory table entry"), ProgramSource::kBankEntry);
     kind_->setToolTip(tr("Where this side's program comes from"));
+    kind_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     label->setBuddy(kind_);
     memory_ = new QSpinBox(this);
     memory_->setObjectName(QStringLiteral("memory"));
@@ -71,6 +75,8 @@ SourcePicker::SourcePicker(const QString& caption, QWidget* parent) : QWidget(pa
     row->addWidget(entry_, 1);
     row->addWidget(path_, 1);
     row->addWidget(browse_);
+    // Takes the room when no detail is shown, so the kind stays compact.
+    row->addStretch(0);
     connect(kind_, &QComboBox::currentIndexChanged, this, &SourcePicker::updateDetail);
     connect(browse_, &QPushButton::clicked, this, [this] {
         const QString chosen =
@@ -260,7 +266,7 @@ void CDlgCompare::showDifferences() {
         status_->setText(
             tr("No differences: %1 and %2 hold the same program.").arg(SourceTitle(shown_[0]), SourceTitle(shown_[1])));
     else
-        status_->setText(tr("%n difference(s).", nullptr, static_cast<int>(diffs_.size())));
+        status_->setText(Counted(static_cast<int>(diffs_.size()), tr("1 difference."), tr("%1 differences.")));
     updateButtons();
 }
 
@@ -317,7 +323,8 @@ void CDlgCompare::takeSelected() {
             if (shown_[i].kind == ProgramSource::kPcProgram) (i == 0 ? a_ : b_) = std::make_unique<CDSDATA>(taken);
         showDifferences();
     }
-    QString text = tr("%n setting(s) taken into the PC program.", nullptr, outcome.done);
+    QString text =
+        Counted(outcome.done, tr("1 setting taken into the PC program."), tr("%1 settings taken into the PC program."));
     if (!outcome.refused.isEmpty()) {
         text += tr(" Left out:") + Listed(outcome.refused);
         QMessageBox::warning(this, Caption(), text);
@@ -337,8 +344,8 @@ void CDlgCompare::sendSelected() {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     const TransferOutcome outcome = QueueSettingSends(program(side), refs);
-    QString text =
-        tr("%n message(s) on their way to the unit; Compare reads it again to check.", nullptr, outcome.done);
+    QString text = Counted(outcome.done, tr("1 message on its way to the unit; Compare reads the unit again to check."),
+                           tr("%1 messages on their way to the unit; Compare reads the unit again to check."));
     if (!outcome.refused.isEmpty()) {
         text += tr(" Not sent:") + Listed(outcome.refused);
         QMessageBox::warning(this, Caption(), text);

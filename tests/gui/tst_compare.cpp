@@ -126,7 +126,7 @@ private slots:
         const std::vector<Bytes> expected = {kvtest::Hex("F0 00 20 18 00 2D 20 20 00 20 1C 01 F7"),
                                              kvtest::Hex("F0 00 20 18 00 2D 62 62 00 3F F7")};
         QCOMPARE(wire.Messages(), expected);
-        QVERIFY(window.statusText().startsWith(QStringLiteral("2 message(s)")));
+        QVERIFY(window.statusText().startsWith(QStringLiteral("2 messages on their way")));
     }
 
     void takeCopiesOnlyTheSelectedSettings() {
