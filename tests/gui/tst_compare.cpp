@@ -82,26 +82,40 @@ private slots:
 
     void tableListsEachDifferenceUnderItsChannel_data() {
         QTest::addColumn<int>("edit");
+        QTest::addColumn<QString>("from");  // "entry", "syx" or "json"
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("output gain") << 0 << QStringList{"Out 3 | gain | -2.4 dB | +0.0 dB"};
+        QTest::newRow("output gain") << 0 << "entry" << QStringList{"Out 3 | gain | -2.4 dB | +0.0 dB"};
         QTest::newRow("input delay and a mute")
-            << 1 << QStringList{"In A | delay | 1.000 ms | 0.000 ms", "Out 1 | mute | off | on"};
-        QTest::newRow("same program") << 2 << QStringList{};
+            << 1 << "entry" << QStringList{"In A | delay | 1.000 ms | 0.000 ms", "Out 1 | mute | off | on"};
+        QTest::newRow("same program") << 2 << "entry" << QStringList{};
+        QTest::newRow("from a program file") << 0 << "syx" << QStringList{"Out 3 | gain | -2.4 dB | +0.0 dB"};
+        QTest::newRow("from a JSON file") << 0 << "json" << QStringList{"Out 3 | gain | -2.4 dB | +0.0 dB"};
     }
     void tableListsEachDifferenceUnderItsChannel() {
         QFETCH(int, edit);
+        QFETCH(QString, from);
         QFETCH(QStringList, rows);
         CDSDATA& pc = shell_->model();
-        FileEntry(5, pc);
+        ProgramSource other = Entry(5);
+        if (from == QLatin1String("entry")) FileEntry(5, pc);
+        if (from == QLatin1String("syx")) {
+            other = {ProgramSource::kFile, 1, dir_.filePath(QStringLiteral("other.syx"))};
+            WriteFile(other.path, programfile::Encode(pc));
+        }
+        if (from == QLatin1String("json")) {
+            other = {ProgramSource::kFile, 1, dir_.filePath(QStringLiteral("other.json"))};
+            QString why;
+            QVERIFY2(WriteProgramJson(pc, other.path, &why), qPrintable(why));
+        }
         if (edit == 0) pc.out_gain[2] = -12;
         if (edit == 1) {
             pc.ina_delay = 48;
             pc.out_mute[0] = 0;
         }
         CDlgCompare window(shell_->doc());
-        window.showComparison(kPc, pc, Entry(5), pc);  // nothing differs with itself
+        window.showComparison(kPc, pc, other, pc);  // nothing differs with itself
         QVERIFY(window.statusText().startsWith(QStringLiteral("No differences")));
-        window.setSources(kPc, Entry(5));
+        window.setSources(kPc, other);
         QVERIFY(window.compare());
         QCOMPARE(Rows(window.table()), rows);
         QCOMPARE(window.statusText().startsWith(QStringLiteral("No differences")), rows.isEmpty());
