@@ -16,6 +16,7 @@
 
 #include <kvcom/kvcom.h>
 
+#include "compare/dlg_compare.h"
 #include "document/my758_doc.h"
 #include "document/safe_file_writer.h"
 #include "memory/bank_file_io.h"
@@ -157,6 +158,9 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     load_all_ = button("Load All", 67, "loadAllButton");
     store_all_ = button("Store All", 85, "storeAllButton");
     save_all_ = button("Save All", 103, "saveAllButton");
+    verify_ = button("Verify", 121, "verifyButton");
+    verify_->setToolTip(tr("Compare the selected memory of the unit with the PC program"));
+    verify_->setStatusTip(verify_->toolTip());
     exit_ = button("Exit", 141, "exitButton");
     exit_->setIcon(icons::ExitIcon());
     exit_->setDefault(true);
@@ -177,6 +181,7 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     connect(store_all_, &QPushButton::clicked, this, &CDlgMemory::storeAll);
     connect(save_all_, &QPushButton::clicked, this, &CDlgMemory::saveAll);
     connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(verify_, &QPushButton::clicked, this, [this] { emit verifyRequested(model_.mem_num); });
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CDlgMemory::selectionChanged);
 
     SizeColumns();
@@ -354,6 +359,8 @@ int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {
     // the user is asked before the document is replaced or the program ends.
     doc.SetModified(true);
     CDlgMemory dialog(doc.Model(), parent);
+    QObject::connect(&dialog, &CDlgMemory::verifyRequested, &dialog,
+                     [&doc, &dialog](int memory) { VerifyAgainstUnit(doc, &dialog, memory); });
     dialog.exec();
     return dialog.ResultFlag();
 }

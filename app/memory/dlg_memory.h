@@ -59,6 +59,10 @@ public:
 
     MemoryPrompts prompts = StandardMemoryPrompts();
 
+signals:
+    // Verify: the selected memory of the unit against the PC's program.
+    void verifyRequested(int memory);
+
 public slots:
     // The buttons, in the order they stand.
     void refresh();
@@ -91,6 +95,7 @@ private:
     QPushButton* load_all_;
     QPushButton* store_all_;
     QPushButton* save_all_;
+    QPushButton* verify_;
     QPushButton* exit_;
     QLabel* note_;
 };

@@ -18,6 +18,8 @@
 #include <kvcom/kvcom.h>
 
 #include "channel/dlg_settings.h"
+#include "compare/dlg_compare.h"
+#include "compare/program_exchange.h"
 #include "device/device_line.h"
 #include "device/device_task.h"
 #include "document/my758_doc.h"
@@ -90,6 +92,22 @@ void CMainFrame::createActions() {
     a = makeAction(ID_FILE_SAVE_AS, QStringLiteral("Save &As..."), kCmdFileSaveAs);
     connect(a, &QAction::triggered, this, [this] { doc_->FileSaveAs(this); });
 
+    a = makeAction(ID_IMPORT_JSON, QStringLiteral("&Import JSON..."),
+                   "Import: make a JSON program file the PC program; nothing is sent.\nImport JSON");
+    connect(a, &QAction::triggered, this, [this] { ImportJsonCommand(*doc_, this); });
+    a = makeAction(ID_EXPORT_TEXT, QStringLiteral("&Export as text..."),
+                   "Export: write the PC program as readable text, one line per setting.\nExport as text");
+    connect(a, &QAction::triggered, this, [this] { ExportAsTextCommand(*doc_, this); });
+    a = makeAction(ID_EXPORT_JSON, QStringLiteral("Export as &JSON..."),
+                   "Export: write the PC program as a JSON file for scripts and version control.\nExport as JSON");
+    connect(a, &QAction::triggered, this, [this] { ExportAsJsonCommand(*doc_, this); });
+    a = makeAction(ID_COMPARE, QStringLiteral("&Compare..."),
+                   "Compare: show what differs between two programs.\nCompare");
+    connect(a, &QAction::triggered, this, [this] { OpenCompareWindow(*doc_, this); });
+    a = makeAction(ID_VERIFY, QStringLiteral("&Verify"),
+                   "Verify: read the unit's working program back and compare it with the PC program.\nVerify");
+    connect(a, &QAction::triggered, this, [this] { VerifyAgainstUnit(*doc_, this, 0); });
+
     for (int i = 0; i < kRecentFiles; ++i) {
         auto* r = new QAction(this);
         r->setObjectName(QStringLiteral("command%1").arg(ID_FILE_MRU_FILE1 + i));
@@ -133,18 +151,21 @@ void CMainFrame::addCommands(QWidget* target, std::initializer_list<int> ids) {
 
 void CMainFrame::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    addCommands(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS});
+    addCommands(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator, ID_IMPORT_JSON,
+                       ID_EXPORT_TEXT, ID_EXPORT_JSON});
     recent_separator_ = file->addSeparator();
     file->addActions(recent_actions_);
     file->addSeparator();
     file->addAction(actions_[ID_APP_EXIT]);
 
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
-    addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD});
+    addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD, ID_VERIFY});
 
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->addAction(makeAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"), kCmdToolbar));
     viewMenu->addAction(makeAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"), kCmdStatusBar));
+    viewMenu->addSeparator();
+    viewMenu->addAction(actions_[ID_COMPARE]);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(actions_[ID_APP_ABOUT]);

@@ -33,6 +33,11 @@ public:
         ID_UPLOAD = 32773,
         ID_RS232 = 32774,
         ID_MEMORY = 32777,
+        ID_EXPORT_TEXT = 32790,
+        ID_EXPORT_JSON = 32791,
+        ID_IMPORT_JSON = 32792,
+        ID_COMPARE = 32793,
+        ID_VERIFY = 32794,
     };
     static constexpr int kRecentFiles = 4;
 

@@ -315,6 +315,23 @@ int CDSDATA::MEMRECALLFROMMCU(unsigned char n) {
     return 1;
 }
 
+int CDSDATA::FetchMemory(unsigned char n) {
+    if (!IsMemory(n) || !kvcom::LinkUp()) return 0;
+    ResetReceiveModel();
+    DelayUs(100);
+
+    // The request alone only reads the memory; the program change that
+    // would recall it is never sent. A full pool takes most of a second on
+    // the line, so the wait is the working program's, not the recall's.
+    Arm(kvcom::REV_MEM_IMAGE);
+    if (!RequestAndWait(kWorkingProgramTimeoutMs, [this, n] { return SendImageRequest(*this, kvcom::rev_dev, n); }))
+        return 0;
+
+    CopyProgram(*this, kvcom::rev_data);
+    RebuildPool(*this, kvcom::rev_data);
+    return 1;
+}
+
 int CDSDATA::StoreMEMCur(unsigned char /*ignored*/) {
     // Outside the table there is no memory to store into.
     if (!IsMemory(mem_num) || !kvcom::LinkUp()) return 0;

@@ -117,10 +117,14 @@ private slots:
         QPushButton* recall = Button(d, "Recall");
         QPushButton* store = Button(d, "Store");
 
+        QSignalSpy verify(&d, &CDlgMemory::verifyRequested);
         list->selectRow(9);  // memory 10, empty
         QCOMPARE(model.mem_num, char(10));
         QVERIFY(!recall->isEnabled());
         QVERIFY(store->isEnabled());
+        Button(d, "Verify")->click();  // the memory selected, against the PC program
+        QCOMPARE(verify.size(), 1);
+        QCOMPARE(verify.at(0).at(0).toInt(), 10);
 
         list->selectRow(2);
         QCOMPARE(model.mem_num, char(3));

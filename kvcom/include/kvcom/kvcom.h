@@ -159,6 +159,10 @@ public:
     int StoreFromPC();
     int MemRefresh();
     int MEMRECALLFROMMCU(unsigned char n);
+    // Reads memory n (0: the working program) into this model without
+    // recalling it: the unit keeps playing what it plays. 1 when the image
+    // came; a memory that holds nothing gets no reply and gives 0.
+    int FetchMemory(unsigned char n);
     int StoreMEMCur(unsigned char ignored);
     int StoreMEM(unsigned char n);
     int SendMEMStoreAll();

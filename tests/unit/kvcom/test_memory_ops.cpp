@@ -389,6 +389,31 @@ TEST_F(MemoryOps, MEMRECALLFROMMCUWithoutAReplyKeepsTheModel) {
     EXPECT_EQ(rec.Messages().size(), 1u);
 }
 
+// Reading a memory never recalls it: the request and nothing after it, and
+// the model the same program a recall gives.
+TEST_F(MemoryOps, FetchMemoryReadsWithoutRecalling) {
+    CDSDATA stored;
+    Edit(stored, -44);
+    stored.link_on = 1;
+    device.memory[7] = WithMemNum(stored, 7);
+    model.mem_num = 3;
+    EXPECT_EQ(model.FetchMemory(7), 1);
+    const Events expected = {SpinUs(100), Msg("F0 00 20 18 00 02 07 F7")};
+    EXPECT_EQ(rec.events, expected) << rec.Describe();
+    CDSDATA recalled = model;
+    ASSERT_EQ(recalled.MEMRECALLFROMMCU(7), 1);
+    ExpectSameProgram(model, recalled);
+    EXPECT_EQ(model.out_gain[3], -44);
+    EXPECT_EQ(int(model.mem_num), 3);  // the memory the user works on stays
+
+    const CDSDATA before = model;
+    rec.Clear();
+    EXPECT_EQ(model.FetchMemory(12), 0);  // never stored: no reply
+    ExpectSameProgram(model, before);
+    EXPECT_EQ(model.FetchMemory(61), 0);  // no such memory: nothing asked
+    EXPECT_EQ(rec.Messages().size(), 1u);
+}
+
 // ---------------------------------------------------------------------------
 // A dead port, and the adapter pulled at every message in turn.
 
@@ -435,6 +460,7 @@ const LinkCase kLinkCases[] = {
     {"RecallToPC", [](CDSDATA& m) { return m.RecallToPC(); }, false},
     {"MemRefresh", [](CDSDATA& m) { return m.MemRefresh(); }, false},
     {"MEMRECALLFROMMCU", [](CDSDATA& m) { return m.MEMRECALLFROMMCU(33); }, false},
+    {"FetchMemory", [](CDSDATA& m) { return m.FetchMemory(33); }, false},
 };
 
 class LostLink : public MemoryOps {

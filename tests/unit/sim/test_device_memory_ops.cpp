@@ -96,6 +96,27 @@ TEST_F(SimMemoryOps, StoreMemCurThenRefreshAndRecall) {
     EXPECT_EQ(dev.Working().out_gain[3], -37);
 }
 
+// Reading a memory leaves the unit on the program it plays; the working
+// program reads back as the unit holds it.
+TEST_F(SimMemoryOps, FetchMemoryNeverRecalls) {
+    dev.StoreMemory(9, Program(1, 5), "NINE");
+    dev.StoreMemory(4, Program(0, 2), "FOUR");
+    const CDSDATA live = Program(2, 13);
+    dev.SetWorking(live);
+    const int current = dev.CurrentMemory();
+    ASSERT_EQ(pc.FetchMemory(9), 1);
+    EXPECT_EQ(pc.figuration, 1);
+    EXPECT_EQ(pc.out_gain[5], -35);
+    EXPECT_STREQ(pc.prog_name, "NINE    ");
+    EXPECT_EQ(dev.CurrentMemory(), current);
+    EXPECT_EQ(dev.Working().out_gain[1], -27);  // still the live program
+    ASSERT_EQ(pc.FetchMemory(0), 1);
+    EXPECT_EQ(pc.figuration, 2);
+    EXPECT_EQ(pc.out_gain[1], -27);
+    EXPECT_EQ(pc.eq_used, 1);
+    EXPECT_EQ(pc.FetchMemory(30), 0);  // empty: the unit sends nothing
+}
+
 TEST_F(SimMemoryOps, UploadAndDownload) {
     CDSDATA live = Program(2, 11);
     dev.SetWorking(live);

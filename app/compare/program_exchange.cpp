@@ -1,0 +1,134 @@
+#include "compare/program_exchange.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <kvcom/kvcom.h>
+#include <kvprog/describe.h>
+#include <kvprog/program_json.h>
+
+#include "document/my758_doc.h"
+#include "document/program_file.h"
+#include "document/safe_file_writer.h"
+
+namespace {
+
+QString Tr(const char* text) { return QCoreApplication::translate("ProgramExchange", text); }
+
+const char* const kTextFilter = "Text files (*.txt);;All files (*)";
+const char* const kJsonFilter = "JSON programs (*.json);;All files (*)";
+
+bool WriteWhole(const QString& path, const QByteArray& bytes, QString* why) {
+    SafeFileWriter writer;
+    return writer.Open(path, why) && writer.Commit(bytes, why);
+}
+
+bool ReadLimited(const QString& path, qint64 limit, QByteArray& bytes, QString* why) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (why) *why = Tr("%1 could not be read: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (file.size() > limit) {
+        if (why) *why = Tr("%1 is too long for a program (more than %2 bytes).").arg(path).arg(limit);
+        return false;
+    }
+    bytes = file.read(limit + 1);
+    return true;
+}
+
+// The file's name with `suffix` added when it has none.
+QString WithSuffix(const QString& path, const char* suffix) {
+    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + QLatin1String(suffix) : path;
+}
+
+QString StartDirectory(const CMy758Doc& doc) { return QFileInfo(doc.Path()).path(); }
+
+void Tell(QWidget* parent, const QString& text) { QMessageBox::warning(parent, Tr("KALVORE"), text); }
+
+}  // namespace
+
+bool WriteProgramText(const CDSDATA& model, const QString& path, QString* why) {
+    return WriteWhole(path, QByteArray::fromStdString(kvprog::DescribeText(model)), why);
+}
+
+bool WriteProgramJson(const CDSDATA& model, const QString& path, QString* why) {
+    return WriteWhole(path, QByteArray::fromStdString(kvprog::ExportJson(model)), why);
+}
+
+bool ReadProgramJson(const QString& path, CDSDATA& into, QString* why) {
+    QByteArray bytes;
+    if (!ReadLimited(path, kProgramJsonReadLimit, bytes, why)) return false;
+    const auto refused = kvprog::ImportJson(into, bytes.toStdString());
+    if (!refused) return true;
+    if (why) *why = Tr("%1 was refused: %2").arg(path, QString::fromStdString(refused->Message()));
+    return false;
+}
+
+bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why) {
+    if (QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0)
+        return ReadProgramJson(path, into, why);
+    QByteArray bytes;
+    if (!ReadLimited(path, programfile::kReadBufferSize, bytes, why)) return false;
+    // Decode into a copy: the model keeps its memory number and cursors.
+    CDSDATA read(into);
+    if (!programfile::Decode(bytes, QFileInfo(path).fileName(), read, why)) return false;
+    read.mem_num = into.mem_num;
+    read.delay_unit = into.delay_unit;
+    read.cur_chan = into.cur_chan;
+    read.cur_slot = into.cur_slot;
+    read.cur_eq = into.cur_eq;
+    read.xo_side = into.xo_side;
+    into = read;
+    return true;
+}
+
+void TakeProgramIntoDocument(CMy758Doc& doc, const CDSDATA& program) {
+    CDSDATA& model = doc.Model();
+    CDSDATA taken(program);
+    taken.mem_num = model.mem_num;
+    taken.delay_unit = model.delay_unit;
+    taken.cur_chan = model.cur_chan;
+    taken.cur_slot = model.cur_slot;
+    taken.cur_eq = model.cur_eq;
+    taken.xo_side = model.xo_side;
+    model = taken;
+    doc.SetModified(true);
+    // The view shows the configuration afresh; the file and title stay.
+    emit doc.documentReset();
+}
+
+bool ImportJsonIntoDocument(CMy758Doc& doc, const QString& path, QString* why) {
+    CDSDATA imported(doc.Model());
+    if (!ReadProgramJson(path, imported, why)) return false;
+    TakeProgramIntoDocument(doc, imported);
+    return true;
+}
+
+void ExportAsTextCommand(CMy758Doc& doc, QWidget* parent) {
+    const QString chosen =
+        QFileDialog::getSaveFileName(parent, Tr("Export as text"), StartDirectory(doc), Tr(kTextFilter));
+    if (chosen.isEmpty()) return;
+    QString why;
+    if (!WriteProgramText(doc.Model(), WithSuffix(chosen, "txt"), &why))
+        Tell(parent, Tr("The program was not exported:\n%1").arg(why));
+}
+
+void ExportAsJsonCommand(CMy758Doc& doc, QWidget* parent) {
+    const QString chosen =
+        QFileDialog::getSaveFileName(parent, Tr("Export as JSON"), StartDirectory(doc), Tr(kJsonFilter));
+    if (chosen.isEmpty()) return;
+    QString why;
+    if (!WriteProgramJson(doc.Model(), WithSuffix(chosen, "json"), &why))
+        Tell(parent, Tr("The program was not exported:\n%1").arg(why));
+}
+
+void ImportJsonCommand(CMy758Doc& doc, QWidget* parent) {
+    const QString path = QFileDialog::getOpenFileName(parent, Tr("Import JSON"), StartDirectory(doc), Tr(kJsonFilter));
+    if (path.isEmpty()) return;
+    QString why;
+    if (!ImportJsonIntoDocument(doc, path, &why)) Tell(parent, Tr("The PC's program is unchanged.\n%1").arg(why));
+}
