@@ -25,6 +25,7 @@
 #include "shell/about_dlg.h"
 #include "shell/link_watch.h"
 #include "shell/lock_keys.h"
+#include "traffic/traffic_dock.h"
 #include "widgets/icons.h"
 #include "widgets/string_table.h"
 
@@ -145,6 +146,7 @@ void CMainFrame::createMenus() {
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->addAction(makeAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"), kCmdToolbar));
     viewMenu->addAction(makeAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"), kCmdStatusBar));
+    viewMenu->addAction(traffic::InstallTrafficDock(this));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(actions_[ID_APP_ABOUT]);
