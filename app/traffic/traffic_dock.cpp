@@ -87,7 +87,6 @@ TrafficDock::TrafficDock(QWidget* parent) : QDockWidget(QStringLiteral("Traffic"
     connect(bytes_, &QToolButton::toggled, this,
             [this](bool on) { table_->setColumnHidden(TrafficModel::kBytes, !on); });
     connect(save, &QToolButton::clicked, this, &TrafficDock::saveAs);
-    // Open means not closed: a window behind another tab goes on listing.
     // The dock checks its action when it is shown and unchecks it when it is
     // closed; a window behind another tab stays open and goes on listing.
     connect(toggleViewAction(), &QAction::toggled, this, &TrafficDock::opened);
