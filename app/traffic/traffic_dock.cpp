@@ -66,6 +66,7 @@ TrafficDock::TrafficDock(QWidget* parent) : QDockWidget(QStringLiteral("Traffic"
     table_->setWordWrap(false);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);  // one line a row
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setColumnHidden(TrafficModel::kBytes, true);
     const int digit = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
