@@ -20,7 +20,8 @@ void Usage(std::FILE* to) {
         "  --state FILE         load the memories from FILE (a .ay bank file) and keep them there\n"
         "  --line-rate          pace replies at 19200 baud (the default)\n"
         "  --no-line-rate       send replies as fast as the terminal takes them\n"
-        "  --log FILE           write every message received, with a timestamp in microseconds\n"
+        "  --log FILE           write every message both ways in words, with a timestamp in\n"
+        "                       microseconds (RX from the PC, TX to the PC)\n"
         "fault switches, for tests:\n"
         "  --drop-replies N     do not send the next N replies\n"
         "  --wrong-device       answer identity requests with a wrong device byte\n"
@@ -66,9 +67,10 @@ int main(int argc, char** argv) {
             options.line_rate = true;
         else if (arg == "--no-line-rate")
             options.line_rate = false;
-        else if (arg == "--log")
+        else if (arg == "--log") {
             options.log_path = value("a file name");
-        else if (arg == "--drop-replies")
+            options.log_in_words = true;
+        } else if (arg == "--drop-replies")
             count(device.faults().drop_replies);
         else if (arg == "--wrong-device")
             device.faults().wrong_device_byte = true;

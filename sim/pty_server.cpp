@@ -76,6 +76,9 @@ std::string PtyServer::Start() {
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
 
     if (!options_.log_path.empty()) log_ = std::fopen(options_.log_path.c_str(), "w");
+    received_words_.Reset();
+    sent_words_.Reset();
+    sent_messages_ = StreamParser();
     start_us_ = NowNs() / 1000;
     device_.SetObserver([this](const Bytes& bytes, const std::string& note) { Log(bytes, note); });
 
@@ -176,6 +179,11 @@ void PtyServer::WriteLoop() {
             else if (options_.line_rate)
                 n = std::min(n, kPacedChunk);
             if (!WriteAll(out.data() + sent, n)) return;
+            if (log_) {
+                sent_messages_.Feed(
+                    out.data() + sent, n, [this](const Bytes& m) { Log(m, "", true); },
+                    [this](const Bytes& junk, const std::string&) { Log(junk, "", true); });
+            }
             sent += n;
             std::int64_t next = 0;
             if (options_.line_rate)
@@ -204,12 +212,26 @@ bool PtyServer::WriteAll(const std::uint8_t* data, std::size_t n) {
     return true;
 }
 
-void PtyServer::Log(const Bytes& bytes, const std::string& note) {
+void PtyServer::Log(const Bytes& bytes, const std::string& note, bool sent) {
     if (!log_) return;
-    std::fprintf(log_, "%lld %s", static_cast<long long>(NowNs() / 1000 - start_us_),
-                 note.empty() ? "RX" : note.c_str());
-    for (std::uint8_t b : bytes) std::fprintf(log_, " %02X", b);
-    std::fputc('\n', log_);
+    std::lock_guard<std::mutex> lock(log_mutex_);
+    const long long at = static_cast<long long>(NowNs() / 1000 - start_us_);
+    const char* direction = sent ? "TX" : "RX";
+    if (options_.log_in_words) {
+        // A note says what became of the message; its bytes are said in words
+        // when there are any.
+        const bool message = note.empty();
+        std::string words;
+        if (!bytes.empty())
+            words = message ? (sent ? sent_words_ : received_words_).Decode(bytes) : kvprog::DecodeMessage(bytes);
+        if (!message) words = words.empty() ? note : note + ": " + words;
+        std::fprintf(log_, "%lld %s%s\n", at, message ? direction : "",
+                     message ? (" " + words).c_str() : words.c_str());
+    } else {
+        std::fprintf(log_, "%lld %s", at, note.empty() ? direction : note.c_str());
+        for (std::uint8_t b : bytes) std::fprintf(log_, " %02X", b);
+        std::fputc('\n', log_);
+    }
     std::fflush(log_);
 }
 

@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "device.h"
+#include "kvprog/decode.h"
+#include "stream_parser.h"
 
 namespace kvsim {
 
@@ -21,7 +23,8 @@ struct PtyOptions {
     bool line_rate = true;       // pace replies at 19200 baud (10 bits a byte)
     bool random_chunks = false;  // write replies in chunks of random size
     unsigned seed = 1;           // of the chunk sizes
-    std::string log_path;        // every message received, with a timestamp; empty: no log
+    std::string log_path;        // every message both ways, with a timestamp; empty: no log
+    bool log_in_words = false;   // log lines in words (kvsim --log) rather than bytes
 };
 
 class PtyServer {
@@ -48,7 +51,9 @@ private:
     void ReadLoop();
     void WriteLoop();
     bool WriteAll(const std::uint8_t* data, std::size_t n);
-    void Log(const Bytes& bytes, const std::string& note);
+    // A message received (note empty), a note of the device, or a reply
+    // whose last byte went out (sent true).
+    void Log(const Bytes& bytes, const std::string& note, bool sent = false);
 
     Device& device_;
     PtyOptions options_;
@@ -68,7 +73,11 @@ private:
 
     std::thread reader_;
     std::thread writer_;
+    std::mutex log_mutex_;  // the reading and the writing thread both log
     std::FILE* log_ = nullptr;
+    kvprog::MessageDecoder received_words_;
+    kvprog::MessageDecoder sent_words_;
+    StreamParser sent_messages_;  // writer thread: cuts what went out into messages
     std::int64_t start_us_ = 0;
 };
 

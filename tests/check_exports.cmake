@@ -10,13 +10,13 @@ set(allowed
   "^CDSDATA::" "^typeinfo (name )?for CDSDATA$" "^vtable for CDSDATA$"
   "^CreateTTYInfo" "^OpenConnection" "^SetupConnection" "^CloseConnection"
   "^DestroyTTYInfo" "^ReadCommBlock" "^WriteCommBlock" "^CommWatchProc"
-  "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress"
+  "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress" "^SetTrafficTap\\("
   "^LinkLastError\\(\\)$" "^LinkConnected\\(\\)$" "^LinkErrorMessage\\(int\\)$" "^LastReplyDamaged\\(\\)$"
   "^rs232_port$" "^rs232_rate$" "^npTTYInfo$" "^strRev$" "^strMem$" "^revnum$"
   "^irevneweqdata$" "^bisflter1$" "^prog_save$" "^prog_len$" "^data_name$" "^data_memoryb$"
   "^_init$" "^_fini$" "^_edata$" "^_end$" "^__bss_start$")
 set(bad "")
-set(required CDSDATA::SendParam KvcomVersion TalsenLoadRCStr OpenConnection SetPortDevicePath ProbeUnit LinkLastError LinkErrorMessage prog_save rs232_port)
+set(required CDSDATA::SendParam KvcomVersion TalsenLoadRCStr OpenConnection SetPortDevicePath ProbeUnit LinkLastError LinkErrorMessage SetTrafficTap prog_save rs232_port)
 foreach(line ${lines})
   string(REGEX REPLACE "^[0-9a-f]+ [A-Za-z] " "" name "${line}")
   if(name STREQUAL "")

@@ -27,6 +27,7 @@
 #include "shell/about_dlg.h"
 #include "shell/link_watch.h"
 #include "shell/lock_keys.h"
+#include "traffic/traffic_dock.h"
 #include "widgets/icons.h"
 #include "widgets/string_table.h"
 
@@ -166,6 +167,7 @@ void CMainFrame::createMenus() {
     viewMenu->addAction(makeAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"), kCmdStatusBar));
     viewMenu->addSeparator();
     viewMenu->addAction(actions_[ID_COMPARE]);
+    viewMenu->addAction(traffic::InstallTrafficDock(this));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(actions_[ID_APP_ABOUT]);

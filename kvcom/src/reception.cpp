@@ -13,6 +13,7 @@
 #include "memory_table.h"
 #include "pacing.h"
 #include "reception.h"
+#include "traffic_tap.h"
 
 char strRev[10200];
 char strMem[10200];
@@ -374,6 +375,7 @@ void HandlePiece(const std::uint8_t* data, std::size_t n) {
 }  // namespace
 
 void HandleChunk(const std::uint8_t* data, std::size_t n) {
+    TapReceived(data, n);
     while (n > 0) {
         const std::size_t piece = std::min(n, kPiece);
         HandlePiece(data, piece);

@@ -11,6 +11,7 @@
 #include "link_port.h"
 #include "pacing.h"
 #include "reception.h"
+#include "traffic_tap.h"
 #include "transport.h"
 
 namespace {
@@ -28,6 +29,7 @@ bool WriteInverted(const unsigned char* bytes, int len, int capacity) {
     unsigned char line[kMidiBufferSize];
     const int n = std::min(len, capacity);  // never past the buffer
     for (int i = 0; i < n; ++i) line[i] = static_cast<unsigned char>(255 - bytes[i]);
+    kvcom::TapSent(bytes, static_cast<std::size_t>(n));
     errno = 0;
     if (t->Write(line, static_cast<std::size_t>(n))) return true;
     kvcom::LinkLost(errno != 0 ? errno : EIO);

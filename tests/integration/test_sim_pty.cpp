@@ -120,4 +120,35 @@ TEST(SimPty, RandomChunksLogAndPromptStop) {
     std::remove(log_path.c_str());
 }
 
+TEST(SimPty, LogInWordsSaysEachMessageBothWays) {
+    const std::string log_path = ::testing::TempDir() + "kvsim_words_" + std::to_string(getpid()) + ".log";
+    kvsim::Device device;
+    kvsim::PtyOptions options;
+    options.line_rate = false;
+    options.log_path = log_path;
+    options.log_in_words = true;
+    kvsim::PtyServer server(device, options);
+    Line line(server.Start());
+    ASSERT_TRUE(line.ok());
+    line.Send(Hex("F0 00 20 18 00 06 01 F7"));
+    EXPECT_EQ(line.Receive(11, 1000).size(), 11u);
+    line.Send(Hex("F0 00 20 18 00 2D 62 62 00 3F F7"));
+    line.Send(Hex("F0 00 20 18 00 2D 63 62 00 3F F7"));
+    line.Send(Hex("12 34"));
+    // The last message is logged once the device has taken it.
+    const auto end = Clock::now() + std::chrono::seconds(2);
+    std::string text;
+    while (text.find("ignored") == std::string::npos && Clock::now() < end) {
+        std::ifstream log(log_path);
+        std::stringstream s;
+        s << log.rdbuf();
+        text = s.str();
+    }
+    server.Stop();
+    for (const char* line_end : {" RX identity request\n", " TX identity reply, unit 0\n", " RX Out 3 gain -2.4 dB\n",
+                                 " RX Out 3&4 link repeat\n", ": unknown message 12 34\n"})
+        EXPECT_NE(text.find(line_end), std::string::npos) << line_end << " in\n" << text;
+    std::remove(log_path.c_str());
+}
+
 }  // namespace

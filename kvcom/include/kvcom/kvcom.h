@@ -224,6 +224,25 @@ KVCOM_API int LastReplyDamaged();
 using MemStoreAllProgress = void (*)(int memory, void* context);
 KVCOM_API void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context);
 
+// Traffic tap: sees every message the link writes and every message it
+// receives, for a protocol monitor. `bytes` is one whole message as the
+// protocol defines it (before the line's inversion), valid only during the
+// call; `time_us` is the monotonic clock (CLOCK_MONOTONIC) in microseconds.
+// A written message is reported on the writing thread just before it goes to
+// the line; a received one on the reader thread once its last byte is in,
+// framed as the line frames it (F0 .. F7, C0 p) whatever an operation waits
+// for. Stray bytes between messages come as one record; a message cut short
+// by the next one comes as far as it got.
+// The tap runs on the link's own threads: it must return at once, must not
+// block (hand the bytes over and return) and must not call into the link.
+// SetTrafficTap may be called from any thread while the link runs, but not
+// from inside the tap; when it returns, the previous tap is not running and
+// is never called again, so its context may go. nullptr for none: then each
+// message costs the link one relaxed atomic load.
+enum TrafficDirection : int { TRAFFIC_SENT = 0, TRAFFIC_RECEIVED = 1 };
+using TrafficTap = void (*)(int direction, const unsigned char* bytes, int len, long long time_us, void* context);
+KVCOM_API void SetTrafficTap(TrafficTap tap, void* context);
+
 // The version of the loaded library, "major.minor" (for example "2.30"):
 // the library a program runs with, which may be newer than the header it was
 // built against. Static text; any thread.
