@@ -6,6 +6,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -20,6 +23,7 @@
 #include "channel/dlg_settings.h"
 #include "device/device_line.h"
 #include "document/program_file.h"
+#include "history/dlg_history.h"
 #include "history/program_history.h"
 #include "memory/dlg_memory.h"
 #include "memory/dlg_memory_no.h"
@@ -146,6 +150,31 @@ private slots:
         QCOMPARE(entries.last().reason, QStringLiteral("r3"));
         QCOMPARE(entries.first().program_name, QStringLiteral("SHOW-1"));
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), history::kMaxEntries);
+    }
+
+    // File > History lists time, reason and name, shows how the chosen
+    // program differs from the current one, and opens it.
+    void historyWindowComparesAndOpens() {
+        std::strcpy(model().prog_name, "EARLY");
+        model().out_gain[1] = 10;
+        programHistory().KeepProgram(QStringLiteral("Upload"));
+        model().out_gain[1] = 20;
+        CDlgHistory dialog(model(), programHistory().Store());
+        QCOMPARE(dialog.List()->rowCount(), 1);
+        QCOMPARE(dialog.List()->item(0, 1)->text(), QStringLiteral("Upload"));
+        QCOMPARE(dialog.List()->item(0, 2)->text(), QStringLiteral("EARLY"));
+        const QString differences = dialog.Differences()->toPlainText();
+        QVERIFY2(differences.contains(QStringLiteral("gain")) && differences.contains(QStringLiteral("+4.0 dB")) &&
+                     differences.contains(QStringLiteral("+2.0 dB")),
+                 qPrintable(differences));
+        QString opened;
+        dialog.open = [&opened](const QString& path) {
+            opened = path;
+            return true;
+        };
+        dialog.OpenButton()->click();
+        QCOMPARE(opened, programHistory().Store().Entries().first().path);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
 
     // A disk that takes nothing more is told once in the status bar, and

@@ -236,7 +236,8 @@ private slots:
 
         answers.Then([](QWidget* w) {
             for (QPushButton* b : w->findChildren<QPushButton*>())
-                if (b->text() == QStringLiteral("Store All")) b->click();
+                if (b->text() == QStringLiteral("Store All"))  // queued: its question is answered next
+                    QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection);
         });
         answers.Then([](QWidget* w) {  // Store All's question: no copy of the unit's memories
             if (auto* box = qobject_cast<QMessageBox*>(w)) box->checkBox()->setChecked(false);
