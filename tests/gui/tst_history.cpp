@@ -21,6 +21,7 @@
 #include <kvcom/kvcom.h>
 
 #include "channel/dlg_settings.h"
+#include "device.h"
 #include "device/device_line.h"
 #include "document/program_file.h"
 #include "history/dlg_history.h"
@@ -31,6 +32,7 @@
 #include "settings/dlg_figuration.h"
 #include "tables/bank_file.h"
 #include "device_queue.h"
+#include "reception.h"
 #include "file_helpers.h"
 #include "modal_answerer.h"
 #include "scripted_user.h"
@@ -272,6 +274,49 @@ private slots:
         QCOMPARE(prog_len[4], int(kvtest::ImageOf(m, 4, "M").size()));  // the PC's table is what went out
         const std::vector<kvtest::Bytes> sent = wire.Messages();
         QVERIFY(std::find(sent.begin(), sent.end(), Hex("F0 00 20 18 7F 06 0F F7")) != sent.end());
+    }
+
+    // With the copy chosen, the unit's memories go into the history as a
+    // bank before Store All overwrites them with the PC's table; the Store
+    // question names the memory it overwrites.
+    void storeAllKeepsTheUnitsMemoriesFirst() {
+        kvsim::Device unit;
+        unit.StoreMemory(7, model(), "UNIT7");
+        const QByteArray image = kvtest::ImageOf(model(), 4, "PC4");
+        std::memcpy(prog_save[4], image.constData(), std::size_t(image.size()));
+        prog_len[4] = int(image.size());
+        data_memoryb[4] = 1;
+        std::strcpy(data_name[4], "PC4");
+        kvtest::WireRecorder wire;
+        wire.on_write = [&unit](const kvtest::Bytes& message) {
+            const kvtest::Bytes reply = unit.Feed(message.data(), message.size());
+            if (!reply.empty()) kvcom::HandleChunk(reply.data(), reply.size());
+        };
+        CDlgMemory d(model());
+        kvtest::ScriptedUser user;
+        user.keep_copy_answer = true;
+        user.confirm_answer = false;
+        user.Attach(d);
+        model().mem_num = 4;
+        d.store();
+        QCOMPARE(d.ConfirmationDetail(),
+                 QStringLiteral("Memory 4 \"PC4\" on the unit will be overwritten with the PC's program."));
+
+        d.storeAll();
+        QVERIFY2(user.told.isEmpty(), qPrintable(user.told.join('\n')));
+        QList<history::HistoryEntry> banks;
+        for (const history::HistoryEntry& e : programHistory().Store().Entries())
+            if (e.bank) banks.append(e);
+        QCOMPARE(banks.size(), 1);
+        QCOMPARE(banks[0].reason, QStringLiteral("Before Store All"));
+        const QByteArray kept = kvtest::ReadAll(banks[0].path);
+        const tables::BankTable table =
+            tables::DecodeBank(reinterpret_cast<const std::uint8_t*>(kept.constData()), std::size_t(kept.size()));
+        QVERIFY(table.entries[7].used);
+        QCOMPARE(QString::fromStdString(table.entries[7].name).trimmed(), QStringLiteral("UNIT7"));
+        QVERIFY(!table.entries[4].used);
+        QCOMPARE(QString::fromLatin1(data_name[4]), QStringLiteral("PC4"));  // the PC's table went out
+        kvtest::ResetReception();
     }
 
     // Load All loses nothing on the unit: its question can be switched off,
