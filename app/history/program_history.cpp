@@ -84,9 +84,9 @@ void ProgramHistory::Replay(QWidget* parent, bool undo) {
 void ProgramHistory::Undo(QWidget* parent) { Replay(parent, true); }
 void ProgramHistory::Redo(QWidget* parent) { Replay(parent, false); }
 
-void ProgramHistory::KeepProgram(const QString& reason) {
+void ProgramHistory::KeepProgram(const QString& reason, const CDSDATA* program) {
     QString why;
-    if (store_.KeepProgram(model_, reason, &why)) {
+    if (store_.KeepProgram(program ? *program : model_, reason, &why)) {
         failure_told_ = false;
         return;
     }
@@ -128,8 +128,8 @@ void ProgramHistory::FilterReleased(int chan, int slot, const FilterValues& valu
 
 // ---------------------------------------------------------------------------
 
-void KeepProgram(const CDSDATA& model, const QString& reason) {
-    if (ProgramHistory* h = ProgramHistory::For(model)) h->KeepProgram(reason);
+void KeepProgram(const CDSDATA& model, const QString& reason, const CDSDATA* program) {
+    if (ProgramHistory* h = ProgramHistory::For(model)) h->KeepProgram(reason, program);
 }
 
 void NewHistory(const CDSDATA& model, const QString& reason) {

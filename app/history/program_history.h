@@ -41,8 +41,9 @@ public:
 
     // Before the PC's program or the unit's settings are replaced: the
     // program as it stands goes into the history folder. Never blocks: a
-    // failure is told once (notice) and the operation goes on.
-    void KeepProgram(const QString& reason);
+    // failure is told once (notice) and the operation goes on. `program`,
+    // when given, is kept in place of the model as it stands now.
+    void KeepProgram(const QString& reason, const CDSDATA* program = nullptr);
     // The same for a bank of the unit's memories (".ay" bytes). False when
     // it could not be written.
     bool KeepBank(const QByteArray& bank, const QString& reason);
@@ -78,7 +79,7 @@ private:
 
 // Before and after the operations that replace the program, for windows
 // that have only the model: do nothing when the model has no history.
-void KeepProgram(const CDSDATA& model, const QString& reason);
+void KeepProgram(const CDSDATA& model, const QString& reason, const CDSDATA* program = nullptr);
 void NewHistory(const CDSDATA& model, const QString& reason);
 void Rebase(const CDSDATA& model);
 

@@ -244,8 +244,8 @@ void CMy758View::onDownload() {
     // Refused before the model is touched: a closed link changes nothing.
     if (!CheckUnitConnected(this)) return;
     CDSDATA& model = doc_->Model();
-    // The program as the user had it, before the mutes.
-    history::KeepProgram(model, tr("Download"));
+    // Kept as the user had it, before the mutes, once the Download goes ahead.
+    const CDSDATA unmuted(model);
     model.mem_num = 0;
     for (int n = 0; n < KV_OUTPUTS; ++n) model.out_mute[n] = 1;
 
@@ -256,6 +256,7 @@ void CMy758View::onDownload() {
     if (prompt.exec() != QDialog::Accepted) return;
 
     const QString name = MemoryNameFromInput(prompt.name());
+    history::KeepProgram(model, tr("Download"), &unmuted);
     StoreMemoryName(model, model.mem_num, name);
     const int stored =
         RunDeviceTask(this, tr("Download Current Program"), model, [](CDSDATA& m) { return m.StoreFromPC(); });
