@@ -8,6 +8,7 @@
 
 #include "channel/dlg_in.h"
 #include "channel/dlg_output.h"
+#include "history/program_history.h"
 #include "widgets/dialog_units.h"
 
 std::vector<CDlgSettings::OutputPage> CDlgSettings::OutputPages(int figuration, bool link_on) {
@@ -57,6 +58,8 @@ CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent) : QDialo
     connect(tabs_, &QTabWidget::currentChanged, this, [this] {
         if (isVisible()) ActivateCurrent();
     });
+    // The page shows undone values at once.
+    history::AttachUndoKeys(this, model, [this] { ActivateCurrent(); });
 }
 
 void CDlgSettings::SetEditors(ChannelEditors* editors) {

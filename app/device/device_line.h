@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 #include <kvcom/kvcom.h>
 
@@ -52,6 +53,12 @@ DeviceLine& Line();
 void SendParam(const CDSDATA& model, int code);
 // Likewise for model.SendOutSrce(output).
 void SendOutSrce(const CDSDATA& model, int output);
+
+// Called on the window's thread for every send queued above, before it is
+// queued: each is the message of one edit (the undo history listens here).
+// nullptr removes it.
+using EditObserver = std::function<void(const CDSDATA& model, const SendKey& key)>;
+void SetEditObserver(EditObserver observer);
 
 }  // namespace device
 

@@ -14,6 +14,7 @@
 #include "device/device_line.h"
 #include "device/device_task.h"
 #include "editors/response_graph.h"
+#include "history/program_history.h"
 #include "kvproto/channels.h"
 #include "tables/channel_eq_set.h"
 #include "tables/dsp_budget.h"
@@ -149,6 +150,11 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
     connect(exit_button_, &QPushButton::clicked, this, &QDialog::accept);
 
     Refresh();
+    // An undo may open or release the filter of the slot shown.
+    history::AttachUndoKeys(this, model_, [this] {
+        model_.cur_eq = SlotList()[model_.cur_slot];
+        Refresh();
+    });
 }
 
 CDlgEQ::~CDlgEQ() {
@@ -366,11 +372,15 @@ void CDlgEQ::OnAddEq() {
     if (!CheckUnitConnected(this)) return;
     add_button_->setEnabled(false);
     const int chan = model_.cur_chan;
+    const int slot = model_.cur_slot;
     RunDeviceTask(this, QStringLiteral("Assigning an EQ filter..."), model_, [chan](CDSDATA& m) {
         if (chan == CHAN_IN_A) return m.SetNewInAPEQ();
         if (chan == CHAN_IN_B) return m.SetNewInBPEQ();
         return m.SetNewPEQ();
     });
+    if (SlotList()[slot] != -1) {
+        if (auto* h = history::ProgramHistory::For(model_)) h->FilterOpened(chan, slot);
+    }
     Refresh();
 }
 
@@ -380,11 +390,15 @@ void CDlgEQ::OnFlat() {
     // Only a filter in use is released; the default row is never touched.
     if (SlotHoldsFilter() && model_.eq_owner[r] != -1) {
         const int owner = model_.eq_owner[r];
+        const history::FilterValues held{model_.eq_type[r], model_.eq_freq[r], model_.eq_gain[r], model_.eq_bw[r]};
+        const int chan = model_.cur_chan;
+        const int slot = model_.cur_slot;
         RunDeviceTask(this, QStringLiteral("Releasing the EQ filter..."), model_, [owner](CDSDATA& m) {
             if (owner == CHAN_IN_A) return m.DeleteInAPEQ();
             if (owner == CHAN_IN_B) return m.DeleteInBPEQ();
             return m.DeletePEQ();
         });
+        if (auto* h = history::ProgramHistory::For(model_)) h->FilterReleased(chan, slot, held);
     }
     Refresh();
 }

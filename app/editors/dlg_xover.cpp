@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "device/device_line.h"
+#include "history/program_history.h"
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
 #include "tables/channel_eq_set.h"
@@ -109,6 +110,10 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
     (Side() == kLowPass ? high_radio_ : low_radio_)->setChecked(true);
     SetUpSide();
     UpdateGraph();
+    history::AttachUndoKeys(this, model_, [this] {
+        SetUpSide();
+        UpdateGraph();
+    });
 }
 
 // ---------------------------------------------------------------------------

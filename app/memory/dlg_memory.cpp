@@ -1,6 +1,10 @@
 #include "memory/dlg_memory.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTime>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,12 +17,15 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include <kvcom/kvcom.h>
 
 #include "compare/dlg_compare.h"
 #include "document/my758_doc.h"
 #include "document/safe_file_writer.h"
+#include "history/model_fields.h"
+#include "history/program_history.h"
 #include "memory/bank_file_io.h"
 #include "memory/dlg_memory_no.h"
 #include "device/device_task.h"
@@ -40,6 +47,33 @@ QString AppTitle() { return DocTemplateField(kDocWindowTitle); }
 QString MemoryName(int m) { return QString::fromLatin1(data_name[m], static_cast<int>(strnlen(data_name[m], 8))); }
 
 bool IsUsed(int m) { return data_memoryb[m] != 0; }
+
+QString Memories(int n) { return n == 1 ? CDlgMemory::tr("1 memory") : CDlgMemory::tr("%1 memories").arg(n); }
+
+// Where the library's memory table came from; it outlives the dialog.
+QString g_table_source;
+
+// The whole memory table, to put it back after the unit's memories were
+// read for a copy.
+struct MemoryTableCopy {
+    std::vector<unsigned char> images{std::vector<unsigned char>(sizeof prog_save)};
+    int lengths[KV_MEMORIES] = {};
+    char names[KV_MEMORIES][sizeof data_name[0]] = {};
+    int used[KV_MEMORIES] = {};
+
+    MemoryTableCopy() {
+        std::memcpy(images.data(), prog_save, sizeof prog_save);
+        std::memcpy(lengths, prog_len, sizeof lengths);
+        std::memcpy(names, data_name, sizeof names);
+        std::memcpy(used, data_memoryb, sizeof used);
+    }
+    void Restore() const {
+        std::memcpy(prog_save, images.data(), sizeof prog_save);
+        std::memcpy(prog_len, lengths, sizeof lengths);
+        std::memcpy(data_name, names, sizeof names);
+        std::memcpy(data_memoryb, used, sizeof used);
+    }
+};
 
 // The unit takes in the last image of a Store All before anything else may
 // go out.
@@ -105,12 +139,37 @@ MemoryPrompts StandardMemoryPrompts() {
         name = prompt.name();
         return true;
     };
-    p.confirm = [](QWidget* parent, const QString& text, const QString& caption) {
-        return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
-               QMessageBox::Ok;
-    };
     p.tell = [](QWidget* parent, const QString& text, const QString& caption) {
         QMessageBox::warning(parent, caption, text);
+    };
+    p.confirm = [](QWidget* parent, const QString& text, const QString& caption) {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+        box.setDefaultButton(QMessageBox::Cancel);
+        if (parent) box.setInformativeText(parent->property("confirmationDetail").toString());
+        return box.exec() == QMessageBox::Ok;
+    };
+    p.confirm_store_all = [](QWidget* parent, const QString& text, bool& keep_copy) {
+        QMessageBox box(QMessageBox::Warning, DocTemplateField(kDocWindowTitle), text, QMessageBox::Cancel, parent);
+        QPushButton* go = box.addButton(CDlgMemory::tr("Store &All"), QMessageBox::AcceptRole);
+        box.setDefaultButton(QMessageBox::Cancel);
+        auto* copy = new QCheckBox(CDlgMemory::tr("&Keep a copy of the unit's memories first (in the history)"));
+        copy->setChecked(keep_copy);
+        box.setCheckBox(copy);
+        box.exec();
+        keep_copy = copy->isChecked();
+        return box.clickedButton() == go;
+    };
+    p.confirm_once = [](QWidget* parent, const QString& text, const QString& key) {
+        QSettings settings;
+        const QString setting = QStringLiteral("Confirmations/") + key;
+        if (settings.value(setting).toBool()) return true;
+        QMessageBox box(QMessageBox::Question, DocTemplateField(kDocWindowTitle), text,
+                        QMessageBox::Ok | QMessageBox::Cancel, parent);
+        auto* never = new QCheckBox(CDlgMemory::tr("&Do not ask again"));
+        box.setCheckBox(never);
+        const bool go = box.exec() == QMessageBox::Ok;
+        if (go && never->isChecked()) settings.setValue(setting, true);
+        return go;
     };
     return p;
 }
@@ -174,6 +233,12 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     note_->setGeometry(du.rect(7, 163, 205, 70));
     note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    source_ = new QLabel(this);
+    source_->setObjectName(QStringLiteral("tableSource"));
+    source_->setGeometry(du.rect(156, 119, 56, 20));
+    source_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    source_->setWordWrap(true);
+
     connect(refresh_, &QPushButton::clicked, this, &CDlgMemory::refresh);
     connect(store_, &QPushButton::clicked, this, &CDlgMemory::store);
     connect(recall_, &QPushButton::clicked, this, &CDlgMemory::recall);
@@ -186,6 +251,15 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
 
     SizeColumns();
     FillList();
+}
+
+QString CDlgMemory::TableSource() {
+    return g_table_source.isEmpty() ? tr("not read from the unit yet") : g_table_source;
+}
+
+void CDlgMemory::ShowTableSource() {
+    source_->setText(TableSource());
+    source_->setToolTip(tr("Where the list came from: %1").arg(TableSource()));
 }
 
 void CDlgMemory::showEvent(QShowEvent* event) {
@@ -218,6 +292,7 @@ void CDlgMemory::FillList() {
     list_->selectRow(row);
     list_->scrollToItem(list_->item(row, 0));
     selectionChanged();
+    ShowTableSource();
 }
 
 void CDlgMemory::selectionChanged() {
@@ -231,8 +306,10 @@ void CDlgMemory::selectionChanged() {
 }
 
 int CDlgMemory::RunRefresh() {
-    return RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
-                         [](CDSDATA& m) { return m.MemRefresh(); });
+    const int listed = RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
+                                     [](CDSDATA& m) { return m.MemRefresh(); });
+    if (listed) g_table_source = tr("from the unit, %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm")));
+    return listed;
 }
 
 bool CDlgMemory::UnitReachable() {
@@ -258,8 +335,10 @@ void CDlgMemory::refresh() {
 void CDlgMemory::recall() {
     if (!UnitReachable()) return;
     const auto n = static_cast<unsigned char>(model_.mem_num);
+    history::KeepProgram(model_, tr("Recall"));
     const int ok = RunDeviceTask(this, tr("Recalling memory %1 from the unit...").arg(n), model_,
                                  [n](CDSDATA& m) { return m.MEMRECALLFROMMCU(n); });
+    if (ok) history::NewHistory(model_, tr("Recall"));
     result_flag_ = ok ? 1 : 0;
     if (!ok) prompts.tell(this, QStringLiteral("Recall fail!") + DamageNote(), AppTitle());
     accept();
@@ -269,6 +348,10 @@ void CDlgMemory::store() {
     const int m = model_.mem_num;
     if (m < 1 || m > kMemoryCount) return;
     if (!UnitReachable()) return;
+    confirmation_detail_ = tr("Memory %1 \"%2\" on the unit will be overwritten with the PC's program.")
+                               .arg(m)
+                               .arg(MemoryName(m).trimmed());
+    setProperty("confirmationDetail", confirmation_detail_);
     if (IsUsed(m) && !prompts.confirm(this, QStringLiteral("Confirm memory overwrite."), QStringLiteral("Warning")))
         return;
     QString name = IsUsed(m) ? MemoryName(m) : QStringLiteral("KALVORE");
@@ -282,6 +365,7 @@ void CDlgMemory::store() {
     StoreMemoryName(model_, m, MemoryNameFromInput(name));
 
     const auto n = static_cast<unsigned char>(m);
+    history::KeepProgram(model_, tr("Store"));
     const int ok = RunDeviceTask(this, tr("Storing memory %1 on the unit...").arg(m), model_,
                                  [n](CDSDATA& md) { return md.StoreMEMCur(n); });
     if (!ok) {
@@ -298,11 +382,24 @@ void CDlgMemory::store() {
 
 void CDlgMemory::storeAll() {
     if (!UnitReachable()) return;
+    int overwritten = 0;
+    for (int m = 1; m < KV_MEMORIES; ++m)
+        if (prog_len[m] > 2) ++overwritten;
+    const QString text =
+        tr("Store All overwrites %1 of the unit with the PC's memory table (%2), and the unit's working program.")
+            .arg(Memories(overwritten), TableSource());
+    bool keep_copy = true;
+    if (prompts.confirm_store_all && !prompts.confirm_store_all(this, text, keep_copy)) return;
+    if (keep_copy) KeepUnitMemories();
+    history::KeepProgram(model_, tr("Store All"));
+    const std::vector<int> program_before = history::Flatten(model_);
     StoreAllOutcome outcome;
     const int ok = RunDeviceTask(this, tr("Storing all memories on the unit..."), model_,
                                  [&outcome](CDSDATA& m, DeviceTaskProgress& progress) {
                                      return StoreAllMemories(m, progress, kStoreAllSettle, &outcome);
                                  });
+    // The working program of a loaded table replaces the PC's program.
+    if (history::Flatten(model_) != program_before) history::NewHistory(model_, tr("Store All"));
     result_flag_ = 1;
     if (!ok) {
         const QString what =
@@ -310,6 +407,24 @@ void CDlgMemory::storeAll() {
         prompts.tell(this, tr("Store All stopped: %1.\n%2").arg(what, WhyOperationStopped()), AppTitle());
     }
     accept();
+}
+
+void CDlgMemory::KeepUnitMemories() {
+    const MemoryTableCopy pc_table;
+    const QString source = g_table_source;
+    const int listed = RunRefresh();
+    if (listed) {
+        auto* h = history::ProgramHistory::For(model_);
+        const QByteArray bank = EncodeMemoryTable(model_);
+        if (h) h->KeepBank(bank, tr("Before Store All"));
+    }
+    pc_table.Restore();
+    g_table_source = source;
+    if (!listed)
+        prompts.tell(this,
+                     tr("The unit's memories could not be read for a copy; Store All goes on without one.\n%1")
+                         .arg(WhyOperationStopped()),
+                     AppTitle());
 }
 
 void CDlgMemory::saveAll() {
@@ -350,7 +465,16 @@ void CDlgMemory::loadAll() {
         prompts.tell(this, tr("The bank file %1 could not be read:\n%2").arg(path, why), AppTitle());
         return;
     }
+    const tables::BankTable table =
+        tables::DecodeBank(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
+    int memories = 0;
+    for (int m = 1; m < tables::kBankEntries; ++m)
+        if (table.entries[m].used) ++memories;
+    const QString text = tr("Load All replaces the PC's memory table (not the unit) with the %1 of %2.")
+                             .arg(Memories(memories), QFileInfo(path).fileName());
+    if (prompts.confirm_once && !prompts.confirm_once(this, text, QStringLiteral("LoadAll"))) return;
     LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that
+    g_table_source = tr("from %1").arg(QFileInfo(path).fileName());
     FillList();
 }
 

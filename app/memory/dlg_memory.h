@@ -30,6 +30,13 @@ struct MemoryPrompts {
     std::function<bool(QWidget* parent, const QString& text, const QString& caption)> confirm;
     // A message with an OK button.
     std::function<void(QWidget* parent, const QString& text, const QString& caption)> tell;
+    // Store All's question, with the offer to keep a copy of the unit's
+    // memories first (keep_copy comes in on and goes out as chosen). True
+    // to go on.
+    std::function<bool(QWidget* parent, const QString& text, bool& keep_copy)> confirm_store_all;
+    // A question about something that loses nothing (Load All), with "Do
+    // not ask again", remembered in the settings under `key`. True to go on.
+    std::function<bool(QWidget* parent, const QString& text, const QString& key)> confirm_once;
 };
 
 MemoryPrompts StandardMemoryPrompts();
@@ -56,6 +63,13 @@ public:
     // 1 once a Recall succeeded or Store All ran: the model changed, and
     // whoever opened the dialog shows it again.
     int ResultFlag() const { return result_flag_; }
+
+    // What the question in hand puts at stake, shown under it ("Memory 5
+    // 'OLDNAME' on the unit will be overwritten ...").
+    QString ConfirmationDetail() const { return confirmation_detail_; }
+    // Where the memory table came from: "from the unit, 14:02", "from
+    // show.ay", or that it was not read yet.
+    static QString TableSource();
 
     MemoryPrompts prompts = StandardMemoryPrompts();
 
@@ -85,6 +99,10 @@ private:
     int RunRefresh();
     // True while the link is open; otherwise tells the user so, once.
     bool UnitReachable();
+    // Reads the unit's memories into the history as a bank, leaving the
+    // PC's memory table as it was.
+    void KeepUnitMemories();
+    void ShowTableSource();
 
     CDSDATA& model_;
     int result_flag_ = 0;
@@ -98,6 +116,8 @@ private:
     QPushButton* verify_;
     QPushButton* exit_;
     QLabel* note_;
+    QLabel* source_;
+    QString confirmation_detail_;
 };
 
 // The Memory command: marks the document modified, runs the memory manager

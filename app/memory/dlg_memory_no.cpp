@@ -54,6 +54,21 @@ void CDlgMemoryNo::setName(const QString& name) { edit_->setText(name.toUpper())
 
 QString CDlgMemoryNo::name() const { return edit_->text(); }
 
+void CDlgMemoryNo::setConsequence(const QString& text) {
+    const DialogUnits du;
+    if (!consequence_) {
+        consequence_ = new QLabel(this);
+        consequence_->setObjectName(QStringLiteral("consequence"));
+        consequence_->setGeometry(du.rect(14, 48, 184, 26));
+        consequence_->setWordWrap(true);
+        setFixedSize(du.size(205, 80));
+    }
+    auto show = [this, text] { consequence_->setText(text.arg(MemoryNameFromInput(edit_->text()))); };
+    disconnect(edit_, &QLineEdit::textChanged, this, nullptr);
+    connect(edit_, &QLineEdit::textChanged, this, show);
+    show();
+}
+
 void CDlgMemoryNo::accept() {
     if (edit_->text().size() > kMaxNameLength) {
         QMessageBox::warning(this, windowTitle(), tr("Please enter no more than %1 characters.").arg(kMaxNameLength));

@@ -22,6 +22,10 @@ public:
     void setName(const QString& name);
     // The name as typed (upper case); valid after OK.
     QString name() const;
+    // What OK will do, shown under the name and kept up to date as it is
+    // typed: %1 stands for the name the store will use.
+    void setConsequence(const QString& text);
+    QLabel* consequenceLabel() const { return consequence_; }
 
     QLineEdit* nameEdit() const { return edit_; }
     QLabel* promptLabel() const { return prompt_; }
@@ -32,6 +36,7 @@ public slots:
 private:
     QLabel* prompt_;
     QLineEdit* edit_;
+    QLabel* consequence_ = nullptr;
 };
 
 // The name a store uses for what the prompt returned: trailing white space

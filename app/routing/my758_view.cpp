@@ -12,6 +12,7 @@
 #include "device/device_task.h"
 #include "device/sends.h"
 #include "document/my758_doc.h"
+#include "history/program_history.h"
 #include "memory/dlg_memory.h"
 #include "memory/dlg_memory_no.h"
 #include "routing/routing_layout.h"
@@ -27,6 +28,22 @@ const QColor kBackground(0, 101, 156);
 const QColor kLineColour(231, 69, 61);
 const QColor kLabelColour(128, 255, 255);
 constexpr int kLabelPixelSize = 15;
+
+const char* const kConfigurationNames[3] = {"Mono", "2 Channel 3 Way", "3 Channel 2 Way"};
+
+QString ConfigurationName(int figuration) {
+    return figuration >= 0 && figuration < 3 ? QString::fromLatin1(kConfigurationNames[figuration]) : QString();
+}
+
+// A question that names what the command will do, with the command's own
+// button and Cancel (the default). True to go on.
+bool ConfirmConsequence(QWidget* parent, const QString& text, const QString& go) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("KALVORE"), text, QMessageBox::Cancel, parent);
+    QPushButton* button = box.addButton(go, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == button;
+}
 
 // Right edge the way the layout counts it: one past the last pixel.
 int RightEdge(const QRect& r) { return r.x() + r.width(); }
@@ -167,9 +184,24 @@ void CMy758View::paintEvent(QPaintEvent* event) {
 
 void CMy758View::onFiguration() {
     CDSDATA& model = doc_->Model();
+    const char old_figuration = model.figuration;
+    const int old_link = model.link_on;
     CDlgFiguration dialog(model, this);
     if (dialog.exec() != QDialog::Accepted) return;
     const int fig = model.figuration;
+    const QString name = ConfigurationName(fig);
+    const bool same = fig == old_figuration && (model.link_on != 0) == (old_link != 0);
+    const QString question =
+        same ? tr("The unit is already set to '%1'. Reset every parameter of the unit to the factory values of '%1' "
+                  "anyway?")
+                   .arg(name)
+             : tr("Figuration resets every parameter of the unit to the factory values of '%1'.").arg(name);
+    if (!ConfirmConsequence(this, question, tr("&Reset"))) {
+        model.figuration = old_figuration;
+        model.link_on = old_link;
+        return;
+    }
+    history::KeepProgram(model, tr("Figuration"));
     model.InitData();
     // After the edits still queued, and with the progress window if those
     // take a while.
@@ -177,6 +209,7 @@ void CMy758View::onFiguration() {
         const int sent = device::SendParamChecked(m, PC_FIGURATION);
         return fig != 0 ? device::SendParamChecked(m, PC_LINK) & sent : sent;
     });
+    history::NewHistory(model, tr("Figuration"));
     reinitialise();
 }
 
@@ -194,9 +227,11 @@ void CMy758View::onMemory() {
 
 void CMy758View::onUpload() {
     if (!CheckUnitConnected(this)) return;
+    history::KeepProgram(doc_->Model(), tr("Upload"));
     const int fetched =
         RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(), [](CDSDATA& m) { return m.RecallToPC(); });
     if (fetched != 0) {
+        history::NewHistory(doc_->Model(), tr("Upload"));
         reinitialise();
         return;
     }
@@ -209,17 +244,24 @@ void CMy758View::onDownload() {
     // Refused before the model is touched: a closed link changes nothing.
     if (!CheckUnitConnected(this)) return;
     CDSDATA& model = doc_->Model();
+    // Kept as the user had it, before the mutes, once the Download goes ahead.
+    const CDSDATA unmuted(model);
     model.mem_num = 0;
     for (int n = 0; n < KV_OUTPUTS; ++n) model.out_mute[n] = 1;
 
     CDlgMemoryNo prompt(this);
     prompt.setPrompt(QStringLiteral("Current Memory:"));
     prompt.setName(QString());
+    prompt.setConsequence(tr("OK replaces the unit's working program with '%1'; all six outputs will be muted."));
     if (prompt.exec() != QDialog::Accepted) return;
 
-    StoreMemoryName(model, model.mem_num, MemoryNameFromInput(prompt.name()));
+    const QString name = MemoryNameFromInput(prompt.name());
+    history::KeepProgram(model, tr("Download"), &unmuted);
+    StoreMemoryName(model, model.mem_num, name);
     const int stored =
         RunDeviceTask(this, tr("Download Current Program"), model, [](CDSDATA& m) { return m.StoreFromPC(); });
+    // The mutes went out with the program: the next edit starts from here.
+    history::Rebase(model);
     if (stored != 0) return;
     // The unit does not hold this program: the user is asked before it is lost.
     doc_->SetModified(true);

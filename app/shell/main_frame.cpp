@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
@@ -23,6 +24,8 @@
 #include "device/device_line.h"
 #include "device/device_task.h"
 #include "document/my758_doc.h"
+#include "history/dlg_history.h"
+#include "history/program_history.h"
 #include "routing/my758_view.h"
 #include "shell/about_dlg.h"
 #include "shell/link_watch.h"
@@ -44,7 +47,9 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     scroller->setFrameShape(QFrame::NoFrame);
     setCentralWidget(scroller);
 
+    history_ = new history::ProgramHistory(doc_->Model(), this);
     createActions();
+    createHistoryActions();
     createMenus();
     createToolBar();
     createStatusBar();
@@ -138,6 +143,52 @@ void CMainFrame::createActions() {
     connect(a, &QAction::triggered, this, &CMainFrame::onAbout);
 }
 
+void CMainFrame::createHistoryActions() {
+    auto make = [this](Command id) {
+        auto* a = new QAction(this);
+        a->setObjectName(QStringLiteral("command%1").arg(int(id)));
+        actions_.insert(id, a);
+        return a;
+    };
+    QAction* undo = make(ID_EDIT_UNDO);
+    history::SetUpUndoAction(undo);
+    connect(undo, &QAction::triggered, this, [this] { history_->Undo(this); });
+    QAction* redo = make(ID_EDIT_REDO);
+    history::SetUpRedoAction(redo);
+    connect(redo, &QAction::triggered, this, [this] { history_->Redo(this); });
+    if (undo->icon().isNull()) undo->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    if (redo->icon().isNull()) redo->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+
+    QAction* kept = make(ID_FILE_HISTORY);
+    kept->setText(tr("&History..."));
+    kept->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    kept->setStatusTip(tr("The programs kept before each Open, Upload, Recall, Download, Store and Figuration"));
+    kept->setToolTip(tr("History (Ctrl+H)"));
+    connect(kept, &QAction::triggered, this, &CMainFrame::onHistory);
+
+    connect(history_, &history::ProgramHistory::stackChanged, this, &CMainFrame::updateUndoActions);
+    connect(history_, &history::ProgramHistory::modelRestored, view_, [this] { view_->update(); });
+    connect(history_, &history::ProgramHistory::notice, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 15000); });
+    updateUndoActions();
+}
+
+void CMainFrame::updateUndoActions() {
+    QAction* undo = actions_[ID_EDIT_UNDO];
+    QAction* redo = actions_[ID_EDIT_REDO];
+    const history::UndoStack& stack = history_->Stack();
+    undo->setEnabled(stack.CanUndo());
+    redo->setEnabled(stack.CanRedo());
+    undo->setText(stack.CanUndo() ? tr("&Undo %1").arg(QString::fromStdString(stack.UndoText())) : tr("&Undo"));
+    redo->setText(stack.CanRedo() ? tr("&Redo %1").arg(QString::fromStdString(stack.RedoText())) : tr("&Redo"));
+}
+
+void CMainFrame::onHistory() {
+    CDlgHistory dialog(doc_->Model(), history_->Store(), this);
+    dialog.open = [this](const QString& path) { return openFile(path); };
+    dialog.exec();
+}
+
 void CMainFrame::addCommands(QWidget* target, std::initializer_list<int> ids) {
     for (const int id : ids) {
         if (id != kSeparator) {
@@ -158,6 +209,11 @@ void CMainFrame::createMenus() {
     file->addActions(recent_actions_);
     file->addSeparator();
     file->addAction(actions_[ID_APP_EXIT]);
+
+    file->insertAction(recent_separator_, actions_[ID_FILE_HISTORY]);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    addCommands(edit, {ID_EDIT_UNDO, ID_EDIT_REDO});
 
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
     addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD, ID_VERIFY});
@@ -180,7 +236,7 @@ void CMainFrame::createToolBar() {
     toolbar_->setAllowedAreas(Qt::AllToolBarAreas);
     toolbar_->setMovable(true);
     addCommands(toolbar_, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, kSeparator, ID_UPLOAD, ID_DOWNLOAD, kSeparator,
-                           ID_APP_ABOUT});
+                           ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_APP_ABOUT});
     addToolBar(Qt::TopToolBarArea, toolbar_);
 
     QAction* toggle = actions_[ID_VIEW_TOOLBAR];
@@ -298,13 +354,18 @@ bool CMainFrame::openFile(const QString& path) {
     // Every edit reaches the unit before the model is replaced.
     if (!FinishPendingSends(this)) return false;
     if (!doc_->SaveModified(this)) return false;
-    return doc_->OpenWithReport(path, this);
+    history_->KeepProgram(tr("Open"));
+    if (!doc_->OpenWithReport(path, this)) return false;
+    history_->NewHistory(tr("Open"));
+    return true;
 }
 
 void CMainFrame::onFileNew() {
     if (!FinishPendingSends(this)) return;
     if (!doc_->SaveModified(this)) return;
+    history_->KeepProgram(tr("New"));
     doc_->NewDocument();
+    history_->NewHistory(tr("New"));
 }
 
 void CMainFrame::onFileOpen() {

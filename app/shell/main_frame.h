@@ -9,6 +9,9 @@
 class CMy758Doc;
 class CMy758View;
 class LinkWatch;
+namespace history {
+class ProgramHistory;
+}
 class QAction;
 class QLabel;
 class QToolBar;
@@ -38,6 +41,9 @@ public:
         ID_IMPORT_JSON = 32792,
         ID_COMPARE = 32793,
         ID_VERIFY = 32794,
+        ID_EDIT_UNDO = 57643,
+        ID_EDIT_REDO = 57644,
+        ID_FILE_HISTORY = 32780,
     };
     static constexpr int kRecentFiles = 4;
 
@@ -48,6 +54,7 @@ public:
     QAction* action(Command id) const;
     QToolBar* toolBar() const { return toolbar_; }
     LinkWatch* linkWatch() const { return link_watch_; }
+    history::ProgramHistory* programHistory() const { return history_; }
 
     // Opens path as the document (after the save question), as File Open,
     // a recent file, the command line and a dropped file do.
@@ -58,6 +65,8 @@ public slots:
     void onFileNew();
     void onFileOpen();
     void onAbout();
+    // File > History...: the kept programs, their differences, Open.
+    void onHistory();
     // Shows the COM port of the link and the stable name of its device.
 
 protected:
@@ -78,6 +87,8 @@ private:
     void addRecentFile(const QString& path);
     void updateRecentActions();
     void updateLockKeys();
+    void createHistoryActions();
+    void updateUndoActions();
 
     CMy758Doc* doc_;
     CMy758View* view_;
@@ -87,4 +98,5 @@ private:
     QAction* recent_separator_ = nullptr;
     QLabel* lock_panes_[3] = {};
     LinkWatch* link_watch_ = nullptr;
+    history::ProgramHistory* history_ = nullptr;
 };

@@ -324,6 +324,8 @@ private slots:
         WireRecorder rec;
         CDlgMemory d(model);
         QSignalSpy finished(&d, &QDialog::finished);
+        ScriptedUser user;  // Store All without a copy of the unit's memories
+        user.Attach(d);
         d.storeAll();
         QCOMPARE(d.ResultFlag(), 1);
         QCOMPARE(finished.count(), 1);

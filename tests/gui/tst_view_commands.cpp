@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -109,6 +110,7 @@ private slots:
         kvtest::WireRecorder wire;
         kvtest::ModalAnswerer answers;
         answers.Then(ChooseFiguration(figuration, link));
+        answers.ThenPress(QStringLiteral("Reset"));  // the question that names the reset
         frame_->action(CMainFrame::ID_FIGURATION)->trigger();
         QCOMPARE(answers.pending(), 0);
 
@@ -234,7 +236,12 @@ private slots:
 
         answers.Then([](QWidget* w) {
             for (QPushButton* b : w->findChildren<QPushButton*>())
-                if (b->text() == QStringLiteral("Store All")) b->click();
+                if (b->text() == QStringLiteral("Store All"))  // queued: its question is answered next
+                    QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection);
+        });
+        answers.Then([](QWidget* w) {  // Store All's question: no copy of the unit's memories
+            if (auto* box = qobject_cast<QMessageBox*>(w)) box->checkBox()->setChecked(false);
+            kvtest::PressMessageBoxButton(w, QStringLiteral("Store All"));
         });
         memory->trigger();
         QVERIFY(!wire.Messages().empty());

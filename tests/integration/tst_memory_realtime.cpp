@@ -39,6 +39,8 @@ private slots:
 
         {
             CDlgMemory d(model);
+            ScriptedUser user;  // Store All without a copy of the unit's memories
+            user.Attach(d);
             d.storeAll();  // about six seconds on the line
             QCOMPARE(d.ResultFlag(), 1);
         }

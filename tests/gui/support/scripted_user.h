@@ -23,6 +23,11 @@ struct ScriptedUser {
     QStringList questions;              // "caption: text" of every question
     QStringList name_prompts;           // "memory: proposed name"
     QStringList told;                   // "caption: text" of every message
+    bool store_all_answer = true;       // go on with Store All
+    bool keep_copy_answer = false;      // keep a copy of the unit's memories first
+    bool keep_copy_offered = false;     // what the Store All question proposed
+    bool load_all_answer = true;        // go on with Load All
+    QStringList confirmations;          // the texts of Store All's and Load All's questions
 
     void Attach(CDlgMemory& dialog) {
         dialog.prompts.save_path = [this](QWidget*) { return save_path; };
@@ -39,6 +44,16 @@ struct ScriptedUser {
         };
         dialog.prompts.tell = [this](QWidget*, const QString& text, const QString& caption) {
             told << caption + QStringLiteral(": ") + text;
+        };
+        dialog.prompts.confirm_store_all = [this](QWidget*, const QString& text, bool& keep_copy) {
+            confirmations << text;
+            keep_copy_offered = keep_copy;
+            keep_copy = keep_copy_answer;
+            return store_all_answer;
+        };
+        dialog.prompts.confirm_once = [this](QWidget*, const QString& text, const QString&) {
+            confirmations << text;
+            return load_all_answer;
         };
     }
 };

@@ -1,0 +1,175 @@
+#include "history/program_history.h"
+
+#include <QAction>
+#include <QHash>
+#include <QWidget>
+
+#include "device/device_line.h"
+#include "device/device_task.h"
+
+namespace history {
+
+namespace {
+
+QHash<const CDSDATA*, ProgramHistory*>& Registry() {
+    static QHash<const CDSDATA*, ProgramHistory*> registry;
+    return registry;
+}
+
+// Undo and redo on the program's device thread: messages are queued like
+// an edit's; a pool operation runs as the EQ editor runs it.
+class QueuedLine final : public StepLine {
+public:
+    explicit QueuedLine(QWidget* parent) : parent_(parent) {}
+    void Send(CDSDATA& m, const device::SendKey& key) override {
+        if (key.code == PC_OUT_SOURCE)
+            device::SendOutSrce(m, key.chan);
+        else
+            device::SendParam(m, key.code);
+    }
+    void OpenFilter(CDSDATA& m, int chan, int slot) override {
+        RunDeviceTask(parent_, QObject::tr("Assigning an EQ filter..."), m, [chan, slot](CDSDATA& copy) {
+            DirectLine().OpenFilter(copy, chan, slot);
+            return 1;
+        });
+    }
+    void ReleaseFilter(CDSDATA& m, int chan, int slot) override {
+        RunDeviceTask(parent_, QObject::tr("Releasing the EQ filter..."), m, [chan, slot](CDSDATA& copy) {
+            DirectLine().ReleaseFilter(copy, chan, slot);
+            return 1;
+        });
+    }
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace
+
+ProgramHistory::ProgramHistory(CDSDATA& model, QObject* parent) : QObject(parent), model_(model) {
+    stack_.Reset(model_);
+    Registry().insert(&model_, this);
+    device::SetEditObserver([](const CDSDATA& m, const device::SendKey& key) {
+        if (ProgramHistory* h = For(m)) h->OnEdit(m, key);
+    });
+}
+
+ProgramHistory::~ProgramHistory() {
+    Registry().remove(&model_);
+    if (Registry().isEmpty()) device::SetEditObserver(nullptr);
+}
+
+ProgramHistory* ProgramHistory::For(const CDSDATA& model) { return Registry().value(&model, nullptr); }
+
+void ProgramHistory::OnEdit(const CDSDATA& model, const device::SendKey& key) {
+    if (replaying_) return;
+    const std::size_t before = stack_.UndoCount();
+    const bool could_redo = stack_.CanRedo();
+    stack_.RecordEdit(model, key);
+    if (stack_.UndoCount() != before || could_redo != stack_.CanRedo()) emit stackChanged();
+}
+
+void ProgramHistory::Replay(QWidget* parent, bool undo) {
+    // Only one device operation at once; the next key press tries again.
+    if (DeviceTaskRunning()) return;
+    QueuedLine line(parent);
+    replaying_ = true;
+    const bool done = undo ? stack_.Undo(model_, line) : stack_.Redo(model_, line);
+    replaying_ = false;
+    if (!done) return;
+    emit stackChanged();
+    emit modelRestored();
+}
+
+void ProgramHistory::Undo(QWidget* parent) { Replay(parent, true); }
+void ProgramHistory::Redo(QWidget* parent) { Replay(parent, false); }
+
+void ProgramHistory::KeepProgram(const QString& reason, const CDSDATA* program) {
+    QString why;
+    if (store_.KeepProgram(program ? *program : model_, reason, &why)) {
+        failure_told_ = false;
+        return;
+    }
+    if (failure_told_) return;
+    failure_told_ = true;
+    emit notice(tr("The history could not be written (%1); the program goes on without it.").arg(why));
+}
+
+bool ProgramHistory::KeepBank(const QByteArray& bank, const QString& reason) {
+    QString why;
+    if (store_.KeepBank(bank, reason, &why)) {
+        failure_told_ = false;
+        return true;
+    }
+    if (!failure_told_) {
+        failure_told_ = true;
+        emit notice(tr("The history could not be written (%1); the program goes on without it.").arg(why));
+    }
+    return false;
+}
+
+void ProgramHistory::NewHistory(const QString& reason) {
+    if (stack_.Reset(model_))
+        emit notice(tr("%1: a new undo history starts; earlier edits can no longer be undone.").arg(reason));
+    emit stackChanged();
+}
+
+void ProgramHistory::Rebase() { stack_.Rebase(model_); }
+
+void ProgramHistory::FilterOpened(int chan, int slot) {
+    stack_.RecordFilterOpened(model_, chan, slot);
+    emit stackChanged();
+}
+
+void ProgramHistory::FilterReleased(int chan, int slot, const FilterValues& values) {
+    stack_.RecordFilterReleased(model_, chan, slot, values);
+    emit stackChanged();
+}
+
+// ---------------------------------------------------------------------------
+
+void KeepProgram(const CDSDATA& model, const QString& reason, const CDSDATA* program) {
+    if (ProgramHistory* h = ProgramHistory::For(model)) h->KeepProgram(reason, program);
+}
+
+void NewHistory(const CDSDATA& model, const QString& reason) {
+    if (ProgramHistory* h = ProgramHistory::For(model)) h->NewHistory(reason);
+}
+
+void Rebase(const CDSDATA& model) {
+    if (ProgramHistory* h = ProgramHistory::For(model)) h->Rebase();
+}
+
+void SetUpUndoAction(QAction* action) {
+    action->setText(QObject::tr("&Undo"));
+    action->setShortcuts(QKeySequence::Undo);
+    action->setStatusTip(QObject::tr("Undo the last edit; the unit follows"));
+    action->setToolTip(QObject::tr("Undo (Ctrl+Z)"));
+    action->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo")));
+}
+
+void SetUpRedoAction(QAction* action) {
+    action->setText(QObject::tr("&Redo"));
+    action->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    action->setStatusTip(QObject::tr("Redo the edit last undone; the unit follows"));
+    action->setToolTip(QObject::tr("Redo (Ctrl+Shift+Z)"));
+    action->setIcon(QIcon::fromTheme(QStringLiteral("edit-redo")));
+}
+
+void AttachUndoKeys(QWidget* window, CDSDATA& model, std::function<void()> refresh) {
+    ProgramHistory* h = ProgramHistory::For(model);
+    if (!h) return;
+    auto* undo = new QAction(window);
+    auto* redo = new QAction(window);
+    undo->setObjectName(QStringLiteral("undoAction"));
+    redo->setObjectName(QStringLiteral("redoAction"));
+    SetUpUndoAction(undo);
+    SetUpRedoAction(redo);
+    window->addAction(undo);
+    window->addAction(redo);
+    QObject::connect(undo, &QAction::triggered, window, [h, window] { h->Undo(window); });
+    QObject::connect(redo, &QAction::triggered, window, [h, window] { h->Redo(window); });
+    QObject::connect(h, &ProgramHistory::modelRestored, window, [refresh] { refresh(); });
+}
+
+}  // namespace history
