@@ -57,8 +57,9 @@ QString CDlgMemoryNo::name() const { return edit_->text(); }
 void CDlgMemoryNo::accept() {
     if (edit_->text().size() > kMaxNameLength) {
         QMessageBox::warning(this, windowTitle(), tr("Please enter no more than %1 characters.").arg(kMaxNameLength));
+        // Only what is too much is marked, so typing over it keeps the rest.
         edit_->setFocus();
-        edit_->selectAll();
+        edit_->setSelection(kMaxNameLength, edit_->text().size() - kMaxNameLength);
         return;
     }
     QDialog::accept();
