@@ -10,7 +10,7 @@ set(allowed
   "^CDSDATA::" "^typeinfo (name )?for CDSDATA$" "^vtable for CDSDATA$"
   "^CreateTTYInfo" "^OpenConnection" "^SetupConnection" "^CloseConnection"
   "^DestroyTTYInfo" "^ReadCommBlock" "^WriteCommBlock" "^CommWatchProc"
-  "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress"
+  "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress" "^SetMemRefreshProgress"
   "^LinkLastError\\(\\)$" "^LinkConnected\\(\\)$" "^LinkErrorMessage\\(int\\)$"
   "^rs232_port$" "^rs232_rate$" "^npTTYInfo$" "^strRev$" "^strMem$" "^revnum$"
   "^irevneweqdata$" "^bisflter1$" "^prog_save$" "^prog_len$" "^data_name$" "^data_memoryb$"

@@ -44,6 +44,9 @@ bool g_block_taken = false;           // dump: the current memory has been read
 std::size_t g_block_search_from = 0;  // dump: no system block starts before this
 int g_mode_left = REV_IDLE;           // the mode this reader left after its last chunk
 bool g_dump_begun = false;            // dump_table has been cleared for the dump in progress
+int g_dump_received = 0;              // memories 1..60 filed in the dump in progress
+std::atomic<MemRefreshProgress> g_refresh_progress{nullptr};
+std::atomic<void*> g_refresh_context{nullptr};
 std::atomic<bool> g_fresh_requested{false};
 
 void StartAfresh() {
@@ -263,12 +266,20 @@ void FileDumpedImage(std::size_t s, const Framed& f, int num) {
     t.length[num] = static_cast<int>(body + 2);
 }
 
+void ReportDumped() {
+    ++g_dump_received;
+    void* context = g_refresh_context.load(std::memory_order_acquire);
+    if (const MemRefreshProgress report = g_refresh_progress.load(std::memory_order_acquire))
+        report(g_dump_received, context);
+}
+
 void HandleDump() {
     // A dump starts from an empty table: what an earlier, broken one left
     // must not show up in this one.
     if (!g_dump_begun) {
         ClearTable(dump_table);
         g_dump_begun = true;
+        g_dump_received = 0;
     }
     TakeCurrentMemory();
     std::size_t from = g_resume;
@@ -278,6 +289,7 @@ void HandleDump() {
         const int num = g_acc[s + image::kMemNumOffset];
         g_resume = f.run_end;
         if (num < KV_MEMORIES) FileDumpedImage(s, f, num);  // no such memory: not filed
+        if (num >= 1 && num < KV_MEMORIES) ReportDumped();
         if (num == 0) {
             Transition(REV_DUMP, REV_IDLE);
             return;
@@ -362,3 +374,10 @@ void HandleChunk(const std::uint8_t* data, std::size_t n) {
 void ResetAccumulation() { g_fresh_requested.store(true, std::memory_order_release); }
 
 }  // namespace kvcom
+
+void SetMemRefreshProgress(MemRefreshProgress callback, void* context) {
+    // The context goes first: the reader never sees a callback without its own.
+    kvcom::g_refresh_progress.store(nullptr, std::memory_order_release);
+    kvcom::g_refresh_context.store(context, std::memory_order_release);
+    kvcom::g_refresh_progress.store(callback, std::memory_order_release);
+}

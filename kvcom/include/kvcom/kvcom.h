@@ -215,6 +215,13 @@ KVCOM_API const char* LinkErrorMessage(int code);
 using MemStoreAllProgress = void (*)(int memory, void* context);
 KVCOM_API void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context);
 
+// Progress of CDSDATA::MemRefresh: called on the reader thread each time a
+// memory (1 to 60) of the unit's list has come in whole, with the number of
+// memories received so far in this list. It must return quickly and touch
+// nothing of the library. nullptr for none.
+using MemRefreshProgress = void (*)(int received, void* context);
+KVCOM_API void SetMemRefreshProgress(MemRefreshProgress callback, void* context);
+
 // The version of the loaded library, "major.minor" (for example "2.30"):
 // the library a program runs with, which may be newer than the header it was
 // built against. Static text; any thread.
