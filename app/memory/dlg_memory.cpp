@@ -1,7 +1,11 @@
 #include "memory/dlg_memory.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QVBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -25,6 +29,9 @@
 #include "widgets/dialog_units.h"
 #include "widgets/icons.h"
 #include "widgets/link_guard.h"
+#include "widgets/message_box.h"
+#include "widgets/screen_fit.h"
+#include "widgets/status_feedback.h"
 #include "widgets/string_table.h"
 
 namespace {
@@ -39,6 +46,17 @@ QString AppTitle() { return DocTemplateField(kDocWindowTitle); }
 QString MemoryName(int m) { return QString::fromLatin1(data_name[m], static_cast<int>(strnlen(data_name[m], 8))); }
 
 bool IsUsed(int m) { return data_memoryb[m] != 0; }
+
+int UsedMemories() {
+    int used = 0;
+    for (int m = 1; m <= kMemoryCount; ++m) used += IsUsed(m) ? 1 : 0;
+    return used;
+}
+
+// "1 memory", "20 memories".
+QString Memories(int count) {
+    return count == 1 ? CDlgMemory::tr("1 memory") : CDlgMemory::tr("%1 memories").arg(count);
+}
 
 // The unit takes in the last image of a Store All before anything else may
 // go out.
@@ -84,6 +102,20 @@ int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::
     return result;
 }
 
+int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress) {
+    // Called on the reader thread; Report only queues the new text.
+    const MemRefreshProgress report = [](int received, void* context) {
+        // The unit lists only its used memories: how many is not known
+        // beforehand, so the bar stays a busy one and the text counts.
+        static_cast<DeviceTaskProgress*>(context)->Report(
+            0, 0, CDlgMemory::tr("Reading the memory list from the unit: %1 received...").arg(Memories(received)));
+    };
+    SetMemRefreshProgress(report, &progress);
+    const int result = model.MemRefresh();
+    SetMemRefreshProgress(nullptr, nullptr);
+    return result;
+}
+
 MemoryPrompts StandardMemoryPrompts() {
     MemoryPrompts p;
     p.save_path = [](QWidget* parent) {
@@ -109,7 +141,7 @@ MemoryPrompts StandardMemoryPrompts() {
                QMessageBox::Ok;
     };
     p.tell = [](QWidget* parent, const QString& text, const QString& caption) {
-        QMessageBox::warning(parent, caption, text);
+        ShowMessage(parent, QMessageBox::Warning, caption, text);
     };
     return p;
 }
@@ -117,11 +149,9 @@ MemoryPrompts StandardMemoryPrompts() {
 CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(model) {
     setWindowTitle(QStringLiteral("Memory"));
     const DialogUnits du(font());
-    setFixedSize(du.size(219, 236));
 
     list_ = new QTableWidget(0, 2, this);
     list_->setObjectName(QStringLiteral("memoryList"));
-    list_->setGeometry(du.rect(7, 7, 142, 150));
     list_->setHorizontalHeaderLabels({QStringLiteral("Prog"), QStringLiteral("Memory")});
     list_->verticalHeader()->hide();
     // Rows as compact as a report list's: one line of text or a small icon.
@@ -144,20 +174,20 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     list_->setPalette(pal);
 
-    auto button = [this, &du](const char* text, int y, const char* name) {
+    auto button = [this, &du](const char* text, const char* name) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(du.rect(156, y, 56, 14));
+        b->setMinimumSize(du.size(56, 14));
         b->setAutoDefault(false);
         return b;
     };
-    refresh_ = button("Refresh", 7, "refreshButton");
-    store_ = button("Store", 25, "storeButton");
-    recall_ = button("Recall", 43, "recallButton");
-    load_all_ = button("Load All", 67, "loadAllButton");
-    store_all_ = button("Store All", 85, "storeAllButton");
-    save_all_ = button("Save All", 103, "saveAllButton");
-    exit_ = button("Exit", 141, "exitButton");
+    refresh_ = button("Refresh", "refreshButton");
+    store_ = button("Store", "storeButton");
+    recall_ = button("Recall", "recallButton");
+    load_all_ = button("Load All", "loadAllButton");
+    store_all_ = button("Store All", "storeAllButton");
+    save_all_ = button("Save All", "saveAllButton");
+    exit_ = button("Exit", "exitButton");
     exit_->setIcon(icons::ExitIcon());
     exit_->setDefault(true);
 
@@ -167,8 +197,27 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
                        "Store All:Download all memory from pc to unit.\nSave All:Save all memory to pc file."),
         this);
     note_->setObjectName(QStringLiteral("note"));
-    note_->setGeometry(du.rect(7, 163, 205, 70));
     note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The list takes whatever room the window gets: a larger window shows
+    // more memories at once. The buttons keep their groups as they stand.
+    auto* column = new QVBoxLayout;
+    column->setSpacing(du.y(4));
+    for (QPushButton* b : {refresh_, store_, recall_}) column->addWidget(b);
+    column->addSpacing(du.y(6));
+    for (QPushButton* b : {load_all_, store_all_, save_all_}) column->addWidget(b);
+    column->addStretch(1);
+    column->addWidget(exit_);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(du.x(7), du.y(7), du.x(7), du.y(3));
+    grid->setHorizontalSpacing(du.x(7));
+    grid->addWidget(list_, 0, 0);
+    grid->addLayout(column, 0, 1);
+    grid->addWidget(note_, 1, 0, 1, 2);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(0, 1);
+    list_->setMinimumSize(du.size(100, 60));
+    FitToScreen(this, du.size(219, 236).expandedTo(grid->sizeHint()));
 
     connect(refresh_, &QPushButton::clicked, this, &CDlgMemory::refresh);
     connect(store_, &QPushButton::clicked, this, &CDlgMemory::store);
@@ -185,6 +234,11 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
 
 void CDlgMemory::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    SizeColumns();
+}
+
+void CDlgMemory::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
     SizeColumns();
 }
 
@@ -227,7 +281,7 @@ void CDlgMemory::selectionChanged() {
 
 int CDlgMemory::RunRefresh() {
     return RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
-                         [](CDSDATA& m) { return m.MemRefresh(); });
+                         [](CDSDATA& m, DeviceTaskProgress& progress) { return RefreshMemories(m, progress); });
 }
 
 bool CDlgMemory::UnitReachable() {
@@ -240,8 +294,11 @@ void CDlgMemory::refresh() {
     if (!UnitReachable()) return;
     // A list that fails leaves the table as it was. A silent unit shows that
     // alone; a link lost on the way is told.
+    QElapsedTimer took;
+    took.start();
     const int listed = RunRefresh();
     FillList();
+    if (listed) TellDone(this, tr("Read the names of %1 from the unit").arg(Memories(UsedMemories())), took);
     if (!listed && !UnitConnected())
         prompts.tell(this,
                      tr("The memory list could not be read from the unit; the list shows what it held "
@@ -253,10 +310,13 @@ void CDlgMemory::refresh() {
 void CDlgMemory::recall() {
     if (!UnitReachable()) return;
     const auto n = static_cast<unsigned char>(model_.mem_num);
+    QElapsedTimer took;
+    took.start();
     const int ok = RunDeviceTask(this, tr("Recalling memory %1 from the unit...").arg(n), model_,
                                  [n](CDSDATA& m) { return m.MEMRECALLFROMMCU(n); });
     result_flag_ = ok ? 1 : 0;
     if (!ok) prompts.tell(this, QStringLiteral("Recall fail!"), AppTitle());
+    if (ok) TellDone(this, tr("Recalled memory %1 \"%2\" into the PC").arg(n).arg(MemoryName(n).trimmed()), took);
     accept();
 }
 
@@ -277,6 +337,8 @@ void CDlgMemory::store() {
     StoreMemoryName(model_, m, MemoryNameFromInput(name));
 
     const auto n = static_cast<unsigned char>(m);
+    QElapsedTimer took;
+    took.start();
     const int ok = RunDeviceTask(this, tr("Storing memory %1 on the unit...").arg(m), model_,
                                  [n](CDSDATA& md) { return md.StoreMEMCur(n); });
     if (!ok) {
@@ -288,12 +350,15 @@ void CDlgMemory::store() {
         return;
     }
     data_memoryb[m] = 1;
+    TellDone(this, tr("Stored memory %1 \"%2\" on the unit").arg(m).arg(MemoryName(m).trimmed()), took);
     accept();
 }
 
 void CDlgMemory::storeAll() {
     if (!UnitReachable()) return;
     StoreAllOutcome outcome;
+    QElapsedTimer took;
+    took.start();
     const int ok = RunDeviceTask(this, tr("Storing all memories on the unit..."), model_,
                                  [&outcome](CDSDATA& m, DeviceTaskProgress& progress) {
                                      return StoreAllMemories(m, progress, kStoreAllSettle, &outcome);
@@ -303,6 +368,8 @@ void CDlgMemory::storeAll() {
         const QString what =
             QString::fromStdString(linktext::StoreAllStoppedText(outcome.stored, outcome.total, outcome.lost_at));
         prompts.tell(this, tr("Store All stopped: %1.\n%2").arg(what, WhyOperationStopped()), AppTitle());
+    } else {
+        TellDone(this, tr("Stored %1 on the unit").arg(Memories(outcome.total)), took);
     }
     accept();
 }
@@ -315,6 +382,8 @@ void CDlgMemory::saveAll() {
 
     SafeFileWriter writer;
     QString why;
+    QElapsedTimer took;
+    took.start();
     const bool opened = writer.Open(path, &why);
     // The bank holds what the unit has now; without a whole list no file is
     // written (the old one, if any, stays as it was).
@@ -330,7 +399,10 @@ void CDlgMemory::saveAll() {
     }
     if (opened) {
         FillWorkingProgramEntry(model_);
-        if (writer.Commit(EncodeMemoryTable(model_), &why)) return;
+        if (writer.Commit(EncodeMemoryTable(model_), &why)) {
+            TellDone(this, tr("Saved %1 to %2").arg(Memories(UsedMemories()), QFileInfo(path).fileName()), took);
+            return;
+        }
     }
     prompts.tell(this, tr("The bank file %1 could not be saved:\n%2").arg(path, why), AppTitle());
 }
@@ -340,6 +412,8 @@ void CDlgMemory::loadAll() {
     if (path.isEmpty()) return;
     QByteArray bytes;
     QString why;
+    QElapsedTimer took;
+    took.start();
     if (!ReadBankFile(path, bytes, &why)) {
         // The table keeps what it held.
         prompts.tell(this, tr("The bank file %1 could not be read:\n%2").arg(path, why), AppTitle());
@@ -347,6 +421,7 @@ void CDlgMemory::loadAll() {
     }
     LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that
     FillList();
+    TellDone(this, tr("Loaded %1 from %2 into the PC").arg(Memories(UsedMemories()), QFileInfo(path).fileName()), took);
 }
 
 int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {

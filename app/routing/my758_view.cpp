@@ -1,6 +1,7 @@
 #include "routing/my758_view.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <algorithm>
 #include <QLabel>
@@ -18,8 +19,11 @@
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
 #include "widgets/dialog_units.h"
+#include "widgets/focus_mark.h"
 #include "widgets/link_guard.h"
 #include "widgets/logo.h"
+#include "widgets/message_box.h"
+#include "widgets/status_feedback.h"
 
 namespace {
 
@@ -31,6 +35,12 @@ constexpr int kLabelPixelSize = 15;
 // Right edge the way the layout counts it: one past the last pixel.
 int RightEdge(const QRect& r) { return r.x() + r.width(); }
 int MiddleY(const QRect& r) { return (r.y() + r.y() + r.height()) / 2; }
+
+void OrderButtonTabs(const QHash<int, QPushButton*>& buttons) {
+    QList<QWidget*> all;
+    for (QPushButton* b : buttons) all.append(b);
+    OrderTabsByPlace(all);
+}
 
 }  // namespace
 
@@ -52,6 +62,7 @@ CMy758View::CMy758View(CMy758Doc* doc, QWidget* parent) : QWidget(parent), doc_(
     logo_->setGeometry(du.rect(r[0], r[1], r[2], r[3]));
     logo_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(doc_, &CMy758Doc::documentReset, this, &CMy758View::reinitialise);
+    OrderButtonTabs(buttons_);
     reinitialise();
 }
 
@@ -62,6 +73,7 @@ void CMy758View::createButtons() {
         b->setObjectName(QStringLiteral("button%1").arg(spec.id));
         b->setGeometry(du.rect(spec.x, spec.y, routing::kButtonWidth, routing::kButtonHeight));
         b->setFocusPolicy(Qt::TabFocus);
+        MarkFocus(b);
         buttons_.insert(spec.id, b);
         int row = -1;
         if (routing::FindRowButton(spec.id, &row, nullptr)) {
@@ -140,7 +152,10 @@ void CMy758View::placeInB() {
     const QRect gain = buttons_[routing::kRowButtonId[row][0]]->geometry();
     const QRect target(s.x(), gain.y(), s.width(), gain.height());
     QPushButton* inb = buttons_[routing::kInB.id];
-    if (inb->geometry() != target) inb->setGeometry(target);
+    if (inb->geometry() == target) return;
+    inb->setGeometry(target);
+    // Tab walks the buttons as they stand: InB has moved.
+    OrderButtonTabs(buttons_);
 }
 
 void CMy758View::paintEvent(QPaintEvent* event) {
@@ -194,14 +209,18 @@ void CMy758View::onMemory() {
 
 void CMy758View::onUpload() {
     if (!CheckUnitConnected(this)) return;
+    QElapsedTimer took;
+    took.start();
     const int fetched =
         RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(), [](CDSDATA& m) { return m.RecallToPC(); });
     if (fetched != 0) {
         reinitialise();
+        TellDone(this, tr("Uploaded the unit's working program into the PC"), took);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QStringLiteral("Recall from MCU to PC failed!"),
                     QMessageBox::Ok, this);
+    PrepareMessageBox(box);
     box.exec();
 }
 
@@ -218,14 +237,20 @@ void CMy758View::onDownload() {
     if (prompt.exec() != QDialog::Accepted) return;
 
     StoreMemoryName(model, model.mem_num, MemoryNameFromInput(prompt.name()));
+    QElapsedTimer took;
+    took.start();
     const int stored =
         RunDeviceTask(this, tr("Download Current Program"), model, [](CDSDATA& m) { return m.StoreFromPC(); });
-    if (stored != 0) return;
+    if (stored != 0) {
+        TellDone(this, tr("Downloaded the program \"%1\" to the unit").arg(QString::fromLatin1(model.prog_name)), took);
+        return;
+    }
     // The unit does not hold this program: the user is asked before it is lost.
     doc_->SetModified(true);
     QMessageBox box(
         QMessageBox::Warning, QStringLiteral("Error"),
         tr("Download to the unit failed: the unit may hold only part of the program.\n%1").arg(WhyOperationStopped()),
         QMessageBox::Ok, this);
+    PrepareMessageBox(box);
     box.exec();
 }

@@ -19,6 +19,7 @@
 #include "device/device_task.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/dialog_units.h"
+#include "widgets/screen_fit.h"
 
 namespace {
 
@@ -61,7 +62,6 @@ CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
     setWindowTitle(QStringLiteral("RS232"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits du;
-    setFixedSize(du.size(330, 276));
 
     auto* group = new QGroupBox(QStringLiteral("Select RS232 Port"), this);
     group->setGeometry(du.rect(8, 6, 120, 46));
@@ -129,6 +129,7 @@ CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
     // A stored number outside 1..4 leaves every button clear.
     if (QRadioButton* b = portButton(StoredPort())) b->setChecked(true);
     refreshPorts();
+    ScrollWhenTooLarge(this, du.size(330, 276));
 }
 
 QRadioButton* CDlgRS232::portButton(int port) const { return port >= 1 && port <= 4 ? buttons_[port - 1] : nullptr; }

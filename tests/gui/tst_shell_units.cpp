@@ -154,6 +154,31 @@ private slots:
         QVERIFY(!none.caps && !none.num && !none.scroll);
     }
 
+    // The LEDs win where they tell; XKB fills in the keys they do not;
+    // a key neither tells stays out of the status bar.
+    void lockKeysFromLedsThenXkb() {
+        using K = std::optional<bool>;
+        struct Case {
+            K led, xkb, shown;
+        };
+        const Case cases[] = {
+            {true, false, true}, {false, true, false}, {{}, true, true}, {{}, false, false}, {{}, {}, {}},
+        };
+        for (const Case& c : cases) {
+            const LockKeyState merged = MergeLockKeys({c.led, c.led, c.led}, {c.xkb, c.xkb, c.xkb});
+            QCOMPARE(merged.caps, c.shown);
+            QCOMPARE(merged.num, c.shown);
+            QCOMPARE(merged.scroll, c.shown);
+        }
+        const LockKeyState mixed = MergeLockKeys({true, {}, {}}, {false, true, {}});
+        QCOMPARE(mixed.caps, K(true));
+        QCOMPARE(mixed.num, K(true));
+        QCOMPARE(mixed.scroll, K());
+        // Without an X server (these tests run offscreen) XKB tells nothing.
+        const LockKeyState xkb = ReadLockKeysFromXkb();
+        QVERIFY(!xkb.caps && !xkb.num && !xkb.scroll);
+    }
+
     void stringTableThroughTheLibrary() {
         RegisterProgramStrings();
         QCOMPARE(QByteArray(TalsenLoadRCStr(1)), QByteArray("KALVORE"));
@@ -171,8 +196,8 @@ private slots:
         QCOMPARE(DocTemplateField(kDocFilter), QStringLiteral("Kalvore Files (*.syx)"));
         QCOMPARE(DocTemplateField(kDocExtension), QStringLiteral(".syx"));
         const CommandText upload = SplitCommandString(kCmdUpload);
-        QCOMPARE(upload.prompt, QStringLiteral("Upload Current Program."));
-        QCOMPARE(upload.tooltip, QStringLiteral("Upload"));
+        QCOMPARE(upload.prompt, QStringLiteral("Fetch the unit's working program into the PC"));
+        QCOMPARE(upload.tooltip, QStringLiteral("Upload: fetch the unit's working program into the PC"));
         QCOMPARE(SplitCommandString("Only a prompt").tooltip, QString());
     }
 
