@@ -2,6 +2,7 @@
 // lock, the key-lock indicators, the string table and the port diagnosis.
 #include <QFile>
 #include <QTemporaryDir>
+#include <QMessageBox>
 #include <QtTest>
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include "shell/lock_keys.h"
 #include "shell/single_instance.h"
 #include "shell_fixture.h"
+#include "widgets/message_box.h"
 #include "widgets/string_table.h"
 
 namespace {
@@ -199,6 +201,42 @@ private slots:
         QCOMPARE(upload.prompt, QStringLiteral("Fetch the unit's working program into the PC"));
         QCOMPARE(upload.tooltip, QStringLiteral("Upload: fetch the unit's working program into the PC"));
         QCOMPARE(SplitCommandString("Only a prompt").tooltip, QString());
+    }
+
+    // A path is never broken across lines; the rest of the text stays as
+    // it was written.
+    void pathsStayWholeInMessages_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no path") << "Recall fail!"
+                                 << "Recall fail!";
+        QTest::newRow("a word with a slash") << "and/or"
+                                             << "and/or";
+        QTest::newRow("busy") << "/dev/ttyUSB0 is in use by minicom (PID 4242)."
+                              << "<qt><nobr>/dev/ttyUSB0</nobr> is in use by minicom (PID 4242).</qt>";
+        QTest::newRow("full stop after the path")
+            << "There is no device /dev/serial/by-id/usb-FTDI_FT232R-if00-port0. Check the cable."
+            << "<qt>There is no device <nobr>/dev/serial/by-id/usb-FTDI_FT232R-if00-port0</nobr>. Check the "
+               "cable.</qt>";
+        QTest::newRow("marks and lines") << "A & B\n(/tmp/x<y)"
+                                         << "<qt>A &amp; B<br>(<nobr>/tmp/x&lt;y</nobr>)</qt>";
+    }
+    void pathsStayWholeInMessages() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(KeepPathsWhole(text), shown);
+    }
+
+    // A short message under a long caption leaves room for the caption and
+    // the title bar's icon and buttons, so the caption is not cut ("K...E").
+    void messageBoxIsAsWideAsItsCaption() {
+        const QString caption = QStringLiteral("KALVORE KALVORE KALVORE KALVORE KALVORE KALVORE");
+        QMessageBox box(QMessageBox::NoIcon, caption, QStringLiteral("Recall fail!"), QMessageBox::Ok);
+        PrepareMessageBox(box);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const int title = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(caption);
+        QVERIFY2(box.width() >= title + 150, qPrintable(QStringLiteral("%1 for %2").arg(box.width()).arg(title)));
     }
 
     void portProblemTexts() {
