@@ -12,6 +12,15 @@ namespace {
 // buttons, as the common window managers draw them.
 constexpr int kTitleBarExtra = 160;
 
+// Rich text for plain text: only what would start markup is escaped, so
+// "Config > RS232" reads the same in both.
+QString Escaped(const QString& plain) {
+    QString out = plain;
+    out.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
+    out.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
+    return out;
+}
+
 }  // namespace
 
 QString KeepPathsWhole(const QString& text) {
@@ -23,11 +32,11 @@ QString KeepPathsWhole(const QString& text) {
     qsizetype from = 0;
     for (auto it = kPath.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
-        html += text.mid(from, m.capturedStart() - from).toHtmlEscaped();
-        html += QStringLiteral("<nobr>") + m.captured().toHtmlEscaped() + QStringLiteral("</nobr>");
+        html += Escaped(text.mid(from, m.capturedStart() - from));
+        html += QStringLiteral("<nobr>") + Escaped(m.captured()) + QStringLiteral("</nobr>");
         from = m.capturedEnd();
     }
-    html += text.mid(from).toHtmlEscaped();
+    html += Escaped(text.mid(from));
     html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     return QStringLiteral("<qt>") + html + QStringLiteral("</qt>");
 }

@@ -57,25 +57,27 @@ struct CommandText {
 CommandText SplitCommandString(const char* text);
 
 inline constexpr const char* kCmdFileNew =
-    "Start a new program document; every setting stays as it is\nNew: start a new program document";
+    "Start a new document; the settings stay as they are\nNew: start a new program document";
 inline constexpr const char* kCmdFileOpen =
-    "Open a program file into the PC; nothing is sent to the unit\nOpen: open a program file into the PC";
+    "Open a program file; nothing goes to the unit\nOpen: open a program file into the PC";
 inline constexpr const char* kCmdFileSave = "Save the program to its file\nSave: save the program to its file";
 inline constexpr const char* kCmdFileSaveAs = "Save the program to a new file\nSave As: save the program to a new file";
 inline constexpr const char* kCmdRecentFile = "Open this program file";
-inline constexpr const char* kCmdExit = "Quit the program; asks to save the program first\nExit: quit the program";
+inline constexpr const char* kCmdExit = "Quit; asks to save the program first\nExit: quit the program";
 inline constexpr const char* kCmdFiguration =
-    "Choose the output configuration and the stereo link; every setting goes back to its factory value\n"
-    "Figuration: choose the output configuration and the stereo link";
+    "Choose outputs and stereo link; resets all settings\n"
+    "Figuration: choose the output configuration and the stereo link; every setting goes back to its factory "
+    "value";
 inline constexpr const char* kCmdRs232 =
-    "Choose the serial port the unit is connected to\nRS232: choose the serial port of the unit";
+    "Choose the serial port of the unit\nRS232: choose the serial port the unit is connected to";
 inline constexpr const char* kCmdMemory =
-    "List, store and recall the unit's memories, and keep them all in bank files\nMemory: the unit's memories";
+    "Store, recall and back up the unit's memories\n"
+    "Memory: list, store and recall the unit's memories, and keep them all in bank files";
 inline constexpr const char* kCmdUpload =
     "Fetch the unit's working program into the PC\nUpload: fetch the unit's working program into the PC";
 inline constexpr const char* kCmdDownload =
-    "Send the PC's program to the unit as its working program; every output is muted\n"
-    "Download: send the PC's program to the unit";
+    "Send the PC's program to the unit; mutes outputs\n"
+    "Download: send the PC's program to the unit as its working program; every output is muted";
 inline constexpr const char* kCmdToolbar = "Show or hide the toolbar\nToolbar: show or hide the toolbar";
 inline constexpr const char* kCmdStatusBar = "Show or hide the status bar\nStatus Bar: show or hide the status bar";
 inline constexpr const char* kCmdAbout = "Show the program's version\nAbout: the program's version";

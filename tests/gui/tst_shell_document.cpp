@@ -226,7 +226,7 @@ private slots:
         QCOMPARE(frame_->action(CMainFrame::ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
         QCOMPARE(frame_->action(CMainFrame::ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
         QCOMPARE(frame_->action(CMainFrame::ID_DOWNLOAD)->statusTip(),
-                 QStringLiteral("Send the PC's program to the unit as its working program; every output is muted"));
+                 QStringLiteral("Send the PC's program to the unit; mutes outputs"));
         QCOMPARE(frame_->action(CMainFrame::ID_UPLOAD)->toolTip(),
                  QStringLiteral("Upload: fetch the unit's working program into the PC (Ctrl+Shift+U)"));
         QVERIFY(frame_->statusBar()->findChild<QWidget*>(QStringLiteral("idlePrompt")));
