@@ -65,8 +65,8 @@ QString CMy758Doc::FileFilter() { return DocTemplateField(kDocFilter); }
 bool CMy758Doc::SaveModified(QWidget* parent) {
     if (!modified_) return true;
     const auto answer =
-        QMessageBox::question(parent, DocTemplateField(kDocWindowTitle), tr("Save changes to %1?").arg(Title()),
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        ShowMessage(parent, QMessageBox::Question, DocTemplateField(kDocWindowTitle),
+                    tr("Save changes to %1?").arg(Title()), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
     return FileSave(parent);

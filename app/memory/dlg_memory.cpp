@@ -137,7 +137,7 @@ MemoryPrompts StandardMemoryPrompts() {
         return true;
     };
     p.confirm = [](QWidget* parent, const QString& text, const QString& caption) {
-        return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
+        return ShowMessage(parent, QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel) ==
                QMessageBox::Ok;
     };
     p.tell = [](QWidget* parent, const QString& text, const QString& caption) {

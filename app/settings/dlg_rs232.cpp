@@ -19,6 +19,7 @@
 #include "device/device_task.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/dialog_units.h"
+#include "widgets/message_box.h"
 #include "widgets/screen_fit.h"
 
 namespace {
@@ -312,8 +313,8 @@ void CDlgRS232::accept() {
         if (chosen[i] == stored_[i] || chosen[i].isEmpty()) continue;
         const std::string problem = kvports::DevicePathProblem(*system_, S(chosen[i]));
         if (!problem.empty()) {
-            QMessageBox::warning(this, windowTitle(),
-                                 tr("Cannot use %1 for COM%2: %3.").arg(chosen[i]).arg(i + 1).arg(Q(problem)));
+            ShowMessage(this, QMessageBox::Warning, windowTitle(),
+                        tr("Cannot use %1 for COM%2: %3.").arg(chosen[i]).arg(i + 1).arg(Q(problem)));
             return;
         }
         // Remembered by its stable name, so replugging elsewhere keeps it.
