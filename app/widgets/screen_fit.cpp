@@ -16,6 +16,8 @@ const QSize kWindowFrame(16, 48);
 
 FittingScrollArea::FittingScrollArea(QWidget* content, QWidget* parent) : QScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
+    // Tab goes from control to control, never to the area itself.
+    setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(true);
     setWidget(content);
 }

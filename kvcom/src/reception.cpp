@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "kvproto/image_layout.h"
 #include "kvproto/names.h"
@@ -45,8 +46,11 @@ std::size_t g_block_search_from = 0;  // dump: no system block starts before thi
 int g_mode_left = REV_IDLE;           // the mode this reader left after its last chunk
 bool g_dump_begun = false;            // dump_table has been cleared for the dump in progress
 int g_dump_received = 0;              // memories 1..60 filed in the dump in progress
-std::atomic<MemRefreshProgress> g_refresh_progress{nullptr};
-std::atomic<void*> g_refresh_context{nullptr};
+// Taken while the reader calls the callback and while it is changed, so a
+// callback taken away is never called afterwards with its old context.
+std::mutex g_refresh_mutex;
+MemRefreshProgress g_refresh_progress = nullptr;
+void* g_refresh_context = nullptr;
 std::atomic<bool> g_fresh_requested{false};
 
 void StartAfresh() {
@@ -268,9 +272,8 @@ void FileDumpedImage(std::size_t s, const Framed& f, int num) {
 
 void ReportDumped() {
     ++g_dump_received;
-    void* context = g_refresh_context.load(std::memory_order_acquire);
-    if (const MemRefreshProgress report = g_refresh_progress.load(std::memory_order_acquire))
-        report(g_dump_received, context);
+    const std::lock_guard<std::mutex> hold(g_refresh_mutex);
+    if (g_refresh_progress != nullptr) g_refresh_progress(g_dump_received, g_refresh_context);
 }
 
 void HandleDump() {
@@ -376,8 +379,7 @@ void ResetAccumulation() { g_fresh_requested.store(true, std::memory_order_relea
 }  // namespace kvcom
 
 void SetMemRefreshProgress(MemRefreshProgress callback, void* context) {
-    // The context goes first: the reader never sees a callback without its own.
-    kvcom::g_refresh_progress.store(nullptr, std::memory_order_release);
-    kvcom::g_refresh_context.store(context, std::memory_order_release);
-    kvcom::g_refresh_progress.store(callback, std::memory_order_release);
+    const std::lock_guard<std::mutex> hold(kvcom::g_refresh_mutex);
+    kvcom::g_refresh_progress = callback;
+    kvcom::g_refresh_context = context;
 }

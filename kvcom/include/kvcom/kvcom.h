@@ -218,7 +218,8 @@ KVCOM_API void SetMemStoreAllProgress(MemStoreAllProgress callback, void* contex
 // Progress of CDSDATA::MemRefresh: called on the reader thread each time a
 // memory (1 to 60) of the unit's list has come in whole, with the number of
 // memories received so far in this list. It must return quickly and touch
-// nothing of the library. nullptr for none.
+// nothing of the library. nullptr for none; once this returns, the callback
+// set before is no longer called.
 using MemRefreshProgress = void (*)(int received, void* context);
 KVCOM_API void SetMemRefreshProgress(MemRefreshProgress callback, void* context);
 
