@@ -10,7 +10,7 @@ set(allowed
   "^CDSDATA::" "^typeinfo (name )?for CDSDATA$" "^vtable for CDSDATA$"
   "^CreateTTYInfo" "^OpenConnection" "^SetupConnection" "^CloseConnection"
   "^DestroyTTYInfo" "^ReadCommBlock" "^WriteCommBlock" "^CommWatchProc"
-  "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress" "^SetTrafficTap\\("
+  "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress" "^SetTrafficTap\\(" "^SetMemRefreshProgress"
   "^LinkLastError\\(\\)$" "^LinkConnected\\(\\)$" "^LinkErrorMessage\\(int\\)$" "^LastReplyDamaged\\(\\)$"
   "^rs232_port$" "^rs232_rate$" "^npTTYInfo$" "^strRev$" "^strMem$" "^revnum$"
   "^irevneweqdata$" "^bisflter1$" "^prog_save$" "^prog_len$" "^data_name$" "^data_memoryb$"

@@ -25,7 +25,7 @@ void ChannelPage::WireEdit(CommitEdit* edit, const std::function<void()>& on_ent
         on_enter();
         ShowTexts();
     });
-    connect(edit, &CommitEdit::focusLeft, this, [this] { ShowTexts(); });
+    connect(edit, &CommitEdit::typingDropped, this, [this] { ShowTexts(); });
 }
 
 QLabel* ChannelPage::AddLabel(const QString& text, const channel_layout::DuRect& r, Qt::Alignment align) {

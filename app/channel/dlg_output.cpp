@@ -17,6 +17,7 @@
 #include "tables/dsp_budget.h"
 #include "tables/text_conversions.h"
 #include "tables/value_tables.h"
+#include "widgets/focus_mark.h"
 #include "widgets/page_controls.h"
 
 namespace {
@@ -36,6 +37,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QSlider* MakeTrackBar(QWidget* parent, int minimum, int maximum, QSlider::TickPosition ticks) {
     auto* s = new QSlider(Qt::Vertical, parent);
+    MarkFocus(s);
     // Track bar positions are negated values: the top end is the highest level.
     s->setRange(minimum, maximum);
     s->setInvertedAppearance(true);

@@ -10,6 +10,7 @@
 #include "channel/dlg_output.h"
 #include "history/program_history.h"
 #include "widgets/dialog_units.h"
+#include "widgets/screen_fit.h"
 
 std::vector<CDlgSettings::OutputPage> CDlgSettings::OutputPages(int figuration, bool link_on) {
     if (link_on && figuration == 1) return {{0, 1, "Out 1&&2"}, {2, 3, "Out 3&&4"}, {4, 5, "Out 5&&6"}};
@@ -50,10 +51,12 @@ CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent) : QDialo
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    // The pages keep their layout; on a screen too small for them they
+    // scroll, and OK and Cancel stay in view below.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabs_);
+    layout->addWidget(new FittingScrollArea(tabs_, this), 1);
     layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitToScreen(this, layout->sizeHint());
 
     connect(tabs_, &QTabWidget::currentChanged, this, [this] {
         if (isVisible()) ActivateCurrent();

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "widgets/focus_mark.h"
+
 CGridButton::CGridButton(QWidget* parent) : CGridButton(QString(), parent) {}
 
 CGridButton::CGridButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
@@ -25,4 +27,5 @@ void CGridButton::paintEvent(QPaintEvent*) {
     if (isDown()) text_rect.translate(1, 1);
     painter.setPen(TextColor(isEnabled()));
     painter.drawText(text_rect, Qt::AlignCenter | Qt::TextSingleLine, text());
+    if (hasFocus()) DrawFocusMark(painter, r);
 }

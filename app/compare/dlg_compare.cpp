@@ -19,6 +19,7 @@
 #include "compare/setting_transfer.h"
 #include "document/my758_doc.h"
 #include "widgets/link_guard.h"
+#include "widgets/message_box.h"
 
 namespace {
 
@@ -327,7 +328,7 @@ void CDlgCompare::takeSelected() {
         Counted(outcome.done, tr("1 setting taken into the PC program."), tr("%1 settings taken into the PC program."));
     if (!outcome.refused.isEmpty()) {
         text += tr(" Left out:") + Listed(outcome.refused);
-        QMessageBox::warning(this, Caption(), text);
+        ShowMessage(this, QMessageBox::Warning, Caption(), text);
     }
     status_->setText(text);
 }
@@ -348,7 +349,7 @@ void CDlgCompare::sendSelected() {
                            tr("%1 messages on their way to the unit; Compare reads the unit again to check."));
     if (!outcome.refused.isEmpty()) {
         text += tr(" Not sent:") + Listed(outcome.refused);
-        QMessageBox::warning(this, Caption(), text);
+        ShowMessage(this, QMessageBox::Warning, Caption(), text);
     }
     status_->setText(text);
 }
@@ -374,12 +375,13 @@ void VerifyAgainstUnit(CMy758Doc& doc, QWidget* parent, int memory) {
     CDSDATA fetched(doc.Model());
     QString why;
     if (!ReadSource(unit, fetched, parent, &why)) {
-        QMessageBox::warning(parent, CDlgCompare::tr("Verify"), CDlgCompare::tr("Nothing was compared.\n%1").arg(why));
+        ShowMessage(parent, QMessageBox::Warning, CDlgCompare::tr("Verify"),
+                    CDlgCompare::tr("Nothing was compared.\n%1").arg(why));
         return;
     }
     if (kvprog::Diff(doc.Model(), fetched).empty()) {
-        QMessageBox::information(parent, CDlgCompare::tr("Verify"),
-                                 CDlgCompare::tr("No differences: %1 holds the PC program.").arg(SourceTitle(unit)));
+        ShowMessage(parent, QMessageBox::Information, CDlgCompare::tr("Verify"),
+                    CDlgCompare::tr("No differences: %1 holds the PC program.").arg(SourceTitle(unit)));
         return;
     }
     OpenCompareWindow(doc, parent)->showComparison(pc, doc.Model(), unit, fetched);

@@ -13,6 +13,7 @@
 #include "document/my758_doc.h"
 #include "document/program_file.h"
 #include "document/safe_file_writer.h"
+#include "widgets/message_box.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ QString WithSuffix(const QString& path, const char* suffix) {
 
 QString StartDirectory(const CMy758Doc& doc) { return QFileInfo(doc.Path()).path(); }
 
-void Tell(QWidget* parent, const QString& text) { QMessageBox::warning(parent, Tr("KALVORE"), text); }
+void Tell(QWidget* parent, const QString& text) { ShowMessage(parent, QMessageBox::Warning, Tr("KALVORE"), text); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "document/program_file.h"
 #include "document/safe_file_writer.h"
+#include "widgets/message_box.h"
 #include "widgets/string_table.h"
 
 CMy758Doc::CMy758Doc(QObject* parent) : QObject(parent) {}
@@ -64,8 +65,8 @@ QString CMy758Doc::FileFilter() { return DocTemplateField(kDocFilter); }
 bool CMy758Doc::SaveModified(QWidget* parent) {
     if (!modified_) return true;
     const auto answer =
-        QMessageBox::question(parent, DocTemplateField(kDocWindowTitle), tr("Save changes to %1?").arg(Title()),
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        ShowMessage(parent, QMessageBox::Question, DocTemplateField(kDocWindowTitle),
+                    tr("Save changes to %1?").arg(Title()), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
     return FileSave(parent);
@@ -87,13 +88,13 @@ bool CMy758Doc::FileSaveAs(QWidget* parent) {
 bool CMy758Doc::SaveWithReport(const QString& path, QWidget* parent) {
     QString why;
     if (SaveDocument(path, &why)) return true;
-    QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), why);
+    ShowMessage(parent, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), why);
     return false;
 }
 
 bool CMy758Doc::OpenWithReport(const QString& path, QWidget* parent) {
     QString why;
     if (OpenDocument(path, &why)) return true;
-    QMessageBox::warning(parent, DocTemplateField(kDocWindowTitle), why);
+    ShowMessage(parent, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), why);
     return false;
 }

@@ -140,7 +140,7 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
         // the typing; the arrow keys work the spin.
         CommitEdit* edit = EditOf(f);
         connect(edit, &CommitEdit::enterPressed, this, [this, f] { OnTyped(f); });
-        connect(edit, &CommitEdit::focusLeft, this, [this, f] { ShowField(f); });
+        connect(edit, &CommitEdit::typingDropped, this, [this, f] { ShowField(f); });
         connect(edit, &CommitEdit::stepRequested, this, [this, f](int step) { OnSpin(f, step); });
     }
     connect(add_button_, &QPushButton::clicked, this, &CDlgEQ::OnAddEq);

@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTime>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QVBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -33,6 +36,9 @@
 #include "widgets/dialog_units.h"
 #include "widgets/icons.h"
 #include "widgets/link_guard.h"
+#include "widgets/message_box.h"
+#include "widgets/screen_fit.h"
+#include "widgets/status_feedback.h"
 #include "widgets/string_table.h"
 
 namespace {
@@ -48,7 +54,16 @@ QString MemoryName(int m) { return QString::fromLatin1(data_name[m], static_cast
 
 bool IsUsed(int m) { return data_memoryb[m] != 0; }
 
-QString Memories(int n) { return n == 1 ? CDlgMemory::tr("1 memory") : CDlgMemory::tr("%1 memories").arg(n); }
+int UsedMemories() {
+    int used = 0;
+    for (int m = 1; m <= kMemoryCount; ++m) used += IsUsed(m) ? 1 : 0;
+    return used;
+}
+
+// "1 memory", "20 memories".
+QString Memories(int count) {
+    return count == 1 ? CDlgMemory::tr("1 memory") : CDlgMemory::tr("%1 memories").arg(count);
+}
 
 // Where the library's memory table came from; it outlives the dialog.
 QString g_table_source;
@@ -119,6 +134,20 @@ int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::
     return result;
 }
 
+int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress) {
+    // Called on the reader thread; Report only queues the new text.
+    const MemRefreshProgress report = [](int received, void* context) {
+        // The unit lists only its used memories: how many is not known
+        // beforehand, so the bar stays a busy one and the text counts.
+        static_cast<DeviceTaskProgress*>(context)->Report(
+            0, 0, CDlgMemory::tr("Reading the memory list from the unit: %1 received...").arg(Memories(received)));
+    };
+    SetMemRefreshProgress(report, &progress);
+    const int result = model.MemRefresh();
+    SetMemRefreshProgress(nullptr, nullptr);
+    return result;
+}
+
 MemoryPrompts StandardMemoryPrompts() {
     MemoryPrompts p;
     p.save_path = [](QWidget* parent) {
@@ -140,12 +169,13 @@ MemoryPrompts StandardMemoryPrompts() {
         return true;
     };
     p.tell = [](QWidget* parent, const QString& text, const QString& caption) {
-        QMessageBox::warning(parent, caption, text);
+        ShowMessage(parent, QMessageBox::Warning, caption, text);
     };
     p.confirm = [](QWidget* parent, const QString& text, const QString& caption) {
         QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
         box.setDefaultButton(QMessageBox::Cancel);
         if (parent) box.setInformativeText(parent->property("confirmationDetail").toString());
+        PrepareMessageBox(box);
         return box.exec() == QMessageBox::Ok;
     };
     p.confirm_store_all = [](QWidget* parent, const QString& text, bool& keep_copy) {
@@ -155,6 +185,7 @@ MemoryPrompts StandardMemoryPrompts() {
         auto* copy = new QCheckBox(CDlgMemory::tr("&Keep a copy of the unit's memories first (in the history)"));
         copy->setChecked(keep_copy);
         box.setCheckBox(copy);
+        PrepareMessageBox(box);
         box.exec();
         keep_copy = copy->isChecked();
         return box.clickedButton() == go;
@@ -167,6 +198,7 @@ MemoryPrompts StandardMemoryPrompts() {
                         QMessageBox::Ok | QMessageBox::Cancel, parent);
         auto* never = new QCheckBox(CDlgMemory::tr("&Do not ask again"));
         box.setCheckBox(never);
+        PrepareMessageBox(box);
         const bool go = box.exec() == QMessageBox::Ok;
         if (go && never->isChecked()) settings.setValue(setting, true);
         return go;
@@ -177,11 +209,9 @@ MemoryPrompts StandardMemoryPrompts() {
 CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(model) {
     setWindowTitle(QStringLiteral("Memory"));
     const DialogUnits du(font());
-    setFixedSize(du.size(219, 236));
 
     list_ = new QTableWidget(0, 2, this);
     list_->setObjectName(QStringLiteral("memoryList"));
-    list_->setGeometry(du.rect(7, 7, 142, 150));
     list_->setHorizontalHeaderLabels({QStringLiteral("Prog"), QStringLiteral("Memory")});
     list_->verticalHeader()->hide();
     // Rows as compact as a report list's: one line of text or a small icon.
@@ -204,23 +234,23 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     list_->setPalette(pal);
 
-    auto button = [this, &du](const char* text, int y, const char* name) {
+    auto button = [this, &du](const char* text, const char* name) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(du.rect(156, y, 56, 14));
+        b->setMinimumSize(du.size(56, 14));
         b->setAutoDefault(false);
         return b;
     };
-    refresh_ = button("Refresh", 7, "refreshButton");
-    store_ = button("Store", 25, "storeButton");
-    recall_ = button("Recall", 43, "recallButton");
-    load_all_ = button("Load All", 67, "loadAllButton");
-    store_all_ = button("Store All", 85, "storeAllButton");
-    save_all_ = button("Save All", 103, "saveAllButton");
-    verify_ = button("Verify", 121, "verifyButton");
+    refresh_ = button("Refresh", "refreshButton");
+    store_ = button("Store", "storeButton");
+    recall_ = button("Recall", "recallButton");
+    load_all_ = button("Load All", "loadAllButton");
+    store_all_ = button("Store All", "storeAllButton");
+    save_all_ = button("Save All", "saveAllButton");
+    verify_ = button("Verify", "verifyButton");
     verify_->setToolTip(tr("Compare the selected memory of the unit with the PC program"));
     verify_->setStatusTip(verify_->toolTip());
-    exit_ = button("Exit", 141, "exitButton");
+    exit_ = button("Exit", "exitButton");
     exit_->setIcon(icons::ExitIcon());
     exit_->setDefault(true);
 
@@ -230,14 +260,34 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
                        "Store All:Download all memory from pc to unit.\nSave All:Save all memory to pc file."),
         this);
     note_->setObjectName(QStringLiteral("note"));
-    note_->setGeometry(du.rect(7, 163, 205, 70));
     note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     source_ = new QLabel(this);
     source_->setObjectName(QStringLiteral("tableSource"));
-    source_->setGeometry(du.rect(156, 119, 56, 20));
     source_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     source_->setWordWrap(true);
+    source_->setMaximumWidth(du.x(56));
+
+    // The list takes whatever room the window gets: a larger window shows
+    // more memories at once. The buttons keep their groups as they stand.
+    auto* column = new QVBoxLayout;
+    column->setSpacing(du.y(4));
+    for (QPushButton* b : {refresh_, store_, recall_}) column->addWidget(b);
+    column->addSpacing(du.y(6));
+    for (QPushButton* b : {load_all_, store_all_, save_all_, verify_}) column->addWidget(b);
+    column->addStretch(1);
+    column->addWidget(source_);
+    column->addWidget(exit_);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(du.x(7), du.y(7), du.x(7), du.y(3));
+    grid->setHorizontalSpacing(du.x(7));
+    grid->addWidget(list_, 0, 0);
+    grid->addLayout(column, 0, 1);
+    grid->addWidget(note_, 1, 0, 1, 2);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(0, 1);
+    list_->setMinimumSize(du.size(100, 60));
+    FitToScreen(this, du.size(219, 236).expandedTo(grid->sizeHint()));
 
     connect(refresh_, &QPushButton::clicked, this, &CDlgMemory::refresh);
     connect(store_, &QPushButton::clicked, this, &CDlgMemory::store);
@@ -264,6 +314,11 @@ void CDlgMemory::ShowTableSource() {
 
 void CDlgMemory::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    SizeColumns();
+}
+
+void CDlgMemory::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
     SizeColumns();
 }
 
@@ -306,8 +361,9 @@ void CDlgMemory::selectionChanged() {
 }
 
 int CDlgMemory::RunRefresh() {
-    const int listed = RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
-                                     [](CDSDATA& m) { return m.MemRefresh(); });
+    const int listed =
+        RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
+                      [](CDSDATA& m, DeviceTaskProgress& progress) { return RefreshMemories(m, progress); });
     if (listed) g_table_source = tr("from the unit, %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm")));
     return listed;
 }
@@ -322,8 +378,11 @@ void CDlgMemory::refresh() {
     if (!UnitReachable()) return;
     // A list that fails leaves the table as it was. A silent unit shows that
     // alone; a link lost on the way is told.
+    QElapsedTimer took;
+    took.start();
     const int listed = RunRefresh();
     FillList();
+    if (listed) TellDone(this, tr("Read the names of %1 from the unit").arg(Memories(UsedMemories())), took);
     if (!listed && (!UnitConnected() || LastReplyDamaged()))
         prompts.tell(this,
                      tr("The memory list could not be read from the unit; the list shows what it held "
@@ -336,11 +395,14 @@ void CDlgMemory::recall() {
     if (!UnitReachable()) return;
     const auto n = static_cast<unsigned char>(model_.mem_num);
     history::KeepProgram(model_, tr("Recall"));
+    QElapsedTimer took;
+    took.start();
     const int ok = RunDeviceTask(this, tr("Recalling memory %1 from the unit...").arg(n), model_,
                                  [n](CDSDATA& m) { return m.MEMRECALLFROMMCU(n); });
     if (ok) history::NewHistory(model_, tr("Recall"));
     result_flag_ = ok ? 1 : 0;
     if (!ok) prompts.tell(this, QStringLiteral("Recall fail!") + DamageNote(), AppTitle());
+    if (ok) TellDone(this, tr("Recalled memory %1 \"%2\" into the PC").arg(n).arg(MemoryName(n).trimmed()), took);
     accept();
 }
 
@@ -366,6 +428,8 @@ void CDlgMemory::store() {
 
     const auto n = static_cast<unsigned char>(m);
     history::KeepProgram(model_, tr("Store"));
+    QElapsedTimer took;
+    took.start();
     const int ok = RunDeviceTask(this, tr("Storing memory %1 on the unit...").arg(m), model_,
                                  [n](CDSDATA& md) { return md.StoreMEMCur(n); });
     if (!ok) {
@@ -377,6 +441,7 @@ void CDlgMemory::store() {
         return;
     }
     data_memoryb[m] = 1;
+    TellDone(this, tr("Stored memory %1 \"%2\" on the unit").arg(m).arg(MemoryName(m).trimmed()), took);
     accept();
 }
 
@@ -394,6 +459,8 @@ void CDlgMemory::storeAll() {
     history::KeepProgram(model_, tr("Store All"));
     const std::vector<int> program_before = history::Flatten(model_);
     StoreAllOutcome outcome;
+    QElapsedTimer took;
+    took.start();
     const int ok = RunDeviceTask(this, tr("Storing all memories on the unit..."), model_,
                                  [&outcome](CDSDATA& m, DeviceTaskProgress& progress) {
                                      return StoreAllMemories(m, progress, kStoreAllSettle, &outcome);
@@ -405,6 +472,8 @@ void CDlgMemory::storeAll() {
         const QString what =
             QString::fromStdString(linktext::StoreAllStoppedText(outcome.stored, outcome.total, outcome.lost_at));
         prompts.tell(this, tr("Store All stopped: %1.\n%2").arg(what, WhyOperationStopped()), AppTitle());
+    } else {
+        TellDone(this, tr("Stored %1 on the unit").arg(Memories(outcome.total)), took);
     }
     accept();
 }
@@ -435,6 +504,8 @@ void CDlgMemory::saveAll() {
 
     SafeFileWriter writer;
     QString why;
+    QElapsedTimer took;
+    took.start();
     const bool opened = writer.Open(path, &why);
     // The bank holds what the unit has now; without a whole list no file is
     // written (the old one, if any, stays as it was).
@@ -450,7 +521,10 @@ void CDlgMemory::saveAll() {
     }
     if (opened) {
         FillWorkingProgramEntry(model_);
-        if (writer.Commit(EncodeMemoryTable(model_), &why)) return;
+        if (writer.Commit(EncodeMemoryTable(model_), &why)) {
+            TellDone(this, tr("Saved %1 to %2").arg(Memories(UsedMemories()), QFileInfo(path).fileName()), took);
+            return;
+        }
     }
     prompts.tell(this, tr("The bank file %1 could not be saved:\n%2").arg(path, why), AppTitle());
 }
@@ -460,6 +534,8 @@ void CDlgMemory::loadAll() {
     if (path.isEmpty()) return;
     QByteArray bytes;
     QString why;
+    QElapsedTimer took;
+    took.start();
     if (!ReadBankFile(path, bytes, &why)) {
         // The table keeps what it held.
         prompts.tell(this, tr("The bank file %1 could not be read:\n%2").arg(path, why), AppTitle());
@@ -476,6 +552,7 @@ void CDlgMemory::loadAll() {
     LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that
     g_table_source = tr("from %1").arg(QFileInfo(path).fileName());
     FillList();
+    TellDone(this, tr("Loaded %1 from %2 into the PC").arg(Memories(UsedMemories()), QFileInfo(path).fileName()), took);
 }
 
 int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {

@@ -54,6 +54,10 @@ struct StoreAllOutcome {
 int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle,
                      StoreAllOutcome* outcome = nullptr);
 
+// Refresh's work, off the GUI thread: the library's MemRefresh, telling the
+// number of memories received so far as they come in.
+int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress);
+
 class CDlgMemory : public QDialog {
     Q_OBJECT
 
@@ -88,6 +92,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void selectionChanged();

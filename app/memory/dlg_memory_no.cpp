@@ -11,6 +11,7 @@
 
 #include "widgets/dialog_buttons.h"
 #include "widgets/dialog_units.h"
+#include "widgets/message_box.h"
 
 namespace {
 
@@ -71,9 +72,11 @@ void CDlgMemoryNo::setConsequence(const QString& text) {
 
 void CDlgMemoryNo::accept() {
     if (edit_->text().size() > kMaxNameLength) {
-        QMessageBox::warning(this, windowTitle(), tr("Please enter no more than %1 characters.").arg(kMaxNameLength));
+        ShowMessage(this, QMessageBox::Warning, windowTitle(),
+                    tr("Please enter no more than %1 characters.").arg(kMaxNameLength));
+        // Only what is too much is marked, so typing over it keeps the rest.
         edit_->setFocus();
-        edit_->selectAll();
+        edit_->setSelection(kMaxNameLength, edit_->text().size() - kMaxNameLength);
         return;
     }
     QDialog::accept();

@@ -1,6 +1,7 @@
 #include "routing/my758_view.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <algorithm>
 #include <QLabel>
@@ -19,8 +20,11 @@
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
 #include "widgets/dialog_units.h"
+#include "widgets/focus_mark.h"
 #include "widgets/link_guard.h"
 #include "widgets/logo.h"
+#include "widgets/message_box.h"
+#include "widgets/status_feedback.h"
 
 namespace {
 
@@ -41,6 +45,7 @@ bool ConfirmConsequence(QWidget* parent, const QString& text, const QString& go)
     QMessageBox box(QMessageBox::Warning, QStringLiteral("KALVORE"), text, QMessageBox::Cancel, parent);
     QPushButton* button = box.addButton(go, QMessageBox::AcceptRole);
     box.setDefaultButton(QMessageBox::Cancel);
+    PrepareMessageBox(box);
     box.exec();
     return box.clickedButton() == button;
 }
@@ -48,6 +53,12 @@ bool ConfirmConsequence(QWidget* parent, const QString& text, const QString& go)
 // Right edge the way the layout counts it: one past the last pixel.
 int RightEdge(const QRect& r) { return r.x() + r.width(); }
 int MiddleY(const QRect& r) { return (r.y() + r.y() + r.height()) / 2; }
+
+void OrderButtonTabs(const QHash<int, QPushButton*>& buttons) {
+    QList<QWidget*> all;
+    for (QPushButton* b : buttons) all.append(b);
+    OrderTabsByPlace(all);
+}
 
 }  // namespace
 
@@ -69,6 +80,7 @@ CMy758View::CMy758View(CMy758Doc* doc, QWidget* parent) : QWidget(parent), doc_(
     logo_->setGeometry(du.rect(r[0], r[1], r[2], r[3]));
     logo_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(doc_, &CMy758Doc::documentReset, this, &CMy758View::reinitialise);
+    OrderButtonTabs(buttons_);
     reinitialise();
 }
 
@@ -79,6 +91,7 @@ void CMy758View::createButtons() {
         b->setObjectName(QStringLiteral("button%1").arg(spec.id));
         b->setGeometry(du.rect(spec.x, spec.y, routing::kButtonWidth, routing::kButtonHeight));
         b->setFocusPolicy(Qt::TabFocus);
+        MarkFocus(b);
         buttons_.insert(spec.id, b);
         int row = -1;
         if (routing::FindRowButton(spec.id, &row, nullptr)) {
@@ -157,7 +170,10 @@ void CMy758View::placeInB() {
     const QRect gain = buttons_[routing::kRowButtonId[row][0]]->geometry();
     const QRect target(s.x(), gain.y(), s.width(), gain.height());
     QPushButton* inb = buttons_[routing::kInB.id];
-    if (inb->geometry() != target) inb->setGeometry(target);
+    if (inb->geometry() == target) return;
+    inb->setGeometry(target);
+    // Tab walks the buttons as they stand: InB has moved.
+    OrderButtonTabs(buttons_);
 }
 
 void CMy758View::paintEvent(QPaintEvent* event) {
@@ -228,15 +244,19 @@ void CMy758View::onMemory() {
 void CMy758View::onUpload() {
     if (!CheckUnitConnected(this)) return;
     history::KeepProgram(doc_->Model(), tr("Upload"));
+    QElapsedTimer took;
+    took.start();
     const int fetched =
         RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(), [](CDSDATA& m) { return m.RecallToPC(); });
     if (fetched != 0) {
         history::NewHistory(doc_->Model(), tr("Upload"));
         reinitialise();
+        TellDone(this, tr("Uploaded the unit's working program into the PC"), took);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
                     QStringLiteral("Recall from MCU to PC failed!") + DamageNote(), QMessageBox::Ok, this);
+    PrepareMessageBox(box);
     box.exec();
 }
 
@@ -258,16 +278,22 @@ void CMy758View::onDownload() {
     const QString name = MemoryNameFromInput(prompt.name());
     history::KeepProgram(model, tr("Download"), &unmuted);
     StoreMemoryName(model, model.mem_num, name);
+    QElapsedTimer took;
+    took.start();
     const int stored =
         RunDeviceTask(this, tr("Download Current Program"), model, [](CDSDATA& m) { return m.StoreFromPC(); });
     // The mutes went out with the program: the next edit starts from here.
     history::Rebase(model);
-    if (stored != 0) return;
+    if (stored != 0) {
+        TellDone(this, tr("Downloaded the program \"%1\" to the unit").arg(QString::fromLatin1(model.prog_name)), took);
+        return;
+    }
     // The unit does not hold this program: the user is asked before it is lost.
     doc_->SetModified(true);
     QMessageBox box(
         QMessageBox::Warning, QStringLiteral("Error"),
         tr("Download to the unit failed: the unit may hold only part of the program.\n%1").arg(WhyOperationStopped()),
         QMessageBox::Ok, this);
+    PrepareMessageBox(box);
     box.exec();
 }

@@ -19,6 +19,8 @@
 #include "device/device_task.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/dialog_units.h"
+#include "widgets/message_box.h"
+#include "widgets/screen_fit.h"
 
 namespace {
 
@@ -61,7 +63,6 @@ CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
     setWindowTitle(QStringLiteral("RS232"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits du;
-    setFixedSize(du.size(330, 276));
 
     auto* group = new QGroupBox(QStringLiteral("Select RS232 Port"), this);
     group->setGeometry(du.rect(8, 6, 120, 46));
@@ -129,6 +130,7 @@ CDlgRS232::CDlgRS232(QWidget* parent, CDSDATA* model)
     // A stored number outside 1..4 leaves every button clear.
     if (QRadioButton* b = portButton(StoredPort())) b->setChecked(true);
     refreshPorts();
+    ScrollWhenTooLarge(this, du.size(330, 276));
 }
 
 QRadioButton* CDlgRS232::portButton(int port) const { return port >= 1 && port <= 4 ? buttons_[port - 1] : nullptr; }
@@ -311,8 +313,8 @@ void CDlgRS232::accept() {
         if (chosen[i] == stored_[i] || chosen[i].isEmpty()) continue;
         const std::string problem = kvports::DevicePathProblem(*system_, S(chosen[i]));
         if (!problem.empty()) {
-            QMessageBox::warning(this, windowTitle(),
-                                 tr("Cannot use %1 for COM%2: %3.").arg(chosen[i]).arg(i + 1).arg(Q(problem)));
+            ShowMessage(this, QMessageBox::Warning, windowTitle(),
+                        tr("Cannot use %1 for COM%2: %3.").arg(chosen[i]).arg(i + 1).arg(Q(problem)));
             return;
         }
         // Remembered by its stable name, so replugging elsewhere keeps it.

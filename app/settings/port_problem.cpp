@@ -10,6 +10,7 @@
 #include <kvcom/kvcom.h>
 #include <kvports/ports.h>
 
+#include "widgets/message_box.h"
 #include "widgets/string_table.h"
 
 namespace {
@@ -67,5 +68,6 @@ void ShowConnectionFailed(QWidget* parent, int port) {
     QMessageBox box(QMessageBox::Critical, LoadProgramString(IDS_APP_CAPTION), LoadProgramString(IDS_RS232_FAILED),
                     QMessageBox::Ok, parent);
     box.setInformativeText(PortProblemText(ProbePort(port)));
+    PrepareMessageBox(box);
     box.exec();
 }

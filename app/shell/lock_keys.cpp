@@ -2,6 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+
+#ifdef KV_HAVE_XKB
+// After Qt's headers: Xlib's macros (None, Bool, Status) would clash.
+#include <X11/XKBlib.h>
+#endif
 
 namespace {
 
@@ -28,3 +34,32 @@ LockKeyState ReadLockKeys(const QString& leds_directory) {
     }
     return state;
 }
+
+LockKeyState ReadLockKeysFromXkb() {
+    LockKeyState state;
+#ifdef KV_HAVE_XKB
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display* display = x11 ? x11->display() : nullptr;
+    if (display == nullptr) return state;
+    auto read = [display](const char* name) -> std::optional<bool> {
+        // The server names its indicators; a name it does not know is no key.
+        const Atom atom = XInternAtom(display, name, True);
+        if (atom == None) return std::nullopt;
+        int index = 0;
+        Bool on = False;
+        if (!XkbGetNamedIndicator(display, atom, &index, &on, nullptr, nullptr)) return std::nullopt;
+        return on != False;
+    };
+    state.caps = read("Caps Lock");
+    state.num = read("Num Lock");
+    state.scroll = read("Scroll Lock");
+#endif
+    return state;
+}
+
+LockKeyState MergeLockKeys(const LockKeyState& first, const LockKeyState& second) {
+    return {first.caps ? first.caps : second.caps, first.num ? first.num : second.num,
+            first.scroll ? first.scroll : second.scroll};
+}
+
+LockKeyState CurrentLockKeys() { return MergeLockKeys(ReadLockKeys(), ReadLockKeysFromXkb()); }

@@ -1,7 +1,8 @@
-// The state of the Caps Lock, Num Lock and Scroll Lock keys, read from the
-// keyboard LEDs the kernel exposes (/sys/class/leds/*::capslock and so on).
-// Where no such LED exists the state is unknown and the status bar leaves
-// its indicator out.
+// The state of the Caps Lock, Num Lock and Scroll Lock keys, for the status
+// bar's CAP, NUM and SCRL panes: from the keyboard LEDs the kernel exposes
+// (/sys/class/leds/*::capslock and so on) and, on an X11 desktop, from the
+// X server's keyboard extension (XKB). A key whose state neither tells is
+// unknown, and the status bar leaves its pane out.
 #pragma once
 
 #include <QString>
@@ -13,5 +14,15 @@ struct LockKeyState {
     std::optional<bool> scroll;
 };
 
-// Any LED of a kind that is lit counts as on.
+// From the LEDs: any LED of a kind that is lit counts as on.
 LockKeyState ReadLockKeys(const QString& leds_directory = QStringLiteral("/sys/class/leds"));
+
+// From XKB's named indicators, when the program runs on X11; every key
+// unknown elsewhere.
+LockKeyState ReadLockKeysFromXkb();
+
+// Each key from `first` where it is known there, else from `second`.
+LockKeyState MergeLockKeys(const LockKeyState& first, const LockKeyState& second);
+
+// What the status bar shows: the LEDs, else XKB.
+LockKeyState CurrentLockKeys();

@@ -32,6 +32,7 @@
 #include "shell/lock_keys.h"
 #include "traffic/traffic_dock.h"
 #include "widgets/icons.h"
+#include "widgets/screen_fit.h"
 #include "widgets/string_table.h"
 
 namespace {
@@ -63,8 +64,9 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     connect(doc_, &CMy758Doc::fileUsed, this, &CMainFrame::addRecentFile);
     updateCaption();
     updateRecentActions();
-    // Room for the whole routing picture and a margin, as a start.
-    resize(view_->minimumSize() + QSize(60, 120));
+    // Room for the whole routing picture and a margin, as a start, as far
+    // as the screen has room (the view scrolls within).
+    FitToScreen(this, view_->minimumSize() + QSize(60, 120));
 }
 
 QAction* CMainFrame::action(Command id) const { return actions_.value(id); }
@@ -125,22 +127,35 @@ void CMainFrame::createActions() {
     a = makeAction(ID_APP_EXIT, QStringLiteral("E&xit"), kCmdExit);
     connect(a, &QAction::triggered, this, &QWidget::close);
 
-    a = makeAction(ID_FIGURATION, QStringLiteral("Figuration"), kCmdFiguration);
+    // The device commands' shortcuts: Ctrl+Shift and the command's letter,
+    // clear of the standard ones (Ctrl+Shift+S is Save As).
+    a = makeAction(ID_FIGURATION, QStringLiteral("&Figuration"), kCmdFiguration);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     connect(a, &QAction::triggered, view_, &CMy758View::onFiguration);
-    a = makeAction(ID_RS232, QStringLiteral("RS232"), kCmdRs232);
+    a = makeAction(ID_RS232, QStringLiteral("&RS232"), kCmdRs232);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
     connect(a, &QAction::triggered, view_, &CMy758View::onRs232);
-    a = makeAction(ID_MEMORY, QStringLiteral("Memory"), kCmdMemory);
+    a = makeAction(ID_MEMORY, QStringLiteral("&Memory"), kCmdMemory);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     connect(a, &QAction::triggered, view_, &CMy758View::onMemory);
     a = makeAction(ID_UPLOAD, QStringLiteral("&Upload"), kCmdUpload);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
     a->setIcon(icons::UploadIcon());
     connect(a, &QAction::triggered, view_, &CMy758View::onUpload);
     a = makeAction(ID_DOWNLOAD, QStringLiteral("&Download"), kCmdDownload);
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
     a->setIcon(icons::DownloadIcon());
     connect(a, &QAction::triggered, view_, &CMy758View::onDownload);
 
     a = makeAction(ID_APP_ABOUT, QStringLiteral("&About..."), kCmdAbout);
     a->setIcon(icons::AboutIcon());
     connect(a, &QAction::triggered, this, &CMainFrame::onAbout);
+
+    // A tooltip names the shortcut too.
+    for (QAction* command : std::as_const(actions_))
+        if (!command->shortcut().isEmpty())
+            command->setToolTip(QStringLiteral("%1 (%2)").arg(command->toolTip(),
+                                                              command->shortcut().toString(QKeySequence::NativeText)));
 }
 
 void CMainFrame::createHistoryActions() {
@@ -271,7 +286,7 @@ void CMainFrame::createStatusBar() {
     connect(link_watch_, &LinkWatch::notice, bar, [bar](const QString& text) { bar->showMessage(text, 15000); });
 
     // Key-lock indicators, where the system tells the keys' state.
-    const LockKeyState keys = ReadLockKeys();
+    const LockKeyState keys = CurrentLockKeys();
     const std::optional<bool> known[3] = {keys.caps, keys.num, keys.scroll};
     const char* names[3] = {"CAP", "NUM", "SCRL"};
     bool any = false;
@@ -297,7 +312,7 @@ void CMainFrame::createStatusBar() {
 }
 
 void CMainFrame::updateLockKeys() {
-    const LockKeyState keys = ReadLockKeys();
+    const LockKeyState keys = CurrentLockKeys();
     const std::optional<bool> state[3] = {keys.caps, keys.num, keys.scroll};
     const char* names[3] = {"CAP", "NUM", "SCRL"};
     for (int i = 0; i < 3; ++i)
@@ -344,6 +359,7 @@ void CMainFrame::updateRecentActions() {
         a->setVisible(i < files.size());
         if (i < files.size()) {
             a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(files[i])));
+            a->setToolTip(tr("Open %1").arg(QDir::toNativeSeparators(files[i])));
             a->setData(files[i]);
         }
     }
@@ -369,9 +385,12 @@ void CMainFrame::onFileNew() {
 }
 
 void CMainFrame::onFileOpen() {
+    // As New: the question about the changes comes before the file is chosen.
+    if (!FinishPendingSends(this)) return;
+    if (!doc_->SaveModified(this)) return;
     const QString path =
         QFileDialog::getOpenFileName(this, tr("Open"), QFileInfo(doc_->Path()).path(), CMy758Doc::FileFilter());
-    if (!path.isEmpty()) openFile(path);
+    if (!path.isEmpty()) doc_->OpenWithReport(path, this);
 }
 
 void CMainFrame::onAbout() {

@@ -17,6 +17,7 @@
 #include "shell/main_frame.h"
 #include "shell/single_instance.h"
 #include "widgets/logo.h"
+#include "widgets/message_box.h"
 #include "widgets/string_table.h"
 
 CMy758App::CMy758App(QObject* parent) : QObject(parent) {}
@@ -39,10 +40,9 @@ void CMy758App::Report(const QString& caption, const QString& text, bool error_i
         std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
         return;
     }
-    QMessageBox box(error_icon ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
-                    frame_ && frame_->isVisible() ? frame_.get() : nullptr);
-    box.setInformativeText(detail);
-    box.exec();
+    // Over the main window whenever there is one, shown or not yet.
+    ShowMessage(frame_.get(), error_icon ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
+                detail);
 }
 
 CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {

@@ -102,6 +102,16 @@ double ParseTypedNumber(std::string_view text) {
     return value;
 }
 
+std::optional<double> TypedNumber(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && IsCSpace(text[pos])) ++pos;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
+    const bool digit_first = pos < text.size() && IsDigit(text[pos]);
+    const bool point_first = pos + 1 < text.size() && text[pos] == '.' && IsDigit(text[pos + 1]);
+    if (!digit_first && !point_first) return std::nullopt;
+    return ParseTypedNumber(text);
+}
+
 int FreqIndexFromText(std::string_view text, FreqMode mode) {
     const double f = ParseTypedNumber(text);
     if (mode == FreqMode::Eq) {

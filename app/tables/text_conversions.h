@@ -3,6 +3,7 @@
 // and a half and numbers are shown with a decimal point under any locale.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ enum class FreqMode { Eq, Xover };
 // allowed); a "k" or "K" anywhere after the first character multiplies it by
 // 1000. Text that does not begin with a number gives 0; so does "nan".
 double ParseTypedNumber(std::string_view text);
+// The same reading, or nothing when the text does not begin with a number
+// (after white space and a sign: a digit, or a point and a digit). Edits use
+// it to refuse words ("abc", "inf", "nan") rather than read them as 0.
+std::optional<double> TypedNumber(std::string_view text);
 
 // Typed frequency to a frequency row: mode Eq gives 1..200, mode Xover 0..201
 // (below 10 Hz row 0 "Out", above 16 kHz row 201 "Out"). Otherwise the row of

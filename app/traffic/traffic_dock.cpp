@@ -15,6 +15,7 @@
 
 #include "document/safe_file_writer.h"
 #include "traffic/traffic_model.h"
+#include "widgets/message_box.h"
 
 namespace traffic {
 
@@ -162,8 +163,8 @@ void TrafficDock::saveAs() {
     if (path.isEmpty()) return;
     QString why;
     if (!SaveText(path, &why))
-        QMessageBox::warning(this, QStringLiteral("Save as Text"),
-                             QStringLiteral("The traffic list was not saved.\n%1").arg(why));
+        ShowMessage(this, QMessageBox::Warning, QStringLiteral("Save as Text"),
+                    QStringLiteral("The traffic list was not saved.\n%1").arg(why));
 }
 
 QAction* InstallTrafficDock(QMainWindow* frame) {

@@ -6,6 +6,7 @@
 #include <kvcom/kvcom.h>
 
 #include "tables/link_text.h"
+#include "widgets/message_box.h"
 #include "widgets/string_table.h"
 
 LinkState CurrentLinkState() {
@@ -43,8 +44,6 @@ QString DamageNote() { return LastReplyDamaged() ? QStringLiteral("\n") + WhyOpe
 
 bool CheckUnitConnected(QWidget* parent) {
     if (UnitConnected()) return true;
-    QMessageBox box(QMessageBox::Warning, LoadProgramString(IDS_APP_CAPTION), NotConnectedMessage(), QMessageBox::Ok,
-                    parent);
-    box.exec();
+    ShowMessage(parent, QMessageBox::Warning, LoadProgramString(IDS_APP_CAPTION), NotConnectedMessage());
     return false;
 }

@@ -5,6 +5,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "tables/text_conversions.h"
+
 CommitEdit::CommitEdit(QWidget* parent) : QLineEdit(parent) { setAlignment(Qt::AlignRight | Qt::AlignVCenter); }
 
 void CommitEdit::keyPressEvent(QKeyEvent* event) {
@@ -12,7 +14,11 @@ void CommitEdit::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         event->accept();
-        emit enterPressed();
+        // A word is no value: it must not reach the unit as 0.
+        if (tables::TypedNumber(text().toStdString()))
+            emit enterPressed();
+        else
+            emit typingDropped();
         return;
     case Qt::Key_Up:
         event->accept();
@@ -29,7 +35,7 @@ void CommitEdit::keyPressEvent(QKeyEvent* event) {
 void CommitEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // The edit's own context menu takes the focus for a moment; typing goes on after it.
-    if (event->reason() != Qt::PopupFocusReason) emit focusLeft();
+    if (event->reason() != Qt::PopupFocusReason) emit typingDropped();
 }
 
 SpinButtons::SpinButtons(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this)) {

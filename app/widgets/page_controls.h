@@ -8,9 +8,10 @@
 class QToolButton;
 
 // A right-aligned edit for a typed value. Enter is consumed here (it never
-// reaches the sheet) and reported as enterPressed; leaving the edit reports
-// focusLeft so the page can show the model's text again, dropping whatever
-// was typed without Enter. Up and Down report steps for an attached spin.
+// reaches the sheet) and reported as enterPressed when the text begins with
+// a number. Text that does not, and leaving the edit, report typingDropped
+// so the page shows the model's text again: what was typed is dropped and
+// nothing is sent. Up and Down report steps for an attached spin.
 class CommitEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -18,7 +19,7 @@ public:
 
 signals:
     void enterPressed();
-    void focusLeft();
+    void typingDropped();
     void stepRequested(int step);
 
 protected:

@@ -47,25 +47,38 @@ enum DocTemplateField {
 };
 QString DocTemplateField(DocTemplateField field);
 
-// Command strings: the status-bar prompt, then after "\n" the tooltip.
+// Command strings: the status-bar prompt, then after "\n" the tooltip (the
+// frame adds the shortcut to it). Both say what the command does, in the
+// words of the person at the desk.
 struct CommandText {
     QString prompt;
     QString tooltip;
 };
 CommandText SplitCommandString(const char* text);
 
-inline constexpr const char* kCmdFileNew = "Create a new program document\nNew";
-inline constexpr const char* kCmdFileOpen = "Open a program file\nOpen";
-inline constexpr const char* kCmdFileSave = "Save the program to its file\nSave";
-inline constexpr const char* kCmdFileSaveAs = "Save the program to a new file\nSave As";
+inline constexpr const char* kCmdFileNew =
+    "Start a new document; the settings stay as they are\nNew: start a new program document";
+inline constexpr const char* kCmdFileOpen =
+    "Open a program file; nothing goes to the unit\nOpen: open a program file into the PC";
+inline constexpr const char* kCmdFileSave = "Save the program to its file\nSave: save the program to its file";
+inline constexpr const char* kCmdFileSaveAs = "Save the program to a new file\nSave As: save the program to a new file";
 inline constexpr const char* kCmdRecentFile = "Open this program file";
-inline constexpr const char* kCmdExit = "Quit the program; asks to save the program first\nExit";
-inline constexpr const char* kCmdFiguration = "Choose the output configuration and the stereo link\nFiguration";
-inline constexpr const char* kCmdRs232 = "Choose the serial port of the device\nRS232";
-inline constexpr const char* kCmdMemory = "Manage the memories of the device\nMemory";
-inline constexpr const char* kCmdUpload = "Upload Current Program.\nUpload";
-inline constexpr const char* kCmdDownload = "Download Current Program.\nDownload";
-inline constexpr const char* kCmdToolbar = "Show or hide the toolbar\nToggle Toolbar";
-inline constexpr const char* kCmdStatusBar = "Show or hide the status bar\nToggle Status Bar";
-inline constexpr const char* kCmdAbout = "Show the program's version\nAbout";
+inline constexpr const char* kCmdExit = "Quit; asks to save the program first\nExit: quit the program";
+inline constexpr const char* kCmdFiguration =
+    "Choose outputs and stereo link; resets all settings\n"
+    "Figuration: choose the output configuration and the stereo link; every setting goes back to its factory "
+    "value";
+inline constexpr const char* kCmdRs232 =
+    "Choose the serial port of the unit\nRS232: choose the serial port the unit is connected to";
+inline constexpr const char* kCmdMemory =
+    "Store, recall and back up the unit's memories\n"
+    "Memory: list, store and recall the unit's memories, and keep them all in bank files";
+inline constexpr const char* kCmdUpload =
+    "Fetch the unit's working program into the PC\nUpload: fetch the unit's working program into the PC";
+inline constexpr const char* kCmdDownload =
+    "Send the PC's program to the unit; mutes outputs\n"
+    "Download: send the PC's program to the unit as its working program; every output is muted";
+inline constexpr const char* kCmdToolbar = "Show or hide the toolbar\nToolbar: show or hide the toolbar";
+inline constexpr const char* kCmdStatusBar = "Show or hide the status bar\nStatus Bar: show or hide the status bar";
+inline constexpr const char* kCmdAbout = "Show the program's version\nAbout: the program's version";
 inline constexpr const char* kIdlePrompt = "Ready";

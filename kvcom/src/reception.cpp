@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "kvproto/image_layout.h"
 #include "kvproto/names.h"
@@ -45,6 +46,12 @@ bool g_block_taken = false;           // dump: the current memory has been read
 std::size_t g_block_search_from = 0;  // dump: no system block starts before this
 int g_mode_left = REV_IDLE;           // the mode this reader left after its last chunk
 bool g_dump_begun = false;            // dump_table has been cleared for the dump in progress
+int g_dump_received = 0;              // memories 1..60 filed in the dump in progress
+// Taken while the reader calls the callback and while it is changed, so a
+// callback taken away is never called afterwards with its old context.
+std::mutex g_refresh_mutex;
+MemRefreshProgress g_refresh_progress = nullptr;
+void* g_refresh_context = nullptr;
 std::atomic<bool> g_fresh_requested{false};
 
 void StartAfresh() {
@@ -284,12 +291,19 @@ void FileDumpedImage(std::size_t s, const Framed& f, int num) {
     t.length[num] = static_cast<int>(body + 2);
 }
 
+void ReportDumped() {
+    ++g_dump_received;
+    const std::lock_guard<std::mutex> hold(g_refresh_mutex);
+    if (g_refresh_progress != nullptr) g_refresh_progress(g_dump_received, g_refresh_context);
+}
+
 void HandleDump() {
     // A dump starts from an empty table: what an earlier, broken one left
     // must not show up in this one.
     if (!g_dump_begun) {
         ClearTable(dump_table);
         g_dump_begun = true;
+        g_dump_received = 0;
     }
     TakeCurrentMemory();
     std::size_t from = g_resume;
@@ -302,6 +316,7 @@ void HandleDump() {
         if (!ChecksumMatches(s, f)) return RefuseDamaged(REV_DUMP);
         g_resume = f.run_end;
         if (num < KV_MEMORIES) FileDumpedImage(s, f, num);  // no such memory: not filed
+        if (num >= 1 && num < KV_MEMORIES) ReportDumped();
         if (num == 0) {
             Transition(REV_DUMP, REV_IDLE);
             return;
@@ -387,3 +402,9 @@ void HandleChunk(const std::uint8_t* data, std::size_t n) {
 void ResetAccumulation() { g_fresh_requested.store(true, std::memory_order_release); }
 
 }  // namespace kvcom
+
+void SetMemRefreshProgress(MemRefreshProgress callback, void* context) {
+    const std::lock_guard<std::mutex> hold(kvcom::g_refresh_mutex);
+    kvcom::g_refresh_progress = callback;
+    kvcom::g_refresh_context = context;
+}

@@ -99,10 +99,11 @@ void TestDlgIn::typedDelays() {
     TypeAndEnter(t.Edit("sum"), "635.5");
     QCOMPARE(t.model.sum_delay, 30500);
     QCOMPARE(t.Edit("sum")->text(), QString("635.417 ms"));
-    TypeAndEnter(t.Edit("inb"), "abc");
-    QCOMPARE(t.model.inb_delay, 0);
-    QCOMPARE(Sent(t.wire), Lines({"F0 00 20 18 00 2D 20 20 00 30 F7", "F0 00 20 18 00 2D 22 20 00 24 6E 01 F7",
-                                  "F0 00 20 18 00 2D 21 20 00 F7"}));
+    // A word is no delay: the edit shows the model's again and nothing goes out.
+    TypeAndEnter(t.Edit("ina"), "abc");
+    QCOMPARE(t.model.ina_delay, 48);
+    QCOMPARE(t.Edit("ina")->text(), QString("1.000 ms"));
+    QCOMPARE(Sent(t.wire), Lines({"F0 00 20 18 00 2D 20 20 00 30 F7", "F0 00 20 18 00 2D 22 20 00 24 6E 01 F7"}));
 
     // Typing without Enter is dropped when the edit loses the focus.
     QVERIFY(ShowActive(t.page.get()));

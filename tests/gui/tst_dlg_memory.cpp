@@ -2,6 +2,9 @@
 // does to the memory table, the model and the line.
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -215,6 +218,42 @@ private slots:
         QCOMPARE(QString::fromLatin1(model.prog_name), QStringLiteral("KALVORE"));
         QCOMPARE(data_memoryb[8], 1);
         QVERIFY(!rec.Messages().empty());
+    }
+
+    // What a command achieved is said in the main window's status bar, with
+    // how long it took; a command that failed says no success.
+    void successIsSaidInTheStatusBar_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("unit_answers");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("Store") << "store" << true << R"(^Stored memory 8 "MIX" on the unit in \d+\.\d s$)";
+        QTest::newRow("Recall") << "recall" << true << R"(^Recalled memory 4 "RECALLED" into the PC in \d+\.\d s$)";
+        QTest::newRow("Recall unanswered") << "recall" << false << "^$";
+        QTest::newRow("Store All") << "storeAll" << true << R"(^Stored 2 memories on the unit in \d+\.\d s$)";
+    }
+    void successIsSaidInTheStatusBar() {
+        QFETCH(QString, command);
+        QFETCH(bool, unit_answers);
+        QFETCH(QString, said);
+        CDSDATA model;
+        CDSDATA device_program;
+        const QByteArray image = ImageOf(device_program, 4, "RECALLED");
+        for (int m : {4, 9}) {
+            MarkUsed(m, "RECALLED");
+            std::memcpy(prog_save[m], image.constData(), static_cast<std::size_t>(image.size()));
+            prog_len[m] = static_cast<int>(image.size());
+        }
+        model.mem_num = command == QLatin1String("store") ? 8 : 4;
+        WireRecorder rec;
+        if (unit_answers) AnswerImageRequests(rec, image);
+        QMainWindow main;
+        CDlgMemory d(model, &main);
+        ScriptedUser user;
+        user.Attach(d);
+        user.typed_name = QStringLiteral("MIX");
+        QMetaObject::invokeMethod(&d, command.toLatin1().constData());
+        const QString shown = main.statusBar()->currentMessage();
+        QVERIFY2(QRegularExpression(said).match(shown).hasMatch(), qPrintable(shown));
     }
 
     // A recall that the unit answers takes the memory into the model and

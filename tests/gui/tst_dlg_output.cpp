@@ -92,8 +92,13 @@ void TestDlgOutput::typedGain_data() {
                                    << "F0 00 20 18 00 2D 60 62 00 16 01 F7";
     QTest::newRow("-15 is the bottom") << "-15" << -75 << "-15.0 dB"
                                        << "F0 00 20 18 00 2D 60 62 00 F7";
-    QTest::newRow("not a number is 0") << "loud" << 0 << "+0.0 dB"
-                                       << "F0 00 20 18 00 2D 60 62 00 4B F7";
+    // A word is no value: the edit shows the model's gain again, nothing goes out.
+    QTest::newRow("not a number changes nothing") << "loud" << 0 << "+0.0 dB"
+                                                  << "";
+    QTest::newRow("a word after a sign changes nothing") << "-inf" << 0 << "+0.0 dB"
+                                                         << "";
+    QTest::newRow("blanks change nothing") << "   " << 0 << "+0.0 dB"
+                                           << "";
 }
 
 void TestDlgOutput::typedGain() {
@@ -126,6 +131,13 @@ void TestDlgOutput::typedLimitIsBounded() {
     // The lowest threshold goes out as 0 and so without a data byte.
     QCOMPARE(Sent(t.wire), Lines({"F0 00 20 18 00 2D 62 63 00 F7", "F0 00 20 18 00 2D 62 63 00 56 F7",
                                   "F0 00 20 18 00 2D 62 63 00 16 01 F7"}));
+    // A word typed into the limiter keeps the threshold and sends nothing.
+    t.wire.Clear();
+    TypeAndEnter(edit, "abc");
+    QCOMPARE(t.model.out_limit[2], 100);
+    QCOMPARE(t.Text("limitEdit"), QString("+20.0 dBu"));
+    QCOMPARE(t.Get<QSlider>("limitSlider")->value(), -100);
+    QCOMPARE(Sent(t.wire), QString());
 }
 
 void TestDlgOutput::gainTrackBarRunsTopToBottom() {

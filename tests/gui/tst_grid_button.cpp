@@ -3,7 +3,12 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <QPushButton>
+#include <QSlider>
+#include <functional>
+
 #include "channel/grid_button.h"
+#include "widgets/focus_mark.h"
 
 namespace {
 
@@ -34,7 +39,49 @@ private slots:
     void faceFrameAndCaptionColours();
     void captionIsCentredAndShiftsWhenPressed();
     void enterDoesNotClickButSpaceDoes();
+    void focusIsMarked_data();
+    void focusIsMarked();
 };
+
+using ControlMaker = std::function<QWidget*(QWidget* parent)>;
+Q_DECLARE_METATYPE(ControlMaker)
+
+// Cells, track bars and the routing view's buttons show where the keyboard
+// is: a mark drawn while they have the focus, and gone when they lose it.
+void TestGridButton::focusIsMarked_data() {
+    QTest::addColumn<ControlMaker>("make");
+    QTest::newRow("grid cell") << ControlMaker([](QWidget* p) { return new CGridButton("Bell", p); });
+    QTest::newRow("track bar") << ControlMaker([](QWidget* p) {
+        auto* s = new QSlider(Qt::Vertical, p);
+        MarkFocus(s);
+        return s;
+    });
+    QTest::newRow("routing button") << ControlMaker([](QWidget* p) {
+        auto* b = new QPushButton("Gain", p);
+        MarkFocus(b);
+        return b;
+    });
+}
+
+void TestGridButton::focusIsMarked() {
+    QFETCH(ControlMaker, make);
+    QWidget window;
+    QWidget* control = make(&window);
+    auto* other = new QPushButton("other", &window);
+    control->setGeometry(10, 10, 60, 40);
+    other->setGeometry(10, 60, 60, 20);
+    control->setFocusPolicy(Qt::StrongFocus);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QColor mark(255, 140, 0);
+    other->setFocus();
+    QTRY_VERIFY(other->hasFocus());
+    QCOMPARE(CountColour(control->grab().toImage(), mark), 0);
+    control->setFocus();
+    QTRY_VERIFY(control->hasFocus());
+    // Around the whole control: at least its outline once.
+    QVERIFY(CountColour(control->grab().toImage(), mark) >= 2 * (60 + 40) - 4);
+}
 
 void TestGridButton::faceFrameAndCaptionColours() {
     CGridButton b("Bell WWW", nullptr);

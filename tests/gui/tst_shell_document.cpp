@@ -2,6 +2,9 @@
 // File New, the save question once the memory manager has been opened, the
 // recent-file list and dropped files.
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
@@ -149,6 +152,25 @@ private slots:
         QCOMPARE(ReadAll(File("d.syx")).mid(4), kvtest::ImageOf(doc_->Model()));
     }
 
+    // File Open asks about the changes first, as New does: Cancel there
+    // shows no file dialog at all, No goes on to it.
+    void openAsksBeforeTheFileDialog() {
+        kvtest::ModalAnswerer answers;
+        doc_->SetModified(true);
+        answers.ThenPress(QStringLiteral("Cancel"));
+        frame_->action(CMainFrame::ID_FILE_OPEN)->trigger();
+        QCOMPARE(answers.seen.size(), 1);
+        QCOMPARE(answers.seen[0].text, QStringLiteral("Save changes to NoTitle?"));
+
+        answers.ThenPress(QStringLiteral("No"));
+        answers.ThenReject();
+        frame_->action(CMainFrame::ID_FILE_OPEN)->trigger();
+        QCOMPARE(answers.seen.size(), 3);
+        QCOMPARE(answers.seen[1].class_name, QStringLiteral("QMessageBox"));
+        QCOMPARE(answers.seen[2].class_name, QStringLiteral("QFileDialog"));
+        QCOMPARE(answers.pending(), 0);
+    }
+
     // A write that fails part-way (the disk full) is reported, and the
     // program file that was there keeps its old content.
     void failedSaveKeepsTheOldFile() {
@@ -203,9 +225,55 @@ private slots:
         QCOMPARE(frame_->action(CMainFrame::ID_FILE_NEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
         QCOMPARE(frame_->action(CMainFrame::ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
         QCOMPARE(frame_->action(CMainFrame::ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-        QCOMPARE(frame_->action(CMainFrame::ID_DOWNLOAD)->statusTip(), QStringLiteral("Download Current Program."));
-        QCOMPARE(frame_->action(CMainFrame::ID_UPLOAD)->toolTip(), QStringLiteral("Upload"));
+        QCOMPARE(frame_->action(CMainFrame::ID_DOWNLOAD)->statusTip(),
+                 QStringLiteral("Send the PC's program to the unit; mutes outputs"));
+        QCOMPARE(frame_->action(CMainFrame::ID_UPLOAD)->toolTip(),
+                 QStringLiteral("Upload: fetch the unit's working program into the PC (Ctrl+Shift+U)"));
         QVERIFY(frame_->statusBar()->findChild<QWidget*>(QStringLiteral("idlePrompt")));
+    }
+
+    // Every menu item can be reached from the keyboard with its own letter,
+    // and says what it does where the pointer rests and in the status bar.
+    void everyMenuItemHasAMnemonicAndTips() {
+        for (QAction* menu_action : frame_->menuBar()->actions()) {
+            QMenu* menu = menu_action->menu();
+            QVERIFY(menu);
+            QSet<QChar> letters;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator() || !a->isVisible()) continue;
+                const QString text = a->text();
+                const qsizetype amp = text.indexOf(QLatin1Char('&'));
+                QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+                const QChar letter = text.at(amp + 1).toLower();
+                QVERIFY2(!letters.contains(letter), qPrintable(menu->title() + QStringLiteral(": ") + text));
+                letters.insert(letter);
+                QVERIFY2(!a->statusTip().isEmpty(), qPrintable(text));
+                // More than the item's own name.
+                QVERIFY2(a->toolTip().size() > QString(text).remove(QLatin1Char('&')).size() + 3, qPrintable(text));
+            }
+        }
+    }
+
+    void deviceCommandShortcuts_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("Upload") << int(CMainFrame::ID_UPLOAD) << "Ctrl+Shift+U";
+        QTest::newRow("Download") << int(CMainFrame::ID_DOWNLOAD) << "Ctrl+Shift+D";
+        QTest::newRow("Memory") << int(CMainFrame::ID_MEMORY) << "Ctrl+Shift+M";
+        QTest::newRow("Figuration") << int(CMainFrame::ID_FIGURATION) << "Ctrl+Shift+F";
+        QTest::newRow("RS232") << int(CMainFrame::ID_RS232) << "Ctrl+Shift+R";
+    }
+    void deviceCommandShortcuts() {
+        QFETCH(int, command);
+        QFETCH(QString, keys);
+        QAction* a = frame_->action(CMainFrame::Command(command));
+        QCOMPARE(a->shortcut(), QKeySequence(keys));
+        QVERIFY(a->toolTip().endsWith(QStringLiteral("(%1)").arg(keys)));
+        // No other command, and no standard key, has the same keys.
+        for (QAction* other : frame_->findChildren<QAction*>())
+            if (other != a) QVERIFY(other->shortcut() != a->shortcut());
+        for (int k = QKeySequence::HelpContents; k <= QKeySequence::Cancel; ++k)
+            QVERIFY(!QKeySequence::keyBindings(QKeySequence::StandardKey(k)).contains(a->shortcut()));
     }
 
     void viewMenuTogglesTheBars() {

@@ -2,6 +2,7 @@
 // lock, the key-lock indicators, the string table and the port diagnosis.
 #include <QFile>
 #include <QTemporaryDir>
+#include <QMessageBox>
 #include <QtTest>
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include "shell/lock_keys.h"
 #include "shell/single_instance.h"
 #include "shell_fixture.h"
+#include "widgets/message_box.h"
 #include "widgets/string_table.h"
 
 namespace {
@@ -154,6 +156,31 @@ private slots:
         QVERIFY(!none.caps && !none.num && !none.scroll);
     }
 
+    // The LEDs win where they tell; XKB fills in the keys they do not;
+    // a key neither tells stays out of the status bar.
+    void lockKeysFromLedsThenXkb() {
+        using K = std::optional<bool>;
+        struct Case {
+            K led, xkb, shown;
+        };
+        const Case cases[] = {
+            {true, false, true}, {false, true, false}, {{}, true, true}, {{}, false, false}, {{}, {}, {}},
+        };
+        for (const Case& c : cases) {
+            const LockKeyState merged = MergeLockKeys({c.led, c.led, c.led}, {c.xkb, c.xkb, c.xkb});
+            QCOMPARE(merged.caps, c.shown);
+            QCOMPARE(merged.num, c.shown);
+            QCOMPARE(merged.scroll, c.shown);
+        }
+        const LockKeyState mixed = MergeLockKeys({true, {}, {}}, {false, true, {}});
+        QCOMPARE(mixed.caps, K(true));
+        QCOMPARE(mixed.num, K(true));
+        QCOMPARE(mixed.scroll, K());
+        // Without an X server (these tests run offscreen) XKB tells nothing.
+        const LockKeyState xkb = ReadLockKeysFromXkb();
+        QVERIFY(!xkb.caps && !xkb.num && !xkb.scroll);
+    }
+
     void stringTableThroughTheLibrary() {
         RegisterProgramStrings();
         QCOMPARE(QByteArray(TalsenLoadRCStr(1)), QByteArray("KALVORE"));
@@ -171,9 +198,45 @@ private slots:
         QCOMPARE(DocTemplateField(kDocFilter), QStringLiteral("Kalvore Files (*.syx)"));
         QCOMPARE(DocTemplateField(kDocExtension), QStringLiteral(".syx"));
         const CommandText upload = SplitCommandString(kCmdUpload);
-        QCOMPARE(upload.prompt, QStringLiteral("Upload Current Program."));
-        QCOMPARE(upload.tooltip, QStringLiteral("Upload"));
+        QCOMPARE(upload.prompt, QStringLiteral("Fetch the unit's working program into the PC"));
+        QCOMPARE(upload.tooltip, QStringLiteral("Upload: fetch the unit's working program into the PC"));
         QCOMPARE(SplitCommandString("Only a prompt").tooltip, QString());
+    }
+
+    // A path is never broken across lines; the rest of the text stays as
+    // it was written.
+    void pathsStayWholeInMessages_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no path") << "Recall fail!"
+                                 << "Recall fail!";
+        QTest::newRow("a word with a slash") << "and/or"
+                                             << "and/or";
+        QTest::newRow("busy") << "/dev/ttyUSB0 is in use by minicom (PID 4242)."
+                              << "<qt><nobr>/dev/ttyUSB0</nobr> is in use by minicom (PID 4242).</qt>";
+        QTest::newRow("full stop after the path")
+            << "There is no device /dev/serial/by-id/usb-FTDI_FT232R-if00-port0. Check the cable."
+            << "<qt>There is no device <nobr>/dev/serial/by-id/usb-FTDI_FT232R-if00-port0</nobr>. Check the "
+               "cable.</qt>";
+        QTest::newRow("marks and lines") << "A & B\n(/tmp/x<y)"
+                                         << "<qt>A &amp; B<br>(<nobr>/tmp/x&lt;y</nobr>)</qt>";
+    }
+    void pathsStayWholeInMessages() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(KeepPathsWhole(text), shown);
+    }
+
+    // A short message under a long caption leaves room for the caption and
+    // the title bar's icon and buttons, so the caption is not cut ("K...E").
+    void messageBoxIsAsWideAsItsCaption() {
+        const QString caption = QStringLiteral("KALVORE KALVORE KALVORE KALVORE KALVORE KALVORE");
+        QMessageBox box(QMessageBox::NoIcon, caption, QStringLiteral("Recall fail!"), QMessageBox::Ok);
+        PrepareMessageBox(box);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const int title = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(caption);
+        QVERIFY2(box.width() >= title + 150, qPrintable(QStringLiteral("%1 for %2").arg(box.width()).arg(title)));
     }
 
     void portProblemTexts() {

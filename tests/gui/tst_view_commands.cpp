@@ -272,6 +272,38 @@ private slots:
         QCOMPARE(dlg.name(), QStringLiteral("MIX-A!XY"));
     }
 
+    // After the warning only what lies beyond the eighth character is
+    // marked: one key removes it and the first eight stay.
+    void namePromptMarksOnlyTheExcess_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("marked");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("one too many") << "MAINMIXZ9"
+                                      << "9"
+                                      << "MAINMIXZ";
+        QTest::newRow("three too many") << "ABCDEFGHIJK"
+                                        << "IJK"
+                                        << "ABCDEFGH";
+        QTest::newRow("blanks beyond") << "STAGE L   "
+                                       << "  "
+                                       << "STAGE L ";
+    }
+    void namePromptMarksOnlyTheExcess() {
+        QFETCH(QString, typed);
+        QFETCH(QString, marked);
+        QFETCH(QString, kept);
+        CDlgMemoryNo dlg;
+        dlg.setName(typed);
+        dlg.show();
+        kvtest::ModalAnswerer answers;
+        dlg.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+        QCOMPARE(answers.seen.size(), 1);
+        QCOMPARE(dlg.nameEdit()->selectionStart(), 8);
+        QCOMPARE(dlg.nameEdit()->selectedText(), marked);
+        QTest::keyClick(dlg.nameEdit(), Qt::Key_Backspace);
+        QCOMPARE(dlg.name(), kept);
+    }
+
     void nameRules() {
         QCOMPARE(MemoryNameFromInput(QString()), QStringLiteral("KALVORE"));
         QCOMPARE(MemoryNameFromInput(QStringLiteral(" \t ")), QStringLiteral("KALVORE"));

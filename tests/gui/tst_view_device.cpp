@@ -2,6 +2,8 @@
 // in real time: the program's model follows the device and back, and the
 // window keeps handling events while the device is busy.
 #include <QAction>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -89,6 +91,12 @@ private slots:
         // The view was re-initialised for the fetched configuration.
         QVERIFY(frame_->view()->button(1156)->isVisibleTo(frame_->view()));
         QVERIFY2(ticks >= 5, qPrintable(QStringLiteral("%1 ticks").arg(ticks)));
+        // What was done, and how long it took.
+        const QString said = frame_->statusBar()->currentMessage();
+        QVERIFY2(QRegularExpression(QStringLiteral(R"(^Uploaded the unit's working program into the PC in \d+\.\d s$)"))
+                     .match(said)
+                     .hasMatch(),
+                 qPrintable(said));
     }
 
     void downloadSendsTheModelWithItsName() {

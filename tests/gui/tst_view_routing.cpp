@@ -1,6 +1,7 @@
 // The routing view's picture: button places, row labels, where InB stands,
 // the line groups for each configuration, the page each button opens, and
 // the colours actually painted.
+#include <QApplication>
 #include <QImage>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -61,6 +62,41 @@ private slots:
         for (int r = 0; r < 6; ++r)
             for (int c = 0; c < 5; ++c) found += view_->button(routing::kRowButtonId[r][c]) != nullptr;
         QCOMPARE(found, 30);
+    }
+
+    // Tab walks the buttons as they stand, row by row, an input button
+    // before the row it stands in, also where InB has moved.
+    void tabFollowsTheRows_data() {
+        QTest::addColumn<int>("figuration");
+        QTest::addColumn<int>("input");
+        QTest::addColumn<int>("before");  // the Limit button of the row above
+        QTest::addColumn<int>("after");   // the Gain button of its own row
+        QTest::newRow("Mono, InA") << 0 << 1140 << -1 << 1002;
+        QTest::newRow("2 Channel 3 Way, InB in row 4") << 1 << 1155 << 1143 << 1005;
+        QTest::newRow("3 Channel 2 Way, InB in row 3") << 2 << 1155 << 1139 << 1004;
+        QTest::newRow("3 Channel 2 Way, InSUM in row 5") << 2 << 1156 << 1146 << 1006;
+    }
+    void tabFollowsTheRows() {
+        QFETCH(int, figuration);
+        QFETCH(int, input);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        SetConfiguration(figuration, 0);
+        QVERIFY(QTest::qWaitForWindowActive(view_.get()));
+        QApplication::processEvents();
+        QList<QWidget*> order;
+        view_->button(1140)->setFocus();
+        QTRY_VERIFY(view_->button(1140)->hasFocus());
+        for (int i = 0; i < 33 && !order.contains(QApplication::focusWidget()); ++i) {
+            order.append(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        const int at = order.indexOf(view_->button(input));
+        QVERIFY(at >= 0);
+        QCOMPARE(order.value(at + 1), view_->button(after));
+        if (before > 0) QCOMPARE(order.value(at - 1), view_->button(before));
+        QCOMPARE(order.value(1), view_->button(1002));
+        QCOMPARE(order.value(5), view_->button(1136));  // the first row, left to right
     }
 
     void labelsAndInputsPerConfiguration_data() {

@@ -242,6 +242,13 @@ KVCOM_API void SetMemStoreAllProgress(MemStoreAllProgress callback, void* contex
 enum TrafficDirection : int { TRAFFIC_SENT = 0, TRAFFIC_RECEIVED = 1 };
 using TrafficTap = void (*)(int direction, const unsigned char* bytes, int len, long long time_us, void* context);
 KVCOM_API void SetTrafficTap(TrafficTap tap, void* context);
+// Progress of CDSDATA::MemRefresh: called on the reader thread each time a
+// memory (1 to 60) of the unit's list has come in whole, with the number of
+// memories received so far in this list. It must return quickly and touch
+// nothing of the library. nullptr for none; once this returns, the callback
+// set before is no longer called.
+using MemRefreshProgress = void (*)(int received, void* context);
+KVCOM_API void SetMemRefreshProgress(MemRefreshProgress callback, void* context);
 
 // The version of the loaded library, "major.minor" (for example "2.30"):
 // the library a program runs with, which may be newer than the header it was

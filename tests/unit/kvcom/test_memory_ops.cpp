@@ -323,6 +323,22 @@ TEST_F(MemoryOps, MemRefreshListsWhatTheDeviceReports) {
     for (int m : {1, 2, 4, 60}) EXPECT_STREQ(data_name[m], "<None>") << m;
 }
 
+TEST_F(MemoryOps, MemRefreshCountsTheMemoriesAsTheyComeIn) {
+    CDSDATA three;
+    device.dump = {Bytes(kvcom::kSystemBlock, kvcom::kSystemBlock + kvcom::kSystemBlockLength), WithMemNum(three, 3),
+                   WithMemNum(three, 61), WithMemNum(three, 60), WithMemNum(device.working, 0)};
+    std::vector<int> counts;
+    SetMemRefreshProgress(
+        [](int received, void* context) { static_cast<std::vector<int>*>(context)->push_back(received); }, &counts);
+    EXPECT_EQ(model.MemRefresh(), 1);
+    // A second list counts from the start again.
+    EXPECT_EQ(model.MemRefresh(), 1);
+    SetMemRefreshProgress(nullptr, nullptr);
+    EXPECT_EQ(model.MemRefresh(), 1);
+    // Memory 61 does not exist and the working program is no memory.
+    EXPECT_EQ(counts, (std::vector<int>{1, 2, 1, 2}));
+}
+
 TEST_F(MemoryOps, MemRefreshFailsWhenTheDumpStopsBeforeMemoryZero) {
     device.dump = {Bytes(kvcom::kSystemBlock, kvcom::kSystemBlock + kvcom::kSystemBlockLength),
                    WithMemNum(device.working, 8)};

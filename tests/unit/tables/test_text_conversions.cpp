@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <locale>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -33,6 +34,21 @@ TEST(ParseTypedNumber, LeadingNumberAndKiloSuffix) {
     EXPECT_TRUE(std::isinf(ParseTypedNumber("1e999")));
     EXPECT_DOUBLE_EQ(ParseTypedNumber("1e-999"), 0.0);
     EXPECT_DOUBLE_EQ(ParseTypedNumber("0.00000000000000000000001e-400"), 0.0);
+}
+
+TEST(TypedNumber, WordsAreNoNumbers) {
+    struct Case {
+        const char* text;
+        std::optional<double> value;
+    };
+    const Case cases[] = {
+        {"3", 3.0},           {" -1.99", -1.99},     {"+.5", 0.5},          {"2k", 2000.0},
+        {"7 dBu", 7.0},       {"0x10", 16.0},        {"abc", std::nullopt}, {"", std::nullopt},
+        {"-", std::nullopt},  {".", std::nullopt},   {"inf", std::nullopt}, {"-nan", std::nullopt},
+        {"k1", std::nullopt}, {"Out", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(TypedNumber(c.text), c.value) << c.text;
+    EXPECT_TRUE(std::isinf(*TypedNumber("1e999")));  // a number, limited by the edits as before
 }
 
 TEST(FreqIndexFromText, BothModesRoundUpToTheNextTableRow) {

@@ -1,0 +1,185 @@
+// Every window on a small laptop screen (1366 x 768) at a scale factor of 2,
+// which leaves 683 x 384 points: each opens inside the screen, and every
+// control can be reached, scrolled to where the window is too small.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+#include <kvcom/kvcom.h>
+
+#include "channel/dlg_settings.h"
+#include "editors/dlg_eq.h"
+#include "editors/dlg_xover.h"
+#include "memory/dlg_memory.h"
+#include "settings/dlg_figuration.h"
+#include "settings/dlg_rs232.h"
+#include "shell/about_dlg.h"
+#include "shell/main_frame.h"
+#include "shell_fixture.h"
+
+namespace {
+
+using WindowMaker = std::function<std::unique_ptr<QWidget>(CDSDATA& model, QWidget* frame)>;
+
+QRect Available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+
+// Where `control` stands on the screen once its scroll area (if any) has
+// brought it into view.
+QRect OnScreen(QWidget* control) {
+    for (QWidget* w = control->parentWidget(); w != nullptr; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w->parentWidget()); area && area->viewport() == w) {
+            // Scrolled as far as the whole control needs (ensureWidgetVisible
+            // would bring only an edit's text cursor into view).
+            const QRect in_page(control->mapTo(area->widget(), QPoint(0, 0)), control->size());
+            area->ensureVisible(in_page.center().x(), in_page.center().y(), in_page.width() / 2 + 1,
+                                in_page.height() / 2 + 1);
+            // A control taller than the view (a track bar) is shown in part,
+            // and the rest scrolled to as it is used.
+            const QRect in_view(control->mapTo(area->viewport(), QPoint(0, 0)), control->size());
+            const QRect shown = in_view & area->viewport()->rect();
+            const QSize whole = control->size().boundedTo(area->viewport()->size());
+            if (shown.size() != whole) return {};
+            return QRect(area->viewport()->mapToGlobal(shown.topLeft()), shown.size());
+        }
+    }
+    return QRect(control->mapToGlobal(QPoint(0, 0)), control->size());
+}
+
+// The controls a user operates, as far as they are meant to be seen.
+QList<QWidget*> Controls(QWidget* window) {
+    QList<QWidget*> out;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const bool operable = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                              qobject_cast<QSlider*>(w) || qobject_cast<QTableWidget*>(w);
+        if (operable && w->isVisibleTo(window) && !w->inherits("QToolButton") && w->window() == window) out.append(w);
+    }
+    return out;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(WindowMaker)
+
+class TestSmallScreen : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<kvtest::ShellFixture> shell_;
+
+private slots:
+    void init() { shell_ = std::make_unique<kvtest::ShellFixture>(); }
+    void cleanup() { shell_.reset(); }
+
+    void theScreenIsSmall() {
+        const double scale = qEnvironmentVariableIsSet("KV_SCALE") ? qgetenv("KV_SCALE").toDouble() : 2.0;
+        QCOMPARE(qApp->devicePixelRatio(), scale);
+        QCOMPARE(Available().size(), QSize(qRound(1366 / scale), qRound(768 / scale)));
+    }
+
+    void everyWindowFitsAndEveryControlCanBeReached_data() {
+        QTest::addColumn<WindowMaker>("make");
+        auto sheet = [](int figuration, int link, int output) -> WindowMaker {
+            return [=](CDSDATA& m, QWidget* frame) -> std::unique_ptr<QWidget> {
+                m.figuration = figuration;
+                m.link_on = link;
+                m.InitData();
+                return std::make_unique<CDlgSettings>(m, output, frame);
+            };
+        };
+        QTest::newRow("sheet on In") << sheet(0, 0, -1);
+        QTest::newRow("sheet on Out 6") << sheet(0, 0, 5);
+        QTest::newRow("linked sheet") << sheet(1, 1, 2);
+        QTest::newRow("memory manager") << WindowMaker(
+            [](CDSDATA& m, QWidget* frame) { return std::make_unique<CDlgMemory>(m, frame); });
+        QTest::newRow("EQ editor") << WindowMaker([](CDSDATA& m, QWidget* frame) {
+            m.cur_chan = 2;
+            m.cur_slot = 0;
+            m.cur_eq = -1;
+            return std::make_unique<CDlgEQ>(m, false, frame);
+        });
+        QTest::newRow("crossover editor") << WindowMaker([](CDSDATA& m, QWidget* frame) {
+            m.cur_chan = 0;
+            m.xo_side = 1;
+            return std::make_unique<CDlgXover>(m, frame);
+        });
+        QTest::newRow("RS232") << WindowMaker(
+            [](CDSDATA& m, QWidget* frame) { return std::make_unique<CDlgRS232>(frame, &m); });
+        QTest::newRow("Figuration") << WindowMaker(
+            [](CDSDATA& m, QWidget* frame) { return std::make_unique<CDlgFiguration>(m, frame); });
+        QTest::newRow("About") << WindowMaker(
+            [](CDSDATA&, QWidget* frame) { return std::make_unique<CAboutDlg>(frame); });
+    }
+
+    void everyWindowFitsAndEveryControlCanBeReached() {
+        QFETCH(WindowMaker, make);
+        std::unique_ptr<QWidget> window = make(shell_->model(), &shell_->frame());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect screen = Available();
+        QVERIFY2(screen.contains(window->frameGeometry()), qPrintable(QStringLiteral("%1x%2 window on a %3x%4 screen")
+                                                                          .arg(window->frameGeometry().width())
+                                                                          .arg(window->frameGeometry().height())
+                                                                          .arg(screen.width())
+                                                                          .arg(screen.height())));
+        // KV_SCREENSHOTS=<folder> keeps a picture of each window to look at.
+        if (const QString shots = qEnvironmentVariable("KV_SCREENSHOTS"); !shots.isEmpty())
+            window->grab().save(QStringLiteral("%1/%2.png").arg(shots, QString::fromLatin1(QTest::currentDataTag())));
+        const QList<QWidget*> controls = Controls(window.get());
+        QVERIFY(!controls.isEmpty());
+        for (QWidget* c : controls) {
+            const QRect at = OnScreen(c);
+            QVERIFY2(!at.isEmpty() && screen.contains(at),
+                     qPrintable(QStringLiteral("%1 %2 at %3,%4 %5x%6")
+                                    .arg(c->objectName(), QString::fromLatin1(c->metaObject()->className()))
+                                    .arg(at.x())
+                                    .arg(at.y())
+                                    .arg(at.width())
+                                    .arg(at.height())));
+        }
+    }
+
+    void theMainWindowFits() { QVERIFY(Available().contains(shell_->frame().frameGeometry())); }
+
+    // A larger memory manager shows more memories at once.
+    void theMemoryManagerGrowsWithMoreRows() {
+        CDlgMemory dialog(shell_->model(), &shell_->frame());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* list = dialog.findChild<QTableWidget*>();
+        auto rows_shown = [list] { return list->viewport()->height() / list->verticalHeader()->defaultSectionSize(); };
+        const int small = rows_shown();
+        dialog.resize(dialog.width() + 100, dialog.height() + 300);
+        QTRY_VERIFY(rows_shown() >= small + 300 / list->verticalHeader()->defaultSectionSize() - 1);
+        // The name column keeps its share of the wider list.
+        QVERIFY(list->columnWidth(1) > list->columnWidth(0));
+    }
+};
+
+int main(int argc, char** argv) {
+    // One screen of 1366 x 768 pixels, scaled by 2, before the application
+    // starts.
+    QTemporaryFile screens;
+    if (!screens.open()) return 1;
+    screens.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
+                      "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
+    // KV_SCALE looks at the same windows at another scale (1, 1.5).
+    qputenv("QT_SCALE_FACTOR", qEnvironmentVariableIsSet("KV_SCALE") ? qgetenv("KV_SCALE") : QByteArray("2"));
+    QApplication app(argc, argv);
+    TestSmallScreen test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_small_screen.moc"
