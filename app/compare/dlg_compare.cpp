@@ -18,6 +18,7 @@
 
 #include "compare/setting_transfer.h"
 #include "document/my758_doc.h"
+#include "history/program_history.h"
 #include "widgets/link_guard.h"
 #include "widgets/message_box.h"
 
@@ -316,7 +317,11 @@ void CDlgCompare::takeSelected() {
     CDSDATA taken(doc_.Model());
     const TransferOutcome outcome = TakeSettings(taken, program(side), refs);
     if (outcome.done > 0) {
+        // Nothing of this went to the unit, so it is no edit to undo: the
+        // program before it is kept in the history and a new one begins.
+        history::KeepProgram(doc_.Model(), tr("Take"));
         doc_.Model() = taken;
+        history::NewHistory(doc_.Model(), tr("Take"));
         doc_.SetModified(true);
         emit doc_.documentReset();
         // The PC's side shows what it holds now.

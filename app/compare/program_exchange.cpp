@@ -13,6 +13,7 @@
 #include "document/my758_doc.h"
 #include "document/program_file.h"
 #include "document/safe_file_writer.h"
+#include "history/program_history.h"
 #include "widgets/message_box.h"
 
 namespace {
@@ -105,7 +106,11 @@ void TakeProgramIntoDocument(CMy758Doc& doc, const CDSDATA& program) {
 bool ImportJsonIntoDocument(CMy758Doc& doc, const QString& path, QString* why) {
     CDSDATA imported(doc.Model());
     if (!ReadProgramJson(path, imported, why)) return false;
+    // The program it replaces stays in the history; its edits are no longer
+    // the PC program's.
+    history::KeepProgram(doc.Model(), Tr("Import"));
     TakeProgramIntoDocument(doc, imported);
+    history::NewHistory(doc.Model(), Tr("Import"));
     return true;
 }
 

@@ -270,24 +270,31 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
 
     // The list takes whatever room the window gets: a larger window shows
     // more memories at once. The buttons keep their groups as they stand.
+    // On a screen too small for all of it the whole page scrolls.
     auto* column = new QVBoxLayout;
-    column->setSpacing(du.y(4));
+    column->setSpacing(du.y(3));
     for (QPushButton* b : {refresh_, store_, recall_}) column->addWidget(b);
-    column->addSpacing(du.y(6));
+    column->addSpacing(du.y(4));
     for (QPushButton* b : {load_all_, store_all_, save_all_, verify_}) column->addWidget(b);
     column->addStretch(1);
-    column->addWidget(source_);
     column->addWidget(exit_);
-    auto* grid = new QGridLayout(this);
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("page"));
+    auto* grid = new QGridLayout(page);
     grid->setContentsMargins(du.x(7), du.y(7), du.x(7), du.y(3));
     grid->setHorizontalSpacing(du.x(7));
     grid->addWidget(list_, 0, 0);
     grid->addLayout(column, 0, 1);
-    grid->addWidget(note_, 1, 0, 1, 2);
+    grid->addWidget(note_, 1, 0);
+    grid->addWidget(source_, 1, 1);
     grid->setRowStretch(0, 1);
     grid->setColumnStretch(0, 1);
     list_->setMinimumSize(du.size(100, 60));
-    FitToScreen(this, du.size(219, 236).expandedTo(grid->sizeHint()));
+    auto* area = new FittingScrollArea(page, this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(area);
+    FitToScreen(this, du.size(219, 236).expandedTo(area->sizeHint()));
 
     connect(refresh_, &QPushButton::clicked, this, &CDlgMemory::refresh);
     connect(store_, &QPushButton::clicked, this, &CDlgMemory::store);

@@ -272,7 +272,9 @@ void CMy758View::onDownload() {
     CDlgMemoryNo prompt(this);
     prompt.setPrompt(QStringLiteral("Current Memory:"));
     prompt.setName(QString());
-    prompt.setConsequence(tr("OK replaces the unit's working program with '%1'; all six outputs will be muted."));
+    prompt.setConsequence(
+        tr("OK replaces the unit's working program with '%1' and stores it in the unit's memory 1; all six outputs "
+           "will be muted."));
     if (prompt.exec() != QDialog::Accepted) return;
 
     const QString name = MemoryNameFromInput(prompt.name());

@@ -101,19 +101,24 @@ void CMainFrame::createActions() {
     connect(a, &QAction::triggered, this, [this] { doc_->FileSaveAs(this); });
 
     a = makeAction(ID_IMPORT_JSON, QStringLiteral("&Import JSON..."),
-                   "Import: make a JSON program file the PC program; nothing is sent.\nImport JSON");
+                   "Make a JSON program file the PC program; nothing is sent\nImport JSON: make a JSON program file "
+                   "the PC program; nothing goes to the unit");
     connect(a, &QAction::triggered, this, [this] { ImportJsonCommand(*doc_, this); });
     a = makeAction(ID_EXPORT_TEXT, QStringLiteral("&Export as text..."),
-                   "Export: write the PC program as readable text, one line per setting.\nExport as text");
+                   "Write the PC program as readable text\nExport as text: write the PC program as readable text, one "
+                   "line per setting");
     connect(a, &QAction::triggered, this, [this] { ExportAsTextCommand(*doc_, this); });
     a = makeAction(ID_EXPORT_JSON, QStringLiteral("Export as &JSON..."),
-                   "Export: write the PC program as a JSON file for scripts and version control.\nExport as JSON");
+                   "Write the PC program as a JSON file\nExport as JSON: write the PC program as a JSON file for "
+                   "scripts and version control");
     connect(a, &QAction::triggered, this, [this] { ExportAsJsonCommand(*doc_, this); });
     a = makeAction(ID_COMPARE, QStringLiteral("&Compare..."),
-                   "Compare: show what differs between two programs.\nCompare");
+                   "Show what differs between two programs\nCompare: show what differs between two programs (PC, unit, "
+                   "files, memories)");
     connect(a, &QAction::triggered, this, [this] { OpenCompareWindow(*doc_, this); });
     a = makeAction(ID_VERIFY, QStringLiteral("&Verify"),
-                   "Verify: read the unit's working program back and compare it with the PC program.\nVerify");
+                   "Read the unit's working program back and compare it\nVerify: read the unit's working program back "
+                   "and compare it with the PC program");
     connect(a, &QAction::triggered, this, [this] { VerifyAgainstUnit(*doc_, this, 0); });
 
     for (int i = 0; i < kRecentFiles; ++i) {

@@ -174,7 +174,7 @@ QAction* InstallTrafficDock(QMainWindow* frame) {
     QAction* toggle = dock->toggleViewAction();
     toggle->setChecked(false);
     toggle->setObjectName(QStringLiteral("viewTraffic"));
-    toggle->setText(QStringLiteral("&Traffic"));
+    toggle->setText(QStringLiteral("T&raffic"));
     toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     const QString tip = QStringLiteral("Show or hide every message sent to and received from the unit");
     toggle->setToolTip(tip);

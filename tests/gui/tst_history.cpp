@@ -21,6 +21,7 @@
 #include <kvcom/kvcom.h>
 
 #include "channel/dlg_settings.h"
+#include "compare/program_exchange.h"
 #include "device.h"
 #include "device/device_line.h"
 #include "document/program_file.h"
@@ -108,18 +109,22 @@ private slots:
         QTest::newRow("Open") << QStringLiteral("Open");
         QTest::newRow("New") << QStringLiteral("New");
         QTest::newRow("Figuration") << QStringLiteral("Figuration");
+        QTest::newRow("Import") << QStringLiteral("Import");
     }
     void aReplacedProgramStartsANewHistory() {
         QFETCH(QString, operation);
         kvtest::WireRecorder wire;
         const QString file = dir_->filePath(QStringLiteral("other.syx"));
         QVERIFY(shell_->doc().SaveDocument(file));
+        const QString json = dir_->filePath(QStringLiteral("other.json"));
+        QVERIFY(WriteProgramJson(model(), json, nullptr));
         EditGain(0, 40);
         QVERIFY(programHistory().CanUndo());
 
         kvtest::ModalAnswerer answers;
         if (operation == QLatin1String("Open")) QVERIFY(frame().openFile(file));
         if (operation == QLatin1String("New")) frame().onFileNew();
+        if (operation == QLatin1String("Import")) QVERIFY(ImportJsonIntoDocument(shell_->doc(), json, nullptr));
         if (operation == QLatin1String("Figuration")) {
             answers.ThenAccept();  // the configuration as it is
             answers.ThenPress(QStringLiteral("Reset"));
@@ -244,8 +249,9 @@ private slots:
             prompt->reject();
         });
         frame().view()->onDownload();
-        QCOMPARE(said, QStringLiteral("OK replaces the unit's working program with 'MIX 2'; all six outputs will be "
-                                      "muted."));
+        // The unit also stores what it is sent in its memory 1.
+        QCOMPARE(said, QStringLiteral("OK replaces the unit's working program with 'MIX 2' and stores it in the "
+                                      "unit's memory 1; all six outputs will be muted."));
         QVERIFY(wire.events.empty());
     }
 
