@@ -21,6 +21,7 @@
 #include "history/program_history.h"
 #include "widgets/link_guard.h"
 #include "widgets/message_box.h"
+#include "widgets/screen_fit.h"
 
 namespace {
 
@@ -164,7 +165,9 @@ CDlgCompare::CDlgCompare(CMy758Doc& doc, QWidget* parent) : QDialog(parent), doc
     table_->setRootIsDecorated(true);
     table_->setUniformRowHeights(true);
     table_->header()->setSectionResizeMode(QHeaderView::Interactive);
-    table_->setMinimumSize(520, 300);
+    // The table gives way first on a small screen; it asks for room to show
+    // a channel's settings where there is some.
+    table_->setMinimumSize(240, 72);
     layout->addWidget(table_, 1);
 
     status_ = new QLabel(this);
@@ -190,6 +193,7 @@ CDlgCompare::CDlgCompare(CMy758Doc& doc, QWidget* parent) : QDialog(parent), doc
     bottom->addWidget(close);
     layout->addLayout(bottom);
     for (QPushButton* b : {compare_, verify_, take_, send_, close}) b->setAutoDefault(false);
+    FitToScreen(this, layout->sizeHint().expandedTo(QSize(560, 460)));
 
     connect(compare_, &QPushButton::clicked, this, &CDlgCompare::compare);
     connect(verify_, &QPushButton::clicked, this, &CDlgCompare::verify);

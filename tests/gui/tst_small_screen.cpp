@@ -19,6 +19,7 @@
 #include <kvcom/kvcom.h>
 
 #include "channel/dlg_settings.h"
+#include "compare/dlg_compare.h"
 #include "editors/dlg_eq.h"
 #include "editors/dlg_xover.h"
 #include "memory/dlg_memory.h"
@@ -117,6 +118,9 @@ private slots:
             [](CDSDATA& m, QWidget* frame) { return std::make_unique<CDlgRS232>(frame, &m); });
         QTest::newRow("Figuration") << WindowMaker(
             [](CDSDATA& m, QWidget* frame) { return std::make_unique<CDlgFiguration>(m, frame); });
+        QTest::newRow("Compare") << WindowMaker([this](CDSDATA&, QWidget* frame) -> std::unique_ptr<QWidget> {
+            return std::make_unique<CDlgCompare>(shell_->doc(), frame);
+        });
         QTest::newRow("About") << WindowMaker(
             [](CDSDATA&, QWidget* frame) { return std::make_unique<CAboutDlg>(frame); });
     }
