@@ -81,8 +81,14 @@ int main(int argc, char** argv) {
         else if (arg == "--random-chunks")
             options.random_chunks = true;
         else if (arg.rfind("--random-chunks=", 0) == 0) {
+            // A seed that is no number would quietly be seed 0.
+            int seed = 0;
+            if (!ParseCount(arg.c_str() + 16, seed)) {
+                std::fprintf(stderr, "kvsim: %s: the seed must be a number from 0 to 1000000\n", arg.c_str());
+                return 2;
+            }
             options.random_chunks = true;
-            options.seed = static_cast<unsigned>(std::strtoul(arg.c_str() + 16, nullptr, 10));
+            options.seed = static_cast<unsigned>(seed);
         } else if (arg == "--help" || arg == "-h") {
             Usage(stdout);
             return 0;

@@ -70,6 +70,21 @@ bool ReadProgramJson(const QString& path, CDSDATA& into, QString* why) {
     return false;
 }
 
+namespace {
+
+// A program read or taken over keeps what belongs to the PC's own place in
+// it: the memory number, the delay unit and the cursors.
+void KeepPlaceOf(const CDSDATA& model, CDSDATA& program) {
+    program.mem_num = model.mem_num;
+    program.delay_unit = model.delay_unit;
+    program.cur_chan = model.cur_chan;
+    program.cur_slot = model.cur_slot;
+    program.cur_eq = model.cur_eq;
+    program.xo_side = model.xo_side;
+}
+
+}  // namespace
+
 bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why) {
     if (QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0)
         return ReadProgramJson(path, into, why);
@@ -78,12 +93,7 @@ bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why) {
     // Decode into a copy: the model keeps its memory number and cursors.
     CDSDATA read(into);
     if (!programfile::Decode(bytes, QFileInfo(path).fileName(), read, why)) return false;
-    read.mem_num = into.mem_num;
-    read.delay_unit = into.delay_unit;
-    read.cur_chan = into.cur_chan;
-    read.cur_slot = into.cur_slot;
-    read.cur_eq = into.cur_eq;
-    read.xo_side = into.xo_side;
+    KeepPlaceOf(into, read);
     into = read;
     return true;
 }
@@ -91,12 +101,7 @@ bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why) {
 void TakeProgramIntoDocument(CMy758Doc& doc, const CDSDATA& program) {
     CDSDATA& model = doc.Model();
     CDSDATA taken(program);
-    taken.mem_num = model.mem_num;
-    taken.delay_unit = model.delay_unit;
-    taken.cur_chan = model.cur_chan;
-    taken.cur_slot = model.cur_slot;
-    taken.cur_eq = model.cur_eq;
-    taken.xo_side = model.xo_side;
+    KeepPlaceOf(model, taken);
     model = taken;
     doc.SetModified(true);
     // The view shows the configuration afresh; the file and title stay.

@@ -89,9 +89,9 @@ std::string Join(const std::string& path, const std::string& key) { return path.
 
 void OnlyKeys(const json& obj, const std::string& path, std::initializer_list<const char*> keys) {
     if (!obj.is_object()) Refuse(path, "wrong type: expected an object");
-    for (const auto& [key, value] : obj.items()) {
-        (void)value;
-        if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; }))
+    for (const auto& item : obj.items()) {
+        const std::string& key = item.key();
+        if (std::none_of(keys.begin(), keys.end(), [&key](const char* k) { return key == k; }))
             Refuse(Join(path, key), "unknown key");
     }
 }
