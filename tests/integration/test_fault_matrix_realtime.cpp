@@ -28,6 +28,7 @@
 
 #include "fast_clock.h"
 #include "hex.h"
+#include "sim_on_com1.h"
 #include "memory_table_bytes.h"
 #include "pacing.h"
 #include "program_compare.h"
@@ -209,32 +210,10 @@ constexpr int kParamGain = -20;
 
 class FaultMatrix : public ::testing::TestWithParam<Cell> {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/kvcom-matrix-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        dir_ = dir;
-        port_ = dir_ + "/ttyUSB0";
-        ::setenv("KVCOM_COM1", port_.c_str(), 1);
-        rs232_port = 1;
-        ASSERT_EQ(CreateTTYInfo(), 1);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(line_.SetUp("matrix")); }
     void TearDown() override {
-        DestroyTTYInfo();
-        if (server_) server_->Stop();
-        ::unsetenv("KVCOM_COM1");
-        std::filesystem::remove_all(dir_);
+        line_.TearDown();
         kvcom::SetPacing(nullptr);
-        kvcom::rev_busy.store(0);
-        kvcom::rev_mode.store(kvcom::REV_IDLE);
-    }
-
-    // The simulator on a fresh pty behind the port's name.
-    void PlugIn(kvsim::PtyOptions options) {
-        server_ = std::make_unique<kvsim::PtyServer>(device_, options);
-        const std::string pty = server_->Start();
-        ASSERT_FALSE(pty.empty());
-        std::filesystem::remove(port_);
-        std::filesystem::create_symlink(pty, port_);
     }
 
     // What the unit holds, copied while the simulator cannot touch it.
@@ -255,12 +234,12 @@ protected:
         const auto start = std::chrono::steady_clock::now();
         for (;;) {
             bool ok = false;
-            server_->WithDevice([&](kvsim::Device& d) { ok = done(d); });
+            line_.server().WithDevice([&](kvsim::Device& d) { ok = done(d); });
             if (ok || std::chrono::steady_clock::now() - start > milliseconds(1000)) break;
             std::this_thread::sleep_for(milliseconds(1));
         }
         std::unique_ptr<Unit> u;
-        server_->WithDevice([&](kvsim::Device& d) { u = std::make_unique<Unit>(Copy(d)); });
+        line_.server().WithDevice([&](kvsim::Device& d) { u = std::make_unique<Unit>(Copy(d)); });
         return *u;
     }
 
@@ -308,12 +287,12 @@ protected:
             return;
         case Fault::kHungUpPort: break;
         }
-        PlugIn(options);
+        ASSERT_NO_FATAL_FAILURE(line_.PlugIn(device_, options));
         ASSERT_NE(OpenConnection(), 0);
         if (fault == Fault::kCorruptImage) {
             // The unit sees the request for the working program or for the
             // dump just before it answers: that answer gets the changed byte.
-            server_->WithDevice([](kvsim::Device& d) {
+            line_.server().WithDevice([](kvsim::Device& d) {
                 d.SetObserver([&d](const Bytes& m, const std::string& note) {
                     const bool asks_program = note.empty() && m.size() >= 7 && (m[5] == 0x02 || m[5] == 0x00);
                     if (asks_program) d.faults().corrupt_replies = 1;
@@ -321,8 +300,7 @@ protected:
             });
         }
         if (fault == Fault::kHungUpPort) {
-            server_->Stop();  // the name stays; the pty behind it is gone
-            server_.reset();
+            line_.HangUp();  // the name stays; the pty behind it is gone
             const auto start = std::chrono::steady_clock::now();
             while (npTTYInfo->connected.load() != 0 && std::chrono::steady_clock::now() - start < milliseconds(500))
                 std::this_thread::sleep_for(milliseconds(1));
@@ -419,10 +397,10 @@ protected:
             EXPECT_FALSE(device_.MemoryAt(kTableMemory).used);  // nothing reached the unit
             kvsim::PtyOptions options;
             options.line_rate = false;
-            PlugIn(options);
+            ASSERT_NO_FATAL_FAILURE(line_.PlugIn(device_, options));
             ASSERT_NE(OpenConnection(), 0);
         } else {
-            server_->WithDevice([](kvsim::Device& d) {
+            line_.server().WithDevice([](kvsim::Device& d) {
                 d.SetObserver(nullptr);
                 d.faults() = kvsim::Faults{};
             });
@@ -442,9 +420,7 @@ protected:
     FastClock fast_clock_;
 
 private:
-    std::string dir_;
-    std::string port_;
-    std::unique_ptr<kvsim::PtyServer> server_;
+    kvtest::SimOnCom1 line_;
 };
 
 TEST_P(FaultMatrix, Cell) {

@@ -22,6 +22,7 @@
 #include "program_compare.h"
 #include "pty_server.h"
 #include "reception.h"
+#include "sim_on_com1.h"
 
 namespace {
 
@@ -69,41 +70,14 @@ void FillTable() {
 
 class LinkLossRealtime : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/kvcom-port-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        dir_ = dir;
-        port_ = dir_ + "/ttyUSB0";
-        ::setenv("KVCOM_COM1", port_.c_str(), 1);
-        rs232_port = 1;
-        ASSERT_EQ(CreateTTYInfo(), 1);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(line_.SetUp("port")); }
     void TearDown() override {
-        DestroyTTYInfo();
-        if (server_) server_->Stop();
-        ::unsetenv("KVCOM_COM1");
-        std::filesystem::remove_all(dir_);
+        line_.TearDown();
         SetMemStoreAllProgress(nullptr, nullptr);
-        kvcom::rev_busy.store(0);
-        kvcom::rev_mode.store(kvcom::REV_IDLE);
     }
 
-    // The adapter goes in: the simulator on a fresh pty, behind the port's name.
-    void PlugIn() {
-        server_ = std::make_unique<kvsim::PtyServer>(device);
-        const std::string pty = server_->Start();
-        ASSERT_FALSE(pty.empty());
-        std::filesystem::remove(port_);
-        std::filesystem::create_symlink(pty, port_);
-    }
-    // The adapter comes out: the line hangs up and the port's name is gone.
-    Clock::time_point Unplug() {
-        std::filesystem::remove(port_);
-        server_->Stop();  // closes the pty: the library's end hangs up
-        const Clock::time_point at = Clock::now();
-        server_.reset();
-        return at;
-    }
+    void PlugIn() { ASSERT_NO_FATAL_FAILURE(line_.PlugIn(device)); }
+    Clock::time_point Unplug() { return line_.Unplug(); }
 
     struct Outcome {
         int result;
@@ -138,11 +112,9 @@ protected:
 
     kvsim::Device device;
     CDSDATA model;
-    std::string port_;
 
 private:
-    std::string dir_;
-    std::unique_ptr<kvsim::PtyServer> server_;
+    kvtest::SimOnCom1 line_;
 };
 
 TEST_F(LinkLossRealtime, DeadPortFailsEveryOperationAtOnce) {
