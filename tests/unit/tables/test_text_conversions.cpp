@@ -64,24 +64,22 @@ TEST(FreqIndexFromText, BothModesRoundUpToTheNextTableRow) {
     EXPECT_STREQ(FreqLabel(FreqIndexFromText("1310", FreqMode::Eq)), "1.32k Hz");
 }
 
-TEST(FreqIndexFromText, EqModeStaysOnRealRows) {
-    EXPECT_EQ(FreqIndexFromText("k1000", FreqMode::Eq), 1);
-    EXPECT_EQ(FreqIndexFromText("14.9", FreqMode::Eq), 1);
-    EXPECT_EQ(FreqIndexFromText("-500", FreqMode::Eq), 1);
-    EXPECT_EQ(FreqIndexFromText("16001", FreqMode::Eq), 200);
-    EXPECT_EQ(FreqIndexFromText("16500", FreqMode::Eq), 200);
-    EXPECT_EQ(FreqIndexFromText("17000", FreqMode::Eq), 200);
-    EXPECT_EQ(FreqIndexFromText("17001", FreqMode::Eq), 200);
-    EXPECT_EQ(FreqIndexFromText("1e999", FreqMode::Eq), 200);
-}
-
-TEST(FreqIndexFromText, XoverModeSwitchesOutAtBothEnds) {
-    EXPECT_EQ(FreqIndexFromText("k1000", FreqMode::Xover), 0);
-    EXPECT_EQ(FreqIndexFromText("9.9", FreqMode::Xover), 0);
-    EXPECT_EQ(FreqIndexFromText("10", FreqMode::Xover), 1);
-    EXPECT_EQ(FreqIndexFromText("12.5", FreqMode::Xover), 1);
-    EXPECT_EQ(FreqIndexFromText("16000.01", FreqMode::Xover), 201);
-    EXPECT_EQ(FreqIndexFromText("16.5k", FreqMode::Xover), 201);
+// An EQ filter stays on the real rows; a crossover filter goes "Out" at
+// both ends (row 0 below, row 201 above).
+TEST(FreqIndexFromText, EqStaysOnRealRowsXoverSwitchesOutAtBothEnds) {
+    const struct {
+        const char* text;
+        int eq, xover;
+    } rows[] = {
+        {"k1000", 1, 0},     {"-500", 1, 0},      {"9.9", 1, 0},          {"10", 1, 1},        {"12.5", 1, 1},
+        {"14.9", 1, 1},      {"16001", 200, 201}, {"16000.01", 200, 201}, {"16.5k", 200, 201}, {"17001", 200, 201},
+        {"16500", 200, 201}, {"17000", 200, 201}, {"1e999", 200, 201},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(FreqIndexFromText(row.text, FreqMode::Eq), row.eq);
+        EXPECT_EQ(FreqIndexFromText(row.text, FreqMode::Xover), row.xover);
+    }
     EXPECT_STREQ(FreqLabel(FreqIndexFromText("16.5k", FreqMode::Xover)), "Out");
 }
 
