@@ -15,6 +15,7 @@
 #include "document/safe_file_writer.h"
 #include "history/program_history.h"
 #include "widgets/message_box.h"
+#include "widgets/string_table.h"
 
 namespace {
 
@@ -49,7 +50,9 @@ QString WithSuffix(const QString& path, const char* suffix) {
 
 QString StartDirectory(const CMy758Doc& doc) { return QFileInfo(doc.Path()).path(); }
 
-void Tell(QWidget* parent, const QString& text) { ShowMessage(parent, QMessageBox::Warning, Tr("KALVORE"), text); }
+void Tell(QWidget* parent, const QString& text) {
+    ShowMessage(parent, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), text);
+}
 
 }  // namespace
 

@@ -24,6 +24,7 @@
 #include "widgets/link_guard.h"
 #include "widgets/logo.h"
 #include "widgets/message_box.h"
+#include "widgets/string_table.h"
 #include "widgets/status_feedback.h"
 
 namespace {
@@ -42,7 +43,7 @@ QString ConfigurationName(int figuration) {
 // A question that names what the command will do, with the command's own
 // button and Cancel (the default). True to go on.
 bool ConfirmConsequence(QWidget* parent, const QString& text, const QString& go) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("KALVORE"), text, QMessageBox::Cancel, parent);
+    QMessageBox box(QMessageBox::Warning, DocTemplateField(kDocWindowTitle), text, QMessageBox::Cancel, parent);
     QPushButton* button = box.addButton(go, QMessageBox::AcceptRole);
     box.setDefaultButton(QMessageBox::Cancel);
     PrepareMessageBox(box);
