@@ -81,7 +81,7 @@ bool WriteState(const std::string& path) {
         program.eq_used = filters;
         device.StoreMemory(m, program, "MEM" + std::to_string(m));
     }
-    return kvsim::SaveStateFile(path, device);
+    return !kvsim::SaveStateFile(path, device);
 }
 
 struct Simulator {

@@ -1,9 +1,9 @@
 // Commands that read programs in words: show and diff.
 #include <memory>
 
-#include "bank.h"
 #include "commands.h"
 #include "failure.h"
+#include "file_io.h"
 #include "kvprog/describe.h"
 #include "kvprog/program_json.h"
 #include "program_source.h"
@@ -31,12 +31,12 @@ std::string Trimmed(const std::string& s) {
 }
 
 void ShowBank(Session& session, const std::string& path) {
-    const auto bank = ReadBankFile(path);
+    const auto bank = ReadBankFile(session, path);
     json memories = json::array();
-    std::string text = path + ": " + std::to_string(UsedMemories(bank)) +
-                       (UsedMemories(bank) == 1 ? " memory" : " memories") + ", current " +
+    std::string text = path + ": " + std::to_string(kvfiles::UsedMemories(bank)) +
+                       (kvfiles::UsedMemories(bank) == 1 ? " memory" : " memories") + ", current " +
                        std::to_string(bank.current) + ", working program '" + Trimmed(bank.entries[0].name) + "'\n";
-    for (int m = 1; m < tables::kBankEntries; ++m) {
+    for (int m = 1; m < kvfiles::kBankEntries; ++m) {
         const auto& e = bank.entries[m];
         if (!e.used) continue;
         memories.push_back({{"number", m}, {"name", Trimmed(e.name)}});

@@ -7,7 +7,6 @@
 
 #include <atomic>
 
-#include "bank.h"
 #include "commands.h"
 #include "failure.h"
 #include "file_io.h"
@@ -36,9 +35,9 @@ std::string Trimmed(const std::string& s) {
     return t;
 }
 
-std::string MemoryList(const tables::BankTable& bank) {
+std::string MemoryList(const kvfiles::BankTable& bank) {
     std::string text = "  #  name\n";
-    for (int m = 1; m < tables::kBankEntries; ++m) {
+    for (int m = 1; m < kvfiles::kBankEntries; ++m) {
         const auto& e = bank.entries[m];
         char line[64];
         std::snprintf(line, sizeof line, "%c%2d  %s\n", m == bank.current ? '*' : ' ', m,
@@ -48,9 +47,9 @@ std::string MemoryList(const tables::BankTable& bank) {
     return text;
 }
 
-json MemoryJson(const tables::BankTable& bank) {
+json MemoryJson(const kvfiles::BankTable& bank) {
     json memories = json::array();
-    for (int m = 1; m < tables::kBankEntries; ++m) {
+    for (int m = 1; m < kvfiles::kBankEntries; ++m) {
         const auto& e = bank.entries[m];
         memories.push_back({{"number", m}, {"name", e.used ? Trimmed(e.name) : ""}, {"used", e.used}});
     }
@@ -62,7 +61,7 @@ void AddList(CLI::App& app, Session& session) {
     cmd->callback([&session] {
         Unit& unit = session.unit();
         unit.ListMemories();
-        const auto bank = TableFromLibrary(unit.model().mem_num);
+        const auto bank = kvfiles::BankFromMemoryTable(unit.model().mem_num);
         session.Print({{"port", unit.name()}, {"current", bank.current}, {"memories", MemoryJson(bank)}},
                       MemoryList(bank));
     });
@@ -110,7 +109,7 @@ void AddStore(CLI::App& app, Session& session) {
         const int m = CheckedMemoryNumber(args->n);
         const std::string name = CheckedMemoryName(args->name);
         std::optional<CDSDATA> file_program;
-        if (!args->from.empty()) file_program = ReadProgramFile(args->from, session.factory());
+        if (!args->from.empty()) file_program = ReadProgramFile(session, args->from, session.factory());
         Unit& unit = session.unit();
         unit.ListMemories();
         if (data_memoryb[m] && !args->yes)
@@ -150,10 +149,10 @@ void AddBackup(CLI::App& app, Session& session) {
         Unit& unit = session.unit();
         unit.ListMemories();
         if (prog_len[0] < 5) unit.FetchWorking();  // a dump without the working program
-        tables::BankTable bank = TableFromLibrary(unit.model().mem_num);
+        kvfiles::BankTable bank = kvfiles::BankFromMemoryTable(unit.model().mem_num);
         bank.entries[0].used = true;
-        out.Commit(tables::EncodeBank(bank));
-        const int used = UsedMemories(bank);
+        out.Commit(kvfiles::EncodeBank(bank));
+        const int used = kvfiles::UsedMemories(bank);
         session.Report({{"file", *file}, {"memories", used}, {"current", bank.current}},
                        "Saved " + Memories(used) + " and the working program to " + *file + ".\n");
     });
@@ -219,15 +218,15 @@ void AddRestore(CLI::App& app, Session& session) {
     cmd->add_option("FILE", args->file, "The bank file to send")->required();
     cmd->add_flag("--yes,-y", args->yes, "Do not ask before writing to the unit");
     cmd->callback([&session, args] {
-        const tables::BankTable bank = ReadBankFile(args->file);
-        const int used = UsedMemories(bank);
+        const kvfiles::BankTable bank = ReadBankFile(session, args->file, BankUse::kRestore);
+        const int used = kvfiles::UsedMemories(bank);
         session.Confirm("Restore writes " + Memories(used) + " of " + args->file + " and its working program " +
                             Quoted(Trimmed(bank.entries[0].name)) +
                             " to the unit, over what it holds under those numbers.",
                         args->yes);
         Unit& unit = session.unit();
         unit.FetchWorking();  // the unit is there before a minute of sending begins
-        TableToLibrary(bank);
+        kvfiles::BankToMemoryTable(bank, kvfiles::MissingWorkingProgram::kKeep);
 
         g_restore.total = used + 1;
         std::strncpy(g_restore.file, args->file.c_str(), sizeof g_restore.file - 1);

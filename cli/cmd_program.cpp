@@ -7,7 +7,7 @@
 #include "failure.h"
 #include "file_io.h"
 #include "kvprog/describe.h"
-#include "kvprog/program_file.h"
+#include "kvfiles/program_file.h"
 #include "program_source.h"
 #include "progress.h"
 #include "value_parser.h"
@@ -57,7 +57,7 @@ void AddUpload(CLI::App& app, Session& session) {
         FileWriter out(*file);
         Unit& unit = session.unit();
         unit.FetchWorking();
-        out.Commit(kvprog::EncodeProgramFile(unit.model()));
+        out.Commit(kvfiles::EncodeProgramFile(unit.model()));
         const std::string name = ProgramName(unit.model());
         session.Report({{"file", *file}, {"program", name}},
                        "Fetched the working program " + Quoted(name) + " into " + *file + ".\n");
@@ -78,7 +78,7 @@ void AddDownload(CLI::App& app, Session& session) {
     cmd->add_option("--name", args->name, "The name it gets on the unit (default: the name in the file)");
     cmd->add_flag("--yes,-y", args->yes, "Do not ask before sending");
     cmd->callback([&session, args] {
-        CDSDATA program = ReadProgramFile(args->file, session.factory());
+        CDSDATA program = ReadProgramFile(session, args->file, session.factory());
         const std::string name = CheckedMemoryName(args->name.empty() ? ProgramName(program) : args->name);
         session.Confirm("Download sends " + args->file + " (" + Quoted(name) +
                             ") as the unit's working program with ALL SIX OUTPUTS MUTED, and stores it into memory 1.",

@@ -2,6 +2,8 @@
 // carries a failure with its code up to main().
 #pragma once
 
+#include <kvcore/refusal.h>
+
 #include <stdexcept>
 #include <string>
 
@@ -25,5 +27,12 @@ public:
 private:
     ExitCode code_;
 };
+
+// Where a refusal of window-free code becomes kvctl's failure:
+// "<subject>: <place>: <reason>", or without what is empty.
+[[noreturn]] inline void Refused(ExitCode code, const kvcore::Refusal& refusal, const std::string& subject = {}) {
+    const std::string message = refusal.Message();
+    throw Failure(code, subject.empty() ? message : subject + ": " + message);
+}
 
 }  // namespace kvctl

@@ -1,5 +1,6 @@
-// Files of kvctl: read whole, and written so that a failure never leaves
-// a half-written file where a good one was.
+// kvctl's files: read whole, written atomically, and the program and bank
+// files checked by the one codec of the program. Refusals become failures
+// with the file problem's exit code.
 #pragma once
 
 #include <cstddef>
@@ -7,28 +8,43 @@
 #include <string>
 #include <vector>
 
+#include "kvfiles/atomic_file.h"
+#include "kvfiles/bank_file.h"
+
+class CDSDATA;
+
 namespace kvctl {
 
-// The file's bytes; more than `max_bytes` is refused. Throws Failure
-// (file problem) naming the file and the reason.
+class Session;
+
+// The file's bytes; more than `max_bytes` is refused. Throws Failure (file
+// problem) naming the file and the reason.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t max_bytes);
 
-// A file being written: bytes go to a temporary file beside it, which
-// replaces `path` only in Commit. Opened at once, so an unwritable place is
-// reported before any long operation; abandoned, it leaves nothing behind.
+// A file being written (kvfiles::AtomicFile): opened at once, so an
+// unwritable place is reported before any long operation; abandoned, it
+// leaves nothing behind. Both throw Failure (file problem).
 class FileWriter {
 public:
-    explicit FileWriter(std::string path);  // throws Failure (file problem)
-    ~FileWriter();
-    FileWriter(const FileWriter&) = delete;
-    FileWriter& operator=(const FileWriter&) = delete;
-
-    void Commit(const std::vector<std::uint8_t>& bytes);  // throws Failure (file problem)
+    explicit FileWriter(const std::string& path);
+    void Commit(const std::vector<std::uint8_t>& bytes);
 
 private:
-    std::string path_;
-    std::string temp_;
-    int fd_ = -1;
+    kvfiles::AtomicFile file_;
 };
+
+// A program file read into a copy of `base`. Throws Failure (file problem)
+// when it is refused; a damaged image is read and named in a warning.
+CDSDATA ReadProgramFile(const Session& session, const std::string& path, const CDSDATA& base);
+
+// What a bank is read for: to be looked at (the codec's verdict, as the
+// windows read it), or to be restored over the unit's memories, which takes
+// only a whole bank as backup and Save All write it.
+enum class BankUse { kRead, kRestore };
+
+// A bank file, checked and decoded. Throws Failure (file problem) when it is
+// refused; what is out of order in a bank that is taken goes to a warning
+// (or, for a restore, refuses it as well).
+kvfiles::BankTable ReadBankFile(const Session& session, const std::string& path, BankUse use = BankUse::kRead);
 
 }  // namespace kvctl

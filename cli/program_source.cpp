@@ -2,11 +2,10 @@
 
 #include <string_view>
 
-#include "bank.h"
 #include "failure.h"
 #include "file_io.h"
 #include "kvprog/describe.h"
-#include "kvprog/program_file.h"
+#include "kvfiles/program_file.h"
 #include "kvprog/program_json.h"
 
 namespace kvctl {
@@ -53,33 +52,25 @@ std::optional<ProgramSpec> ParseProgramSpec(const std::string& text) {
     return std::nullopt;
 }
 
-CDSDATA ReadProgramFile(const std::string& path, const CDSDATA& base) {
-    const auto bytes = ReadWholeFile(path, kvprog::kProgramFileMax);
-    CDSDATA program(base);
-    if (auto refused = kvprog::DecodeProgramFile(program, bytes))
-        throw Failure(kExitFile, path + " is refused: " + refused->Message());
-    return program;
-}
-
 CDSDATA LoadProgram(Session& session, const ProgramSpec& spec) {
     using Kind = ProgramSpec::Kind;
     CDSDATA program(session.factory());
     switch (spec.kind) {
-    case Kind::ProgramFile: return ReadProgramFile(spec.path, session.factory());
+    case Kind::ProgramFile: return ReadProgramFile(session, spec.path, session.factory());
     case Kind::JsonFile: {
         const auto bytes = ReadWholeFile(spec.path, kJsonFileMax);
         if (auto refused = kvprog::ImportJson(
                 program, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
-            throw Failure(kExitFile, spec.path + " is refused: " + refused->Message());
+            Refused(kExitFile, *refused, spec.path + " is refused");
         return program;
     }
     case Kind::BankFile: {
         const int m = spec.entry.value_or(0);
-        const auto bank = ReadBankFile(spec.path);
+        const auto bank = ReadBankFile(session, spec.path);
         const auto& entry = bank.entries[m];
         if (!entry.used) throw Failure(kExitFile, spec.path + " holds no memory " + std::to_string(m));
-        if (auto refused = kvprog::ReadImage(program, entry.image))
-            throw Failure(kExitFile, spec.path + ":" + std::to_string(m) + " is refused: " + refused->Message());
+        if (auto refused = kvfiles::ReadImage(program, entry.image))
+            Refused(kExitFile, *refused, spec.path + ":" + std::to_string(m) + " is refused");
         return program;
     }
     case Kind::Unit: {
@@ -93,7 +84,7 @@ CDSDATA LoadProgram(Session& session, const ProgramSpec& spec) {
         const int m = *spec.entry;
         if (!data_memoryb[m]) throw Failure(kExitLine, "memory " + std::to_string(m) + " of the unit is empty");
         const std::span<const std::uint8_t> image(prog_save[m], static_cast<std::size_t>(prog_len[m]));
-        if (auto refused = kvprog::ReadImage(program, image))
+        if (auto refused = kvfiles::ReadImage(program, image))
             throw Failure(kExitLine,
                           "memory " + std::to_string(m) + " came garbled from the unit: " + refused->Message());
         return program;

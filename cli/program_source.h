@@ -27,7 +27,4 @@ std::optional<ProgramSpec> ParseProgramSpec(const std::string& text);
 // Failure: file problem for files, line or port problem for the unit.
 CDSDATA LoadProgram(Session& session, const ProgramSpec& spec);
 
-// Reads a program file into a copy of `base`. Throws Failure (file problem).
-CDSDATA ReadProgramFile(const std::string& path, const CDSDATA& base);
-
 }  // namespace kvctl

@@ -106,6 +106,8 @@ void Session::Note(const std::string& text) const {
     if (!options_.quiet) std::cerr << text << '\n';
 }
 
+void Session::Warn(const std::string& text) const { std::cerr << "kvctl: warning: " << text << '\n'; }
+
 void Session::Confirm(const std::string& question, bool yes) const {
     if (yes) return;
     if (::isatty(STDIN_FILENO) != 1)

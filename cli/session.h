@@ -70,6 +70,8 @@ public:
     void Report(const nlohmann::ordered_json& document, const std::string& text) const;
     // A note on standard error, unless quiet.
     void Note(const std::string& text) const;
+    // A warning on standard error ("kvctl: warning: ..."), quiet or not.
+    void Warn(const std::string& text) const;
     // Asks `question` on the terminal unless `yes`; refuses (usage) when
     // declined or when there is no terminal to ask on.
     void Confirm(const std::string& question, bool yes) const;

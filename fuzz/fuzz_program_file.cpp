@@ -4,11 +4,10 @@
 // decodes to the same program.
 #include <kvcom/kvcom.h>
 
-#include <QByteArray>
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "document/program_file.h"
+#include "kvfiles/program_file.h"
 
 using namespace kvfuzz;
 
@@ -45,17 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
     CDSDATA model(kBefore);
     const ObjectBytes before = BytesOf(model);
 
-    const QByteArray file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(n));
-    if (!programfile::Decode(file, QString(), model, nullptr)) {
+    if (kvfiles::DecodeProgramFile(model, {data, n}).refused) {
         Check(std::memcmp(BytesOf(model).b, before.b, sizeof before.b) == 0, "a refused file changed the model");
         return 0;
     }
     CheckModel(model);
     CheckImageRoundTrip(model);
 
-    const QByteArray own = programfile::Encode(model);
+    const std::vector<std::uint8_t> own = kvfiles::EncodeProgramFile(model);
     CDSDATA reread(BlankModel());
-    Check(programfile::Decode(own, QString(), reread, nullptr), "the program's own file is refused");
-    Check(programfile::Encode(reread) == own, "a program file does not decode to the program it holds");
+    const kvfiles::ProgramFileRead again = kvfiles::DecodeProgramFile(reread, own);
+    Check(!again.refused, "the program's own file is refused");
+    Check(again.notes.empty(), "the program's own file reads as damaged");
+    Check(kvfiles::EncodeProgramFile(reread) == own, "a program file does not decode to the program it holds");
     return 0;
 }

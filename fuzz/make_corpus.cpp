@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "bank_file.h"
+#include "kvfiles/bank_file.h"
+#include "kvfiles/program_file.h"
 #include "kvproto/channels.h"
 #include "kvproto/messages.h"
 #include "pacing.h"
 #include "transport.h"
-#include "document/program_file.h"
 
 namespace {
 
@@ -129,8 +129,7 @@ void ReceptionSeeds() {
 
 void ProgramFileSeeds() {
     auto write = [](const char* name, const CDSDATA& m) {
-        const QByteArray f = programfile::Encode(m);
-        Write("program_file", name, Bytes(f.begin(), f.end()));
+        Write("program_file", name, kvfiles::EncodeProgramFile(m));
     };
     write("factory", Program(0, false, 0, "", 0));
     write("linked", Program(1, true, 8, "STAGE-L", 0));
@@ -138,17 +137,17 @@ void ProgramFileSeeds() {
 }
 
 void BankSeeds() {
-    tables::BankTable t = tables::EmptyBankTable();
-    Write("bank_file", "empty", tables::EncodeBank(t));
+    kvfiles::BankTable t = kvfiles::EmptyBankTable();
+    Write("bank_file", "empty", kvfiles::EncodeBank(t));
     for (int m : {60, 31, 2, 0}) {
-        tables::BankEntry& e = t.entries[m];
+        kvfiles::BankEntry& e = t.entries[m];
         e.image = Save(Program(m % 3, m % 2 == 0, m % 7, ("MEM" + std::to_string(m)).c_str(), m));
         e.name = "MEM" + std::to_string(m);
         e.name.resize(8, ' ');
         e.used = true;
     }
     t.current = 31;
-    Write("bank_file", "four_memories", tables::EncodeBank(t));
+    Write("bank_file", "four_memories", kvfiles::EncodeBank(t));
 }
 
 void SimSeeds() {

@@ -47,7 +47,7 @@ std::string MemoryName(const Bytes& image) {
     return name;
 }
 
-Memory EmptyMemory() { return tables::EmptyBankTable().entries[1]; }
+Memory EmptyMemory() { return kvfiles::EmptyBankTable().entries[1]; }
 
 }  // namespace
 
@@ -122,7 +122,7 @@ void Device::OnSysEx(const Bytes& m, Bytes& reply) {
     } else if (command == 0x06 && m.size() == 8 && m[6] == 0x0F) {
         bulk_store_ = true;
     } else if (command == 0x00 && m.size() == 7) {
-        Bytes dump = tables::SystemBlock(current_);
+        Bytes dump = kvfiles::SystemBlock(current_);
         for (int k = kMemories; k >= 1; --k)
             if (memories_[k].used) dump.insert(dump.end(), memories_[k].image.begin(), memories_[k].image.end());
         if (faults_.cut_dump) {
@@ -156,7 +156,7 @@ void Device::OnSysEx(const Bytes& m, Bytes& reply) {
 }
 
 void Device::OnImage(const Bytes& m) {
-    if (m.size() < static_cast<std::size_t>(img::kFixedLength) || m.size() > tables::kBankImageMax) {
+    if (m.size() < static_cast<std::size_t>(img::kFixedLength) || m.size() > kvfiles::kBankImageMax) {
         Note(m, "ignored: program image of " + std::to_string(m.size()) + " bytes");
         return;
     }
@@ -347,15 +347,15 @@ void Device::StoreMemory(int m, const CDSDATA& program, const std::string& name)
     current_ = keep_current;
 }
 
-tables::BankTable Device::ExportState() const {
-    tables::BankTable t = tables::EmptyBankTable();
+kvfiles::BankTable Device::ExportState() const {
+    kvfiles::BankTable t = kvfiles::EmptyBankTable();
     for (int m = 1; m <= kMemories; ++m) t.entries[m] = memories_[m];
     t.entries[0] = Memory{WorkingImage(), working_.prog_name, true};
     t.current = current_;
     return t;
 }
 
-void Device::ImportState(const tables::BankTable& table) {
+void Device::ImportState(const kvfiles::BankTable& table) {
     for (int m = 1; m <= kMemories; ++m) {
         const Memory& e = table.entries[m];
         const bool fits = e.used && e.image.size() >= static_cast<std::size_t>(img::kFixedLength);

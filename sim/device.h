@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bank_file.h"
+#include "kvfiles/bank_file.h"
 #include "stream_parser.h"
 
 namespace kvsim {
@@ -25,7 +25,7 @@ struct Faults {
 };
 
 // One memory: its program image (byte 7 = its number), name, used flag.
-using Memory = tables::BankEntry;
+using Memory = kvfiles::BankEntry;
 
 class Device {
 public:
@@ -55,10 +55,10 @@ public:
 
     // The whole state as a memory table: entries 1..60 the memories, entry
     // 0 the working program's image, `current` the current memory.
-    tables::BankTable ExportState() const;
+    kvfiles::BankTable ExportState() const;
     // Loads a memory table: used entries 1..60 become the memories, a used
     // entry 0 the working program; the current memory comes along.
-    void ImportState(const tables::BankTable& table);
+    void ImportState(const kvfiles::BankTable& table);
     // Bumped whenever a memory or the current memory number changes.
     unsigned StateRevision() const { return revision_; }
 

@@ -101,9 +101,14 @@ int main(int argc, char** argv) {
 
     // A state file that does not exist yet is made on the first store.
     std::error_code exists_error;
-    if (!state_path.empty() && std::filesystem::exists(state_path, exists_error) &&
-        !kvsim::LoadStateFile(state_path, device))
-        std::fprintf(stderr, "kvsim: %s not readable; starting with empty memories\n", state_path.c_str());
+    if (!state_path.empty() && std::filesystem::exists(state_path, exists_error)) {
+        // A state file that is refused is left as it is: the simulator would
+        // otherwise write its empty memories over it at the first store.
+        if (auto refused = kvsim::LoadStateFile(state_path, device)) {
+            std::fprintf(stderr, "kvsim: the state file is refused: %s\n", refused->Message().c_str());
+            return 1;
+        }
+    }
 
     // The serving threads must not take the stop signals: main waits for them.
     sigset_t stop;
@@ -129,9 +134,11 @@ int main(int argc, char** argv) {
     int sig = 0;
     sigwait(&stop, &sig);
     server.Stop();
-    if (!state_path.empty() && !kvsim::SaveStateFile(state_path, device)) {
-        std::fprintf(stderr, "kvsim: cannot write %s\n", state_path.c_str());
-        return 1;
+    if (!state_path.empty()) {
+        if (auto refused = kvsim::SaveStateFile(state_path, device)) {
+            std::fprintf(stderr, "kvsim: cannot write %s\n", refused->Message().c_str());
+            return 1;
+        }
     }
     return 0;
 }

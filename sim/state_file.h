@@ -1,6 +1,9 @@
 // The simulator's memories kept between runs, as a bank file (".ay").
 #pragma once
 
+#include <kvcore/refusal.h>
+
+#include <optional>
 #include <string>
 
 #include "device.h"
@@ -8,9 +11,10 @@
 namespace kvsim {
 
 // Loads the device's memories, working program and current memory from a
-// bank file. False (device unchanged) when the file cannot be read.
-bool LoadStateFile(const std::string& path, Device& device);
-// Writes them; the file is replaced whole or not at all. False on failure.
-bool SaveStateFile(const std::string& path, const Device& device);
+// bank file. A file that cannot be read or that the bank codec refuses
+// leaves the device unchanged and says why.
+std::optional<kvcore::Refusal> LoadStateFile(const std::string& path, Device& device);
+// Writes them; the file is replaced whole or not at all.
+std::optional<kvcore::Refusal> SaveStateFile(const std::string& path, const Device& device);
 
 }  // namespace kvsim

@@ -8,8 +8,8 @@
 #include "channel/eq_grid.h"
 #include "device/device_line.h"
 #include "kvproto/channels.h"
-#include "tables/dsp_budget.h"
-#include "tables/text_conversions.h"
+#include "kvproto/channels.h"
+#include "kvvalues/text_conversions.h"
 #include "widgets/page_controls.h"
 
 namespace {
@@ -99,7 +99,7 @@ void CDlgIn::Activate() {
 }
 
 void CDlgIn::ShowTexts() {
-    for (int i = 0; i < kInputs; ++i) edits_[i]->setText(QString::fromStdString(tables::FormatDelay(Delay(i))));
+    for (int i = 0; i < kInputs; ++i) edits_[i]->setText(QString::fromStdString(kvvalues::FormatDelay(Delay(i))));
 }
 
 void CDlgIn::StoreDelay(int input, int steps) {
@@ -117,11 +117,11 @@ void CDlgIn::OnDelayStep(int input, int step) {
 }
 
 void CDlgIn::OnDelayEntered(int input) {
-    StoreDelay(input, std::min(tables::DelayStepsFromText(edits_[input]->text().toStdString()), DelayLimit(input)));
+    StoreDelay(input, std::min(kvvalues::DelayStepsFromText(edits_[input]->text().toStdString()), DelayLimit(input)));
 }
 
 void CDlgIn::RefreshGrids() {
-    const bool room = tables::DspBudgetAllows(model_, CHAN_IN_A);  // both inputs run on the first DSP
+    const bool room = kvcom::EqFilterFits(model_, CHAN_IN_A);  // both inputs run on the first DSP
     const CDSDATA& m = model_;
     ina_grid_->Show(
         m.ina_eq_slot,

@@ -14,9 +14,9 @@
 #include "channel/eq_grid.h"
 #include "channel/grid_button.h"
 #include "device/device_line.h"
-#include "tables/dsp_budget.h"
-#include "tables/text_conversions.h"
-#include "tables/value_tables.h"
+#include "kvproto/channels.h"
+#include "kvvalues/text_conversions.h"
+#include "kvvalues/value_tables.h"
 #include "widgets/focus_mark.h"
 #include "widgets/page_controls.h"
 
@@ -64,8 +64,8 @@ int InputDelayOfSource(const CDSDATA& m, int source) {
 }
 
 QString XoverShortName(int type) {
-    if (type < 0 || type >= static_cast<int>(tables::XoverTypeNames.size())) return QString();
-    return QString::fromLatin1(tables::XoverTypeNames[type].short_name);
+    if (type < 0 || type >= static_cast<int>(kvvalues::XoverTypeNames.size())) return QString();
+    return QString::fromLatin1(kvvalues::XoverTypeNames[type].short_name);
 }
 
 }  // namespace
@@ -220,14 +220,14 @@ void CDlgOutput::Activate() {
 }
 
 void CDlgOutput::ShowTexts() {
-    gain_edit_->setText(Q(tables::FormatLevel(model_.out_gain[n_])));
-    limit_edit_->setText(Q(tables::FormatLimit(model_.out_limit[n_])));
-    delay_edit_->setText(Q(tables::FormatDelay(model_.out_delay[n_])));
+    gain_edit_->setText(Q(kvvalues::FormatLevel(model_.out_gain[n_])));
+    limit_edit_->setText(Q(kvvalues::FormatLimit(model_.out_limit[n_])));
+    delay_edit_->setText(Q(kvvalues::FormatDelay(model_.out_delay[n_])));
 }
 
 void CDlgOutput::RefreshEqGrid() {
     model_.cur_chan = n_;
-    const bool room = tables::DspBudgetAllows(model_, n_);
+    const bool room = kvcom::EqFilterFits(model_, n_);
     const CDSDATA& m = model_;
     grid_->Show(
         m.out_eq_slot[n_],
@@ -242,14 +242,14 @@ void CDlgOutput::RefreshCrossoverCells() {
     model_.cur_chan = n_;
     // A side in use already has its DSP units; a switched-out side may be
     // switched on only while its own DSP has room (no spilling over here).
-    const bool room = n_ < 2 ? model_.CalDSP1() < tables::kDsp1Room : model_.CalDSP2() < tables::kDsp2Room;
+    const bool room = kvcom::CrossoverSideFits(model_, n_);
     const int off_rows[2] = {kHighPassOff, kLowPassOff};
     for (int side = 0; side < 2; ++side) {
         const int freq = model_.xo_freq[n_][side];
         const int type = model_.xo_type[n_][side];
         CGridButton* freq_cell = xover_cells_[2 * side];
         CGridButton* type_cell = xover_cells_[2 * side + 1];
-        freq_cell->setText(QString::fromLatin1(tables::FreqLabel(freq)));
+        freq_cell->setText(QString::fromLatin1(kvvalues::FreqLabel(freq)));
         type_cell->setText(XoverShortName(type));
         const bool enabled = freq != off_rows[side] || room;
         freq_cell->setEnabled(enabled);
@@ -275,20 +275,20 @@ void CDlgOutput::OnLimitMoved(int position) {
 }
 
 void CDlgOutput::OnGainEntered() {
-    const int gain = tables::LevelStepsFromText(gain_edit_->text().toStdString(), kGainMin, kGainMax);
+    const int gain = kvvalues::LevelStepsFromText(gain_edit_->text().toStdString(), kGainMin, kGainMax);
     SetTrackBar(gain_slider_, -gain);
     Store(model_.out_gain, gain, PC_OUT_GAIN);
 }
 
 void CDlgOutput::OnLimitEntered() {
-    const int limit = tables::LevelStepsFromText(limit_edit_->text().toStdString(), kLimitMin, kLimitMax);
+    const int limit = kvvalues::LevelStepsFromText(limit_edit_->text().toStdString(), kLimitMin, kLimitMax);
     SetTrackBar(limit_slider_, -limit);
     Store(model_.out_limit, limit, PC_OUT_LIMIT);
 }
 
 void CDlgOutput::OnDelayEntered() {
     const int limit = std::max(0, KV_MAX_DELAY - ApplicableInputDelay());
-    const int delay = std::min(tables::DelayStepsFromText(delay_edit_->text().toStdString()), limit);
+    const int delay = std::min(kvvalues::DelayStepsFromText(delay_edit_->text().toStdString()), limit);
     delay_spin_->setPosition(delay);
     Store(model_.out_delay, delay, PC_OUT_DELAY);
 }

@@ -4,8 +4,8 @@
 
 #include "channel/channel_layout.h"
 #include "channel/grid_button.h"
-#include "tables/text_conversions.h"
-#include "tables/value_tables.h"
+#include "kvvalues/text_conversions.h"
+#include "kvvalues/value_tables.h"
 #include "widgets/dialog_units.h"
 
 namespace {
@@ -16,8 +16,8 @@ constexpr std::array<const char*, EqGrid::kColumns> kColumnNames{"type", "freq",
 constexpr std::array<const char*, EqGrid::kColumns> kTemplateCaptions{"Type", "Freq", "Gain", "Oct"};
 
 QString TypeName(int type) {
-    if (type < 0 || type >= static_cast<int>(tables::EqTypeNames.size())) return QString();
-    return QString::fromLatin1(tables::EqTypeNames[type]);
+    if (type < 0 || type >= static_cast<int>(kvvalues::EqTypeNames.size())) return QString();
+    return QString::fromLatin1(kvvalues::EqTypeNames[type]);
 }
 
 }  // namespace
@@ -40,9 +40,9 @@ EqGrid::EqGrid(QWidget* page, const DialogUnits& du, const std::array<int, kColu
 void EqGrid::ShowRow(int row, const Filter& f, bool enabled) {
     auto& cells = cells_[row];
     cells[kType]->setText(TypeName(f.type));
-    cells[kFreq]->setText(QString::fromLatin1(tables::FreqLabel(f.freq)));
-    cells[kGain]->setText(QString::fromStdString(tables::FormatEqGain(f.gain)));
-    cells[kWidth]->setText(QString::fromStdString(tables::FormatEqWidth(f.bw)));
+    cells[kFreq]->setText(QString::fromLatin1(kvvalues::FreqLabel(f.freq)));
+    cells[kGain]->setText(QString::fromStdString(kvvalues::FormatEqGain(f.gain)));
+    cells[kWidth]->setText(QString::fromStdString(kvvalues::FormatEqWidth(f.bw)));
     for (CGridButton* c : cells) c->setEnabled(enabled);
     // Only a Bell has a width to edit.
     if (enabled) cells[kWidth]->setEnabled(f.type == kBell);

@@ -88,14 +88,12 @@ void KeepPlaceOf(const CDSDATA& model, CDSDATA& program) {
 
 }  // namespace
 
-bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why) {
+bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why, QString* note) {
     if (QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0)
         return ReadProgramJson(path, into, why);
-    QByteArray bytes;
-    if (!ReadLimited(path, programfile::kReadBufferSize, bytes, why)) return false;
     // Decode into a copy: the model keeps its memory number and cursors.
     CDSDATA read(into);
-    if (!programfile::Decode(bytes, QFileInfo(path).fileName(), read, why)) return false;
+    if (!programfile::ReadFile(path, read, why, note)) return false;
     KeepPlaceOf(into, read);
     into = read;
     return true;

@@ -24,7 +24,7 @@ bool ReadProgramJson(const QString& path, CDSDATA& into, QString* why);
 
 // Reads a program from a ".json" file or a ".syx" program file, by its
 // suffix, into `into` (see ReadProgramJson).
-bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why);
+bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why, QString* note = nullptr);
 
 // Makes `program` the PC's program: the model takes it whole, keeping its
 // memory number and cursors, the document is marked modified and the view

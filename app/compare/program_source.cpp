@@ -7,9 +7,13 @@
 #include <kvcom/kvcom.h>
 #include <kvprog/describe.h>
 
+#include "kvfiles/program_file.h"
+
 #include "compare/program_exchange.h"
 #include "device/device_task.h"
 #include "widgets/link_guard.h"
+#include "widgets/message_box.h"
+#include "widgets/string_table.h"
 
 namespace {
 
@@ -82,7 +86,12 @@ bool ReadSource(const ProgramSource& source, CDSDATA& into, QWidget* parent, QSt
             if (why) *why = Tr("No file chosen.");
             return false;
         }
-        return ReadProgramAnyFile(source.path, into, why);
+        {
+            QString note;
+            if (!ReadProgramAnyFile(source.path, into, why, &note)) return false;
+            if (!note.isEmpty()) ShowMessage(parent, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), note);
+            return true;
+        }
     case ProgramSource::kBankEntry: {
         const int m = source.memory;
         if (m < 0 || m >= KV_MEMORIES || prog_len[m] <= kEmptyEntryMax) {
@@ -90,7 +99,7 @@ bool ReadSource(const ProgramSource& source, CDSDATA& into, QWidget* parent, QSt
             return false;
         }
         const int len = std::min(prog_len[m], KV_IMAGE_MAX);
-        if (const auto refused = kvprog::ReadImage(into, {prog_save[m], static_cast<std::size_t>(len)})) {
+        if (const auto refused = kvfiles::ReadImage(into, {prog_save[m], static_cast<std::size_t>(len)})) {
             if (why)
                 *why = Tr("Entry %1 of the memory table: %2").arg(m).arg(QString::fromStdString(refused->Message()));
             return false;

@@ -8,7 +8,7 @@
 
 #include <kvcom/kvcom.h>
 
-#include "device/device_thread.h"
+#include "kvdevice/device_thread.h"
 
 namespace device {
 

@@ -29,16 +29,8 @@ void CMy758Doc::NewDocument() {
     emit documentReset();
 }
 
-bool CMy758Doc::OpenDocument(const QString& path, QString* why) {
-    const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (why) *why = tr("Cannot open %1: %2").arg(name, file.errorString());
-        return false;
-    }
-    // Never read more than one byte past the limit: enough to refuse.
-    const QByteArray content = file.read(programfile::kReadBufferSize + 1);
-    if (!programfile::Decode(content, name, model_, why)) return false;
+bool CMy758Doc::OpenDocument(const QString& path, QString* why, QString* note) {
+    if (!programfile::ReadFile(path, model_, why, note)) return false;
     modified_ = false;
     SetPath(QFileInfo(path).absoluteFilePath());
     emit fileUsed(path_);
@@ -93,8 +85,11 @@ bool CMy758Doc::SaveWithReport(const QString& path, QWidget* parent) {
 }
 
 bool CMy758Doc::OpenWithReport(const QString& path, QWidget* parent) {
-    QString why;
-    if (OpenDocument(path, &why)) return true;
+    QString why, note;
+    if (OpenDocument(path, &why, &note)) {
+        if (!note.isEmpty()) ShowMessage(parent, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), note);
+        return true;
+    }
     ShowMessage(parent, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), why);
     return false;
 }

@@ -31,8 +31,9 @@ public:
     // File New: a fresh title; the model keeps every value.
     void NewDocument();
     // Reads a program file into the model. On failure returns false, leaves
-    // the model untouched and says why (for the user) in *why.
-    bool OpenDocument(const QString& path, QString* why = nullptr);
+    // the model untouched and says why (for the user) in *why. A file whose
+    // image is damaged is opened, and *note says so.
+    bool OpenDocument(const QString& path, QString* why = nullptr, QString* note = nullptr);
     // Writes the model to path and makes it the document's file. On failure
     // returns false, keeps the old file and says why in *why.
     bool SaveDocument(const QString& path, QString* why = nullptr);
@@ -44,7 +45,8 @@ public:
     // File Save (asks for a name when there is none) and File Save As.
     bool FileSave(QWidget* parent);
     bool FileSaveAs(QWidget* parent);
-    // Opens path, reporting a refusal with a message box over parent.
+    // Opens path, reporting a refusal (or the note on a damaged image) with a
+    // message box over parent.
     bool OpenWithReport(const QString& path, QWidget* parent);
 
     // The file-dialog filter, "Kalvore Files (*.syx)".

@@ -1,60 +1,50 @@
 #include "document/program_file.h"
 
 #include <QCoreApplication>
-#include <cstring>
-#include <vector>
+#include <QFile>
+#include <QFileInfo>
 
 #include <kvcom/kvcom.h>
 
-namespace programfile {
+#include "kvfiles/program_file.h"
 
-QByteArray Encode(const CDSDATA& model) {
-    std::vector<unsigned char> image(KV_IMAGE_MAX);
-    const int n = model.SaveData(image.data());
-    QByteArray out(reinterpret_cast<const char*>(kHeader), kHeaderSize);
-    out.append(reinterpret_cast<const char*>(image.data()), n);
-    return out;
-}
+namespace programfile {
 
 namespace {
 
-QString RefusalText(DecodeResult result, const QString& file_name) {
-    switch (result) {
-    case DecodeResult::kOk: return QString();
-    case DecodeResult::kTooLong:
-        return QCoreApplication::translate("programfile", "%1 is too long for a program file (more than %2 bytes).")
-            .arg(file_name)
-            .arg(kReadBufferSize);
-    case DecodeResult::kTooShort:
-        return QCoreApplication::translate("programfile", "%1 is too short to hold a program.").arg(file_name);
-    case DecodeResult::kNotAProgram:
-        return QCoreApplication::translate("programfile", "%1 is not a Kalvore program file.").arg(file_name);
-    }
-    return QString();
-}
+QString Tr(const char* text) { return QCoreApplication::translate("programfile", text); }
 
 }  // namespace
 
-DecodeResult Check(const QByteArray& file) {
-    if (file.size() > kReadBufferSize) return DecodeResult::kTooLong;
-    if (file.size() < kHeaderSize + kMinImageSize) return DecodeResult::kTooShort;
-    if (std::memcmp(file.constData(), kHeader, kHeaderSize) != 0 ||
-        static_cast<unsigned char>(file.at(kHeaderSize)) != 0xF0)
-        return DecodeResult::kNotAProgram;
-    return DecodeResult::kOk;
+QByteArray Encode(const CDSDATA& model) {
+    const std::vector<std::uint8_t> bytes = kvfiles::EncodeProgramFile(model);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
-bool Decode(const QByteArray& file, const QString& file_name, CDSDATA& model, QString* why) {
-    const DecodeResult result = Check(file);
-    if (result != DecodeResult::kOk) {
-        if (why) *why = RefusalText(result, file_name);
+bool Decode(const QByteArray& file, const QString& file_name, CDSDATA& model, QString* why, QString* note) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.constData()),
+                                              static_cast<std::size_t>(file.size()));
+    // The refusal is the codec's: "x.syx is too long for a program file
+    // (more than 3000 bytes).", "x.syx is not a Kalvore program file."
+    const kvfiles::ProgramFileRead read = kvfiles::DecodeProgramFile(model, bytes);
+    if (read.refused) {
+        if (why) *why = Tr("%1 is %2.").arg(file_name, QString::fromStdString(read.refused->reason));
         return false;
     }
-    // The reader takes the whole file, header included, with the image at 4.
-    std::vector<unsigned char> buffer(kReadBufferSize, 0);
-    std::memcpy(buffer.data(), file.constData(), static_cast<std::size_t>(file.size()));
-    model.GetData(buffer.data(), static_cast<int>(file.size()), kHeaderSize);
+    if (note) *note = read.notes.empty() ? QString() : file_name + QStringLiteral(": ") +
+                                                           QString::fromStdString(kvfiles::NotesText(read.notes));
     return true;
+}
+
+bool ReadFile(const QString& path, CDSDATA& model, QString* why, QString* note) {
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (why) *why = Tr("Cannot open %1: %2").arg(name, file.errorString());
+        return false;
+    }
+    // Never read more than one byte past the limit: enough to refuse.
+    return Decode(file.read(static_cast<qint64>(kvfiles::kProgramFileMax) + 1), name, model, why, note);
 }
 
 }  // namespace programfile

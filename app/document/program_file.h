@@ -1,5 +1,7 @@
-// Program files (".syx"): a 4-byte header 50 01 00 00 and one program image
-// exactly as the model writes it. Encoding and decoding only; no file I/O.
+// Program files (".syx") as the windows read and write them: the one codec
+// of the program (kvfiles/program_file.h) with the file on disk and the
+// user's words around it. A damaged image inside a file that can be opened
+// is a note, shown beside the opened program, as kvctl shows it.
 #pragma once
 
 #include <QByteArray>
@@ -9,25 +11,16 @@ class CDSDATA;
 
 namespace programfile {
 
-inline constexpr unsigned char kHeader[4] = {0x50, 0x01, 0x00, 0x00};
-inline constexpr int kHeaderSize = 4;
-// The image reader always looks at the fixed part of an image, so files are
-// read into a buffer of this size and longer files are refused.
-inline constexpr int kReadBufferSize = 3000;
-// The shortest image: no EQ filters in use.
-inline constexpr int kMinImageSize = 490;
-
 // Header plus the model's image.
 QByteArray Encode(const CDSDATA& model);
 
-enum class DecodeResult { kOk, kTooLong, kTooShort, kNotAProgram };
+// Reads the program file at `path` into `model` (its memory number, cursors
+// and delay unit stay). A refused file returns false, leaves the model
+// exactly as it was and says why (naming the file) in *why; a file read with
+// a damaged image returns true and says so in *note (empty otherwise).
+bool ReadFile(const QString& path, CDSDATA& model, QString* why, QString* note = nullptr);
 
-// Whether a whole file can be read as a program file, and if not, why.
-DecodeResult Check(const QByteArray& file);
-
-// Rebuilds model from a whole file. On failure returns false, leaves the
-// model exactly as it was and says why (for the user, naming file_name) in
-// *why.
-bool Decode(const QByteArray& file, const QString& file_name, CDSDATA& model, QString* why);
+// The same for bytes already read; `file_name` names them in the messages.
+bool Decode(const QByteArray& file, const QString& file_name, CDSDATA& model, QString* why, QString* note = nullptr);
 
 }  // namespace programfile

@@ -16,10 +16,10 @@
 #include "editors/response_graph.h"
 #include "history/program_history.h"
 #include "kvproto/channels.h"
-#include "tables/channel_eq_set.h"
-#include "tables/dsp_budget.h"
-#include "tables/text_conversions.h"
-#include "tables/value_tables.h"
+#include "kvvalues/channel_eq_set.h"
+#include "kvproto/channels.h"
+#include "kvvalues/text_conversions.h"
+#include "kvvalues/value_tables.h"
 #include "widgets/icons.h"
 #include "widgets/link_guard.h"
 #include "widgets/page_controls.h"
@@ -58,7 +58,7 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
 
     type_list_ = new QComboBox(this);
     type_list_->setObjectName(QStringLiteral("typeList"));
-    for (const char* name : tables::EqTypeNames) type_list_->addItem(QString::fromLatin1(name));
+    for (const char* name : kvvalues::EqTypeNames) type_list_->addItem(QString::fromLatin1(name));
 
     auto make_edit = [this](const char* name) {
         auto* e = new CommitEdit(this);
@@ -232,9 +232,9 @@ void CDlgEQ::Store(Field field, int value) {
 void CDlgEQ::ShowField(Field field) {
     const int r = model_.cur_eq;
     switch (field) {
-    case Field::Freq: freq_edit_->setText(QString::fromLatin1(tables::FreqLabel(model_.eq_freq[r]))); break;
-    case Field::Gain: gain_edit_->setText(QString::fromStdString(tables::FormatEqGain(model_.eq_gain[r]))); break;
-    case Field::Width: width_edit_->setText(QString::fromStdString(tables::FormatEqWidth(model_.eq_bw[r]))); break;
+    case Field::Freq: freq_edit_->setText(QString::fromLatin1(kvvalues::FreqLabel(model_.eq_freq[r]))); break;
+    case Field::Gain: gain_edit_->setText(QString::fromStdString(kvvalues::FormatEqGain(model_.eq_gain[r]))); break;
+    case Field::Width: width_edit_->setText(QString::fromStdString(kvvalues::FormatEqWidth(model_.eq_bw[r]))); break;
     case Field::Type: {
         const QSignalBlocker block(type_list_);
         type_list_->setCurrentIndex(model_.eq_type[r]);
@@ -265,7 +265,7 @@ void CDlgEQ::ApplyEnabling() {
 void CDlgEQ::Refresh() {
     const int chan = model_.cur_chan;
     const bool empty = model_.cur_eq == -1 || model_.cur_eq == KV_DEFAULT_ROW;
-    const bool budget = tables::DspBudgetAllows(model_, chan);
+    const bool budget = kvcom::EqFilterFits(model_, chan);
 
     const int* list = SlotList();
     int last = -1;
@@ -303,7 +303,7 @@ void CDlgEQ::UpdateGraph() {
         graph_->SetCrossover(
             {model_.xo_freq[chan][0], model_.xo_type[chan][0], model_.xo_freq[chan][1], model_.xo_type[chan][1]});
     }
-    graph_->ShowEqSet(tables::ChannelEqSet(model_, chan));
+    graph_->ShowEqSet(kvvalues::ChannelEqSet(model_, chan));
 }
 
 // ---------------------------------------------------------------------------
@@ -314,11 +314,11 @@ void CDlgEQ::OnSpin(Field field, int step) {
     const int r = model_.cur_eq;
     int value = 0;
     switch (field) {
-    case Field::Freq: value = std::clamp(model_.eq_freq[r] + step, tables::kFreqRowFirst, tables::kFreqRowLast); break;
-    case Field::Width: value = std::clamp(model_.eq_bw[r] + step, 0, tables::kEqWidthSteps - 1); break;
+    case Field::Freq: value = std::clamp(model_.eq_freq[r] + step, kvvalues::kFreqRowFirst, kvvalues::kFreqRowLast); break;
+    case Field::Width: value = std::clamp(model_.eq_bw[r] + step, 0, kvvalues::kEqWidthSteps - 1); break;
     case Field::Gain:
         // 0 dB would silence the filter: the spin skips over it.
-        value = std::clamp(model_.eq_gain[r] + step, 0, tables::kEqGainSteps - 1);
+        value = std::clamp(model_.eq_gain[r] + step, 0, kvvalues::kEqGainSteps - 1);
         if (value == kGainZero) value += step > 0 ? 1 : -1;
         break;
     case Field::Type: return;
@@ -334,10 +334,10 @@ void CDlgEQ::OnTyped(Field field) {
     const std::string text = EditOf(field)->text().toStdString();
     int value = 0;
     switch (field) {
-    case Field::Freq: value = tables::FreqIndexFromText(text, tables::FreqMode::Eq); break;
-    case Field::Width: value = tables::WidthFromText(text); break;
+    case Field::Freq: value = kvvalues::FreqIndexFromText(text, kvvalues::FreqMode::Eq); break;
+    case Field::Width: value = kvvalues::WidthFromText(text); break;
     case Field::Gain:
-        value = tables::GainFromText(text);
+        value = kvvalues::GainFromText(text);
         if (value == kGainZero) value = kGainZero - 1;  // a typed 0 dB gives -0.5 dB
         break;
     case Field::Type: return;
@@ -348,7 +348,7 @@ void CDlgEQ::OnTyped(Field field) {
 }
 
 void CDlgEQ::OnTypeChosen(int type) {
-    if (!SlotHoldsFilter() || type < 0 || type >= tables::kEqTypes) return;
+    if (!SlotHoldsFilter() || type < 0 || type >= kvvalues::kEqTypes) return;
     Store(Field::Type, type);
     width_edit_->setEnabled(type == kBellType);
     UpdateGraph();

@@ -18,10 +18,10 @@
 #include "history/program_history.h"
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
-#include "tables/channel_eq_set.h"
-#include "tables/dsp_budget.h"
-#include "tables/text_conversions.h"
-#include "tables/value_tables.h"
+#include "kvvalues/channel_eq_set.h"
+#include "kvproto/channels.h"
+#include "kvvalues/text_conversions.h"
+#include "kvvalues/value_tables.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ constexpr int kRowOutLow = 0;     // high-pass switched out
 constexpr int kRowOutHigh = 201;  // low-pass switched out
 constexpr int kFirst48dBType = 8;
 
-QString Label(int row) { return QString::fromLatin1(tables::FreqLabel(row)); }
+QString Label(int row) { return QString::fromLatin1(kvvalues::FreqLabel(row)); }
 
 }  // namespace
 
@@ -49,9 +49,9 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
 
     type_list_ = new QListWidget(this);
     type_list_->setObjectName(QStringLiteral("typeList"));
-    for (const auto& name : tables::XoverTypeNames) type_list_->addItem(QString::fromLatin1(name.long_name));
+    for (const auto& name : kvvalues::XoverTypeNames) type_list_->addItem(QString::fromLatin1(name.long_name));
     type_list_->setContextMenuPolicy(Qt::NoContextMenu);
-    const int rows = tables::kXoverTypes;
+    const int rows = kvvalues::kXoverTypes;
     type_list_->setFixedHeight(type_list_->sizeHintForRow(0) * rows + 2 * type_list_->frameWidth() + 2);
     type_list_->setFixedWidth(type_list_->sizeHintForColumn(0) + 2 * type_list_->frameWidth() + 24);
 
@@ -121,8 +121,8 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
 
 void CDlgXover::SetUpSide() {
     const int ch = Chan();
-    lower_ = std::max(model_.xo_freq[ch][kHighPass], tables::kFreqRowFirst);
-    upper_ = std::min(model_.xo_freq[ch][kLowPass], tables::kFreqRowLast);
+    lower_ = std::max(model_.xo_freq[ch][kHighPass], kvvalues::kFreqRowFirst);
+    upper_ = std::min(model_.xo_freq[ch][kLowPass], kvvalues::kFreqRowLast);
     if (Side() == kLowPass) {
         left_label_->setText(Label(lower_));
         right_label_->setText(QStringLiteral("Out"));
@@ -150,7 +150,7 @@ void CDlgXover::ShowType() {
 
 void CDlgXover::UpdateGraph() {
     const int ch = Chan();
-    graph_->SetEqSetB(tables::ChannelEqSet(model_, ch));
+    graph_->SetEqSetB(kvvalues::ChannelEqSet(model_, ch));
     graph_->ShowCrossover(model_.xo_freq[ch][kHighPass], model_.xo_type[ch][kHighPass], model_.xo_freq[ch][kLowPass],
                           model_.xo_type[ch][kLowPass]);
 }
@@ -166,7 +166,7 @@ void CDlgXover::OnSideChosen(int side) {
 bool CDlgXover::StoreRow(int row) {
     // A switched-out filter costs the DSP nothing; switching it in needs room.
     const int out = Side() == kHighPass ? kRowOutLow : kRowOutHigh;
-    if (Row() == out && row != out && !tables::DspBudgetAllows(model_, Chan())) return false;
+    if (Row() == out && row != out && !kvcom::EqFilterFits(model_, Chan())) return false;
     Row() = row;
     return true;
 }
@@ -201,7 +201,7 @@ void CDlgXover::OnScrollAction(int action) {
 }
 
 void CDlgXover::OnTyped() {
-    int row = tables::FreqIndexFromText(freq_edit_->text().toStdString(), tables::FreqMode::Xover);
+    int row = kvvalues::FreqIndexFromText(freq_edit_->text().toStdString(), kvvalues::FreqMode::Xover);
     row = Side() == kHighPass ? std::min(row, upper_) : std::clamp(row, lower_, kRowOutHigh);
     const bool stored = StoreRow(row);
     ShowRow();
@@ -212,11 +212,11 @@ void CDlgXover::OnTyped() {
 }
 
 void CDlgXover::OnTypeChosen(int type) {
-    if (type < 0 || type >= tables::kXoverTypes) return;
+    if (type < 0 || type >= kvvalues::kXoverTypes) return;
     // A switched-out high-pass or a step up to 48 dB may need more DSP than
     // is left; such a choice is refused by putting the list back.
     const bool needs_budget = Row() == kRowOutLow || (Type() < kFirst48dBType && type >= kFirst48dBType);
-    if (needs_budget && !tables::DspBudgetAllows(model_, Chan())) {
+    if (needs_budget && !kvcom::EqFilterFits(model_, Chan())) {
         ShowType();
         return;
     }

@@ -5,13 +5,13 @@
 #include <QPainter>
 #include <cstdlib>
 
-#include "tables/graph_layout.h"
+#include "editors/graph_layout.h"
 
-namespace layout = tables::graph;
+namespace layout = graph;
 
 static_assert(CResponseGraph::kPictureWidth == layout::kPictureWidth &&
               CResponseGraph::kPictureHeight == layout::kPictureHeight);
-static_assert(CResponseGraph::kEqEntries == tables::kEqSetSize);
+static_assert(CResponseGraph::kEqEntries == kvvalues::kEqSetSize);
 
 namespace {
 
@@ -65,9 +65,9 @@ void DrawLabel(QPainter& painter, const layout::Label& label, bool right_aligned
 }  // namespace
 
 CResponseGraph::CResponseGraph(QWidget* parent)
-    : QWidget(parent), set_a_(tables::FlatEqSet()), set_b_(tables::FlatEqSet()) {}
+    : QWidget(parent), set_a_(kvvalues::FlatEqSet()), set_b_(kvvalues::FlatEqSet()) {}
 
-void CResponseGraph::ShowEqSet(const tables::EqSet& entries) {
+void CResponseGraph::ShowEqSet(const kvvalues::EqSet& entries) {
     set_a_ = entries;
     use_set_b_ = false;
     update();
@@ -79,8 +79,8 @@ void CResponseGraph::ShowCrossover(int hp_row, int hp_type, int lp_row, int lp_t
     update();
 }
 
-void CResponseGraph::SetCrossover(const tables::CrossoverSetting& crossover) { crossover_ = crossover; }
-void CResponseGraph::SetEqSetB(const tables::EqSet& entries) { set_b_ = entries; }
+void CResponseGraph::SetCrossover(const graph::CrossoverSetting& crossover) { crossover_ = crossover; }
+void CResponseGraph::SetEqSetB(const kvvalues::EqSet& entries) { set_b_ = entries; }
 
 void CResponseGraph::SetHideCrossover(bool hide) {
     hide_crossover_ = hide;
@@ -138,12 +138,12 @@ QImage CResponseGraph::Picture() const {
         for (std::size_t i = 1; i < layout::kFrame.size(); ++i) axis.LineTo(layout::kFrame[i].x, layout::kFrame[i].y);
     }
 
-    const tables::Curve eq = tables::EqResponse(use_set_b_ ? set_b_ : set_a_);
-    const tables::Curve xo = hide_crossover_ ? tables::Curve{} : tables::CrossoverResponse(crossover_);
-    const tables::CurvePixels pixels = tables::CurveToPixels(eq, xo);
+    const graph::Curve eq = graph::EqResponse(use_set_b_ ? set_b_ : set_a_);
+    const graph::Curve xo = hide_crossover_ ? graph::Curve{} : graph::CrossoverResponse(crossover_);
+    const graph::CurvePixels pixels = graph::CurveToPixels(eq, xo);
     PenPath curve(image, layout::kCurveColour);
     curve.MoveTo(layout::kCurveStartX, pixels.start_row);
-    for (int j = 1; j < tables::kGraphPoints; ++j) {
+    for (int j = 1; j < kvvalues::kGraphPoints; ++j) {
         const int x = layout::kCurveStartX + j;
         if (pixels.drawn[j])
             curve.LineTo(x, pixels.row[j]);

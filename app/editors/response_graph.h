@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "tables/response_curve.h"
+#include "editors/response_curve.h"
 
 class CResponseGraph : public QWidget {
     Q_OBJECT
@@ -20,22 +20,22 @@ public:
     explicit CResponseGraph(QWidget* parent = nullptr);
 
     // Copies the entries into set A, draws set A from now on and redraws.
-    void ShowEqSet(const tables::EqSet& entries);
+    void ShowEqSet(const kvvalues::EqSet& entries);
     // Stores the crossover, draws set B from now on and redraws.
     void ShowCrossover(int hp_row, int hp_type, int lp_row, int lp_type);
 
     // The EQ editor sets the crossover before ShowEqSet; the crossover editor
     // fills set B before ShowCrossover. Neither redraws by itself.
-    void SetCrossover(const tables::CrossoverSetting& crossover);
-    void SetEqSetB(const tables::EqSet& entries);
+    void SetCrossover(const graph::CrossoverSetting& crossover);
+    void SetEqSetB(const kvvalues::EqSet& entries);
 
     // With the crossover hidden only the EQ sum is drawn (input channels).
     void SetHideCrossover(bool hide);
     bool HideCrossover() const { return hide_crossover_; }
 
-    const tables::EqSet& EqSetA() const { return set_a_; }
-    const tables::EqSet& EqSetB() const { return set_b_; }
-    const tables::CrossoverSetting& Crossover() const { return crossover_; }
+    const kvvalues::EqSet& EqSetA() const { return set_a_; }
+    const kvvalues::EqSet& EqSetB() const { return set_b_; }
+    const graph::CrossoverSetting& Crossover() const { return crossover_; }
     bool ShowsSetB() const { return use_set_b_; }
 
     // The 460 x 190 picture of the current settings.
@@ -54,9 +54,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    tables::CrossoverSetting crossover_{0, 0, 201, 0};
-    tables::EqSet set_a_;
-    tables::EqSet set_b_;
+    graph::CrossoverSetting crossover_{0, 0, 201, 0};
+    kvvalues::EqSet set_a_;
+    kvvalues::EqSet set_b_;
     bool use_set_b_ = false;
     bool hide_crossover_ = false;
 };

@@ -88,18 +88,14 @@ void CDlgHistory::selectionChanged() {
                 .arg(QDir::toNativeSeparators(e.path)));
         return;
     }
-    QFile file(e.path);
-    QString why;
+    QString why, note;
     CDSDATA kept(model_);  // a copy: a new model would reset the memory table
-    if (!file.open(QIODevice::ReadOnly)) {
-        differences_->setPlainText(tr("Cannot read %1: %2").arg(e.path, file.errorString()));
-        return;
-    }
-    if (!programfile::Decode(file.read(programfile::kReadBufferSize + 1), QFileInfo(e.path).fileName(), kept, &why)) {
+    if (!programfile::ReadFile(e.path, kept, &why, &note)) {
         differences_->setPlainText(why);
         return;
     }
-    differences_->setPlainText(QString::fromStdString(kvprog::DiffText(kvprog::Diff(model_, kept))));
+    const QString diff = QString::fromStdString(kvprog::DiffText(kvprog::Diff(model_, kept)));
+    differences_->setPlainText(note.isEmpty() ? diff : note + QStringLiteral("\n\n") + diff);
 }
 
 void CDlgHistory::openChosen() {

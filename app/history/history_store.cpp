@@ -9,6 +9,8 @@
 
 #include "document/program_file.h"
 #include "document/safe_file_writer.h"
+#include "kvfiles/program_file.h"
+#include "kvproto/image_layout.h"
 #include "kvproto/names.h"
 
 namespace history {
@@ -23,8 +25,9 @@ constexpr int kTimeLength = 19;  // the length of kTimeFormat's text
 QString ProgramNameOf(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray head = file.read(programfile::kHeaderSize + 48);
-    const int base = programfile::kHeaderSize + 28;
+    constexpr int kHeaderSize = static_cast<int>(kvfiles::kProgramFileHeader.size());
+    const QByteArray head = file.read(kHeaderSize + 48);
+    const int base = kHeaderSize + kvcom::image::kNameOffset;
     if (head.size() < base + 16) return {};
     QString name;
     for (int i = 0; i < 8; ++i) {

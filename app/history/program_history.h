@@ -12,7 +12,7 @@
 #include <kvcom/kvcom.h>
 
 #include "history/history_store.h"
-#include "history/undo_stack.h"
+#include "kvhistory/undo_stack.h"
 
 class QAction;
 class QWidget;

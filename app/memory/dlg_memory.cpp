@@ -27,12 +27,12 @@
 #include "compare/dlg_compare.h"
 #include "document/my758_doc.h"
 #include "document/safe_file_writer.h"
-#include "history/model_fields.h"
+#include "kvhistory/model_fields.h"
 #include "history/program_history.h"
 #include "memory/bank_file_io.h"
 #include "memory/dlg_memory_no.h"
 #include "device/device_task.h"
-#include "tables/link_text.h"
+#include "widgets/link_text.h"
 #include "widgets/dialog_units.h"
 #include "widgets/icons.h"
 #include "widgets/link_guard.h"
@@ -527,7 +527,7 @@ void CDlgMemory::saveAll() {
         return;
     }
     if (opened) {
-        FillWorkingProgramEntry(model_);
+        kvfiles::FillWorkingProgramEntry(model_);
         if (writer.Commit(EncodeMemoryTable(model_), &why)) {
             TellDone(this, tr("Saved %1 to %2").arg(Memories(UsedMemories()), QFileInfo(path).fileName()), took);
             return;
@@ -548,15 +548,24 @@ void CDlgMemory::loadAll() {
         prompts.tell(this, tr("The bank file %1 could not be read:\n%2").arg(path, why), AppTitle());
         return;
     }
-    const tables::BankTable table =
-        tables::DecodeBank(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
-    int memories = 0;
-    for (int m = 1; m < tables::kBankEntries; ++m)
-        if (table.entries[m].used) ++memories;
-    const QString text = tr("Load All replaces the PC's memory table (not the unit) with the %1 of %2.")
-                             .arg(Memories(memories), QFileInfo(path).fileName());
-    if (prompts.confirm_once && !prompts.confirm_once(this, text, QStringLiteral("LoadAll"))) return;
-    LoadMemoryTable(bytes);  // nothing goes to the unit: Store All does that
+    kvfiles::BankTable table;
+    QString note;
+    if (!DecodeBankBytes(bytes, table, &why, &note)) {
+        // The table keeps what it held.
+        prompts.tell(this, tr("The bank file %1 is refused: %2").arg(path, why), AppTitle());
+        return;
+    }
+    QString text = tr("Load All replaces the PC's memory table (not the unit) with the %1 of %2.")
+                       .arg(Memories(kvfiles::UsedMemories(table)), QFileInfo(path).fileName());
+    // A file that is taken but not laid out as the program writes it is
+    // always asked about, whatever "Do not ask again" said.
+    if (!note.isEmpty()) {
+        if (!prompts.confirm) return;
+        if (!prompts.confirm(this, note + QStringLiteral("\n\n") + text, AppTitle())) return;
+    } else if (prompts.confirm_once && !prompts.confirm_once(this, text, QStringLiteral("LoadAll"))) {
+        return;
+    }
+    kvfiles::BankToMemoryTable(table);  // nothing goes to the unit: Store All does that
     g_table_source = tr("from %1").arg(QFileInfo(path).fileName());
     FillList();
     TellDone(this, tr("Loaded %1 from %2 into the PC").arg(Memories(UsedMemories()), QFileInfo(path).fileName()), took);

@@ -11,7 +11,7 @@
 #include <QPushButton>
 
 #include "device/device_task.h"
-#include "device/sends.h"
+#include "kvdevice/sends.h"
 #include "document/my758_doc.h"
 #include "history/program_history.h"
 #include "memory/dlg_memory.h"

@@ -6,7 +6,7 @@
 
 #include "device/device_line.h"
 #include "device/device_task.h"
-#include "tables/link_text.h"
+#include "widgets/link_text.h"
 #include "widgets/link_guard.h"
 
 namespace {

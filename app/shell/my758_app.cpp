@@ -67,7 +67,7 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     bool opened_file = false;
     if (!args.isEmpty()) {
         QString why;
-        if (!doc->OpenDocument(args.constFirst(), &why)) {
+        if (!doc->OpenDocument(args.constFirst(), &why, &startup_note_)) {
             Report(DocTemplateField(kDocWindowTitle), why, true);
             return StartResult::kFailed;
         }
@@ -76,6 +76,7 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
 
     frame_->show();
     frame_->repaint();
+    if (!startup_note_.isEmpty()) Report(DocTemplateField(kDocWindowTitle), startup_note_, false);
 
     CreateTTYInfo();
 

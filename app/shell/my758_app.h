@@ -57,4 +57,5 @@ private:
     QStringList resource_paths_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<SingleInstanceLock> lock_;
+    QString startup_note_;  // the file named on the command line was read damaged
 };

@@ -5,7 +5,7 @@
 
 #include <kvcom/kvcom.h>
 
-#include "tables/link_text.h"
+#include "widgets/link_text.h"
 #include "widgets/message_box.h"
 #include "widgets/string_table.h"
 

@@ -5,7 +5,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "tables/text_conversions.h"
+#include "kvvalues/text_conversions.h"
 
 CommitEdit::CommitEdit(QWidget* parent) : QLineEdit(parent) { setAlignment(Qt::AlignRight | Qt::AlignVCenter); }
 
@@ -15,7 +15,7 @@ void CommitEdit::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter:
         event->accept();
         // A word is no value: it must not reach the unit as 0.
-        if (tables::TypedNumber(text().toStdString()))
+        if (kvvalues::TypedNumber(text().toStdString()))
             emit enterPressed();
         else
             emit typingDropped();

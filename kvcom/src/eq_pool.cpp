@@ -15,9 +15,6 @@ constexpr int kAssignableRows = KV_DEFAULT_ROW;  // rows 0..38; row 39 holds the
 constexpr int kSlotCount = KV_POOL_ROWS;
 constexpr int kNewFilterGain = 31;  // +0.5 dB, so a fresh filter is audible as open
 constexpr int kFlatGain = 30;       // 0 dB
-constexpr int kFirstDsp = 0;
-constexpr int kSecondDsp = 1;
-constexpr int kSecondDspRoom = 20;  // the second DSP takes a filter while its load is at most this
 constexpr unsigned kBetweenCodesMs = 500;
 
 constexpr int kOutputOpenCodes[] = {PC_OUT_EQ_ASSIGN, PC_OUT_EQ_TYPE, PC_OUT_EQ_FREQ, PC_OUT_EQ_GAIN, PC_OUT_EQ_BW};
@@ -63,13 +60,11 @@ void Pack(int* slots) {
 
 void RemoveFromList(int* slots, int row) { std::replace(slots, slots + kSlotCount, row, -1); }
 
-// The inputs and Out 1, Out 2 run on the first DSP; Out 3 to Out 6 on the
-// second while it has room. A filter that is already placed stays put, so
-// opening it again cannot move its load from one DSP to the other.
+// A filter that is already placed stays put, so opening it again cannot
+// move its load from one DSP to the other.
 void Place(CDSDATA& m, int row, int owner) {
     if (m.eq_dsp[row] != -1) return;
-    const bool second_dsp_output = owner >= 2 && kvcom::IsOutputChannel(owner);
-    m.eq_dsp[row] = (second_dsp_output && m.CalDSP2() <= kSecondDspRoom) ? kSecondDsp : kFirstDsp;
+    m.eq_dsp[row] = kvcom::DspForOpenedFilter(m, owner);
 }
 
 void CopyFilter(CDSDATA& m, int from, int to) {

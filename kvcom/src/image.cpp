@@ -280,11 +280,7 @@ void CDSDATA::GetData(const unsigned char* buf, int len, int start) {
             (a ? ina_eq_freq : inb_eq_freq)[j] = eq_freq[j];
             (a ? ina_eq_bw : inb_eq_bw)[j] = eq_bw[j];
             (a ? ina_eq_type : inb_eq_type)[j] = eq_type[j];
-            eq_dsp[j] = 0;
-        } else if (owner < 2) {
-            eq_dsp[j] = 0;
-        } else {
-            eq_dsp[j] = CalDSP2() < 20 ? 1 : 0;
         }
+        eq_dsp[j] = kvcom::DspForReadFilter(*this, owner);
     }
 }

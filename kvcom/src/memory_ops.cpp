@@ -240,10 +240,10 @@ void RebuildPool(CDSDATA& to, const CDSDATA& from) {
             (a ? to.ina_eq_freq : to.inb_eq_freq)[j] = to.eq_freq[j];
             (a ? to.ina_eq_bw : to.inb_eq_bw)[j] = to.eq_bw[j];
             (a ? to.ina_eq_type : to.inb_eq_type)[j] = to.eq_type[j];
-            to.eq_dsp[j] = 0;
+            to.eq_dsp[j] = kvcom::DspForReadFilter(to, owner);
         } else if (kvcom::IsOutputChannel(owner)) {
             AppendSlot(kvcom::EqSlotList(to, owner), j);
-            to.eq_dsp[j] = (owner >= 2 && to.CalDSP2() < 20) ? 1 : 0;
+            to.eq_dsp[j] = kvcom::DspForReadFilter(to, owner);
         }
     }
 }

@@ -130,7 +130,7 @@ private slots:
     // checksum follows them.
     void headerCarriesCurrentMemoryAndItsChecksum() {
         CDSDATA model;
-        FillWorkingProgramEntry(model);
+        kvfiles::FillWorkingProgramEntry(model);
         model.mem_num = 1;
         QCOMPARE(EncodeMemoryTable(model).left(110), BankHeader(1, 0x5B));
         model.mem_num = 37;  // 0x25
@@ -150,7 +150,7 @@ private slots:
         prog_len[3] = int(three.size());
         std::memcpy(prog_save[60], sixty.constData(), std::size_t(sixty.size()));
         prog_len[60] = int(sixty.size());
-        FillWorkingProgramEntry(model);
+        kvfiles::FillWorkingProgramEntry(model);
         const QByteArray bank = EncodeMemoryTable(model);
         QCOMPARE(bank.mid(110, sixty.size()), sixty);
         QCOMPARE(bank.mid(110 + sixty.size(), 56 * 2), EmptyEntries(56));

@@ -31,7 +31,7 @@
 #include "memory/dlg_memory_no.h"
 #include "routing/my758_view.h"
 #include "settings/dlg_figuration.h"
-#include "tables/bank_file.h"
+#include "kvfiles/bank_file.h"
 #include "device_queue.h"
 #include "reception.h"
 #include "file_helpers.h"
@@ -316,8 +316,8 @@ private slots:
         QCOMPARE(banks.size(), 1);
         QCOMPARE(banks[0].reason, QStringLiteral("Before Store All"));
         const QByteArray kept = kvtest::ReadAll(banks[0].path);
-        const tables::BankTable table =
-            tables::DecodeBank(reinterpret_cast<const std::uint8_t*>(kept.constData()), std::size_t(kept.size()));
+        const kvfiles::BankTable table =
+            kvfiles::DecodeBank(reinterpret_cast<const std::uint8_t*>(kept.constData()), std::size_t(kept.size()));
         QVERIFY(table.entries[7].used);
         QCOMPARE(QString::fromStdString(table.entries[7].name).trimmed(), QStringLiteral("UNIT7"));
         QVERIFY(!table.entries[4].used);
@@ -328,11 +328,11 @@ private slots:
     // Load All loses nothing on the unit: its question can be switched off,
     // and the list tells where it came from.
     void loadAllAsksUntilToldNotTo() {
-        tables::BankTable table = tables::EmptyBankTable();
+        kvfiles::BankTable table = kvfiles::EmptyBankTable();
         const QByteArray image = kvtest::ImageOf(model(), 3, "SHOW");
         table.entries[3].image.assign(image.begin(), image.end());
         table.entries[3].used = true;
-        const std::vector<std::uint8_t> bank = tables::EncodeBank(table);
+        const std::vector<std::uint8_t> bank = kvfiles::EncodeBank(table);
         const QString path = dir_->filePath(QStringLiteral("show.ay"));
         kvtest::WriteAll(path, QByteArray(reinterpret_cast<const char*>(bank.data()), qsizetype(bank.size())));
 

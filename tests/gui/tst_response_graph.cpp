@@ -15,8 +15,8 @@ const QRgb kAxis = qRgb(0, 255, 0);
 constexpr int kLow6 = 0, kBell = 2;
 constexpr int kGainMin = 0, kGainZero = 30, kGainMax = 60;
 
-tables::EqSet FlatSet() {
-    tables::EqSet set;
+kvvalues::EqSet FlatSet() {
+    kvvalues::EqSet set;
     set.fill({kBell, 120, kGainZero, 5});
     return set;
 }
@@ -70,7 +70,7 @@ private slots:
     void bellPeaksAtItsFrequency() {
         CResponseGraph graph;
         graph.SetHideCrossover(true);
-        tables::EqSet set = FlatSet();
+        kvvalues::EqSet set = FlatSet();
         set[7] = {kBell, 120, kGainMax, 5};  // +15 dB at 1 kHz
         graph.ShowEqSet(set);
         const QImage p = graph.Picture();
@@ -139,7 +139,7 @@ private slots:
         graph.SetHideCrossover(true);
         // Low shelves of -15 and -14.5 dB sum to -29.5 dB below 1 kHz: drawn
         // on row 163, just above the bottom edge.
-        tables::EqSet set = FlatSet();
+        kvvalues::EqSet set = FlatSet();
         set[0] = {kLow6, 120, kGainMin, 5};
         set[1] = {kLow6, 120, kGainMin + 1, 5};
         graph.ShowEqSet(set);
@@ -160,7 +160,7 @@ private slots:
 
     void setsAndCrossoverSelection() {
         CResponseGraph graph;
-        tables::EqSet bell = FlatSet();
+        kvvalues::EqSet bell = FlatSet();
         bell[0] = {kBell, 120, kGainMax, 5};
         // Set A is drawn after ShowEqSet, set B after ShowCrossover.
         graph.SetCrossover({0, 0, 201, 0});
@@ -185,7 +185,7 @@ private slots:
     }
 
     void placedCentredOrScaledOnTheControl() {
-        tables::EqSet bell = FlatSet();
+        kvvalues::EqSet bell = FlatSet();
         bell[0] = {kBell, 120, kGainMax, 5};
 
         CResponseGraph large;

@@ -67,40 +67,44 @@ private slots:
 
     void refusedFilesLeaveTheModelAlone_data() {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("why");
         const QByteArray good = programfile::Encode(CDSDATA());
+        const QString too_short = QStringLiteral("x.syx is too short to hold a program.");
+        const QString not_program = QStringLiteral("x.syx is not a Kalvore program file.");
         QTest::newRow("longer than 3000 bytes")
-            << (good + QByteArray(3001 - good.size(), '\x0F')) << int(programfile::DecodeResult::kTooLong);
-        QTest::newRow("empty") << QByteArray() << int(programfile::DecodeResult::kTooShort);
-        QTest::newRow("cut short") << good.left(493) << int(programfile::DecodeResult::kTooShort);
+            << (good + QByteArray(3001 - good.size(), '\x0F'))
+            << QStringLiteral("x.syx is too long for a program file (more than 3000 bytes).");
+        QTest::newRow("empty") << QByteArray() << too_short;
+        QTest::newRow("cut short") << good.left(493) << too_short;
         QByteArray wrong_header = good;
         wrong_header[1] = '\x02';
-        QTest::newRow("other header") << wrong_header << int(programfile::DecodeResult::kNotAProgram);
+        QTest::newRow("other header") << wrong_header << not_program;
         QByteArray no_image = good;
         no_image[4] = '\x00';
-        QTest::newRow("no image") << no_image << int(programfile::DecodeResult::kNotAProgram);
+        QTest::newRow("no image") << no_image << not_program;
     }
 
     void refusedFilesLeaveTheModelAlone() {
         QFETCH(QByteArray, file);
-        QFETCH(int, result);
+        QFETCH(QString, why);
         CDSDATA m = EditedModel();
         const QByteArray before = kvtest::ImageOf(m);
-        QCOMPARE(int(programfile::Check(file)), result);
-        QString why;
-        QVERIFY(!programfile::Decode(file, "x.syx", m, &why));
+        QString said;
+        QVERIFY(!programfile::Decode(file, "x.syx", m, &said));
         QCOMPARE(kvtest::ImageOf(m), before);
         QCOMPARE(int(m.figuration), 1);
-        QVERIFY(!why.isEmpty());
+        QCOMPARE(said, why);
     }
 
     void longestAcceptedFile() {
-        // Exactly 3000 bytes is still read.
+        // Exactly 3000 bytes is still read; the bytes after the image are
+        // named in the note.
         QByteArray file = programfile::Encode(CDSDATA());
         file.append(QByteArray(3000 - file.size(), '\0'));
         CDSDATA m;
-        QCOMPARE(programfile::Check(file), programfile::DecodeResult::kOk);
-        QVERIFY(programfile::Decode(file, "x.syx", m, nullptr));
+        QString note;
+        QVERIFY(programfile::Decode(file, "x.syx", m, nullptr, &note));
+        QVERIFY2(note.contains(QStringLiteral("cannot be read")), qPrintable(note));
     }
 
     void singleInstanceLock() {

@@ -91,8 +91,8 @@ public:
     void With(F f) {
         server_.WithDevice([&](kvsim::Device& d) { f(d); });
     }
-    tables::BankTable State() {
-        tables::BankTable t;
+    kvfiles::BankTable State() {
+        kvfiles::BankTable t;
         With([&](kvsim::Device& d) { t = d.ExportState(); });
         return t;
     }
@@ -135,7 +135,7 @@ TEST(KvctlLine, BackupThenRestoreIntoAnEmptyUnitGivesTheSameMemories) {
     ASSERT_EQ(restore.code, 0) << Described(restore);
     EXPECT_NE(restore.out.find("Wrote 3 memories"), std::string::npos) << restore.out;
 
-    const tables::BankTable a = source.State(), b = target.State();
+    const kvfiles::BankTable a = source.State(), b = target.State();
     for (int m = 1; m <= 60; ++m) {
         EXPECT_EQ(a.entries[m].used, b.entries[m].used) << "memory " << m;
         EXPECT_EQ(a.entries[m].name, b.entries[m].name) << "memory " << m;

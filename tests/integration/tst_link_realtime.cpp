@@ -17,7 +17,7 @@
 #include "shell/link_watch.h"
 #include "modal_answerer.h"
 #include "shell_fixture.h"
-#include "tables/link_text.h"
+#include "widgets/link_text.h"
 
 using namespace kvtest;
 

@@ -6,10 +6,12 @@
 #include "kvproto/image_layout.h"
 #include "kvproto/names.h"
 #include "kvproto/stereo.h"
-#include "units.h"
-#include "value_tables.h"
+#include "kvvalues/units.h"
+#include "kvvalues/value_tables.h"
 
 namespace kvprog {
+
+namespace units = kvvalues::units;
 
 namespace {
 
@@ -39,17 +41,17 @@ std::string ChannelWords(int selector) {
 }
 
 std::string FreqWords(int row) {
-    return row >= 0 && row < tables::kFreqRows ? units::FreqText(row) : "row " + std::to_string(row);
+    return row >= 0 && row < kvvalues::kFreqRows ? units::FreqText(row) : "row " + std::to_string(row);
 }
 
 std::string Choice(const char* const* names, int count, int i) {
     return i >= 0 && i < count ? names[i] : "#" + std::to_string(i);
 }
 
-std::string EqTypeWords(int t) { return Choice(tables::EqTypeNames.data(), tables::kEqTypes, t); }
+std::string EqTypeWords(int t) { return Choice(kvvalues::EqTypeNames.data(), kvvalues::kEqTypes, t); }
 
 std::string XoverTypeWords(int t) {
-    return t >= 0 && t < tables::kXoverTypes ? tables::XoverTypeNames[t].short_name : "#" + std::to_string(t);
+    return t >= 0 && t < kvvalues::kXoverTypes ? kvvalues::XoverTypeNames[t].short_name : "#" + std::to_string(t);
 }
 
 // The name of an image or system block: eight nibble pairs in the

@@ -92,27 +92,4 @@ std::string DiffText(const std::vector<Difference>& diffs) {
     return text;
 }
 
-std::optional<Refusal> ReadImage(CDSDATA& into, std::span<const std::uint8_t> bytes, std::size_t start) {
-    namespace img = kvcom::image;
-    if (bytes.size() < start + img::kFixedLength) return Refusal{"", "too short for a program image"};
-    const std::uint8_t* p = bytes.data() + start;
-    const std::uint8_t intro[] = {0xF0, 0x00, 0x20, 0x18};
-    if (!std::equal(std::begin(intro), std::end(intro), p) || p[img::kCommandOffset] != img::kCommand)
-        return Refusal{"", "not a program image"};
-    // The reader derives the filter count from the length counted from the
-    // buffer's start; hand it the image alone so any start works.
-    const auto end = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end(), std::uint8_t{0xF7});
-    if (end == bytes.end()) return Refusal{"", "the program image has no end"};
-    const int len = static_cast<int>(end - bytes.begin() - static_cast<std::ptrdiff_t>(start)) + 1;
-    const int filters = (len - img::kFixedLength) / img::kFilterRecordBytes;
-    if (len != img::ImageLength(filters) || filters > kPoolFilters)
-        return Refusal{"", "a program image of " + std::to_string(len) + " bytes cannot be read"};
-    const int mem = into.mem_num;
-    const int unit = into.delay_unit;
-    into.GetData(p, len, 0);
-    into.mem_num = static_cast<char>(mem);
-    into.delay_unit = unit;
-    return std::nullopt;
-}
-
 }  // namespace kvprog

@@ -4,12 +4,14 @@
 #include <cstring>
 #include <vector>
 
-#include "dsp_budget.h"
+#include "kvproto/channels.h"
 #include "kvproto/names.h"
-#include "units.h"
-#include "value_tables.h"
+#include "kvvalues/units.h"
+#include "kvvalues/value_tables.h"
 
 namespace kvprog {
+
+namespace units = kvvalues::units;
 
 namespace {
 
@@ -20,7 +22,7 @@ constexpr const char* kConfigNames[3] = {"Mono", "2 Channel 3 Way", "3 Channel 2
 constexpr const char* kSourceNames[3] = {"In A", "In B", "In SUM A+B"};
 constexpr int kEqChannels[] = {CHAN_IN_A, CHAN_IN_B, 0, 1, 2, 3, 4, 5};
 constexpr int kHighPassOut = 0;
-constexpr int kLowPassOut = tables::kFreqRows - 1;
+constexpr int kLowPassOut = kvvalues::kFreqRows - 1;
 constexpr int kImageRoom = 2 * 1024;
 
 bool IsOutput(int chan) { return chan >= 0 && chan < KV_OUTPUTS; }
@@ -59,7 +61,7 @@ ojson Crossover(const CDSDATA& m, int out, int side) {
         x["freq"] = "Out";
     else
         x["freq"] = units::HzOf(row);
-    x["type"] = tables::XoverTypeNames[m.xo_type[out][side]].short_name;
+    x["type"] = kvvalues::XoverTypeNames[m.xo_type[out][side]].short_name;
     return x;
 }
 
@@ -68,8 +70,8 @@ ojson Filters(const CDSDATA& m, int chan) {
     for (int s = 0; s < EqCount(m, chan); ++s) {
         const int r = EqRow(m, chan, s);
         if (r < 0) continue;
-        list.push_back({{"type", tables::EqTypeNames[m.eq_type[r]]},
-                        {"freq", units::HzOf(std::clamp(m.eq_freq[r], 0, tables::kFreqRows - 1))},
+        list.push_back({{"type", kvvalues::EqTypeNames[m.eq_type[r]]},
+                        {"freq", units::HzOf(std::clamp(m.eq_freq[r], 0, kvvalues::kFreqRows - 1))},
                         {"gain", units::NumberOf(units::kEqGain, m.eq_gain[r])},
                         {"width", units::NumberOf(units::kEqWidth, m.eq_bw[r])}});
     }
@@ -133,10 +135,10 @@ int Choice(const json& j, const std::string& path, const Names& names) {
 }
 
 int FreqRow(const json& j, const std::string& path) {
-    const auto row = units::RowOf(Number(j, path), tables::kFreqRowFirst, tables::kFreqRowLast);
+    const auto row = units::RowOf(Number(j, path), kvvalues::kFreqRowFirst, kvvalues::kFreqRowLast);
     if (!row)
-        Refuse(path, "value out of range (" + units::FreqText(tables::kFreqRowFirst) + " to " +
-                         units::FreqText(tables::kFreqRowLast) + ")");
+        Refuse(path, "value out of range (" + units::FreqText(kvvalues::kFreqRowFirst) + " to " +
+                         units::FreqText(kvvalues::kFreqRowLast) + ")");
     return *row;
 }
 
@@ -154,15 +156,15 @@ void ReadCrossover(const json& x, const std::string& path, CDSDATA& m, int out, 
     if (const json* t = Find(x, "type")) {
         const std::string text = String(*t, Join(path, "type"));
         int type = -1;
-        for (int i = 0; i < tables::kXoverTypes; ++i)
-            if (text == tables::XoverTypeNames[i].short_name || text == tables::XoverTypeNames[i].long_name) type = i;
+        for (int i = 0; i < kvvalues::kXoverTypes; ++i)
+            if (text == kvvalues::XoverTypeNames[i].short_name || text == kvvalues::XoverTypeNames[i].long_name) type = i;
         if (type < 0) Refuse(Join(path, "type"), "value out of range: '" + text + "' is no crossover type");
         m.xo_type[out][side] = type;
     }
 }
 
 struct Filter {
-    int type = 2, freq = tables::kFreqRow1k, gain = tables::kEqGainZero, width = 5;
+    int type = 2, freq = kvvalues::kFreqRow1k, gain = kvvalues::kEqGainZero, width = 5;
 };
 
 std::vector<Filter> ReadFilters(const json& list, const std::string& path) {
@@ -178,7 +180,7 @@ std::vector<Filter> ReadFilters(const json& list, const std::string& path) {
         for (const char* key : {"type", "freq", "gain", "width"})
             if (!Find(e, key)) Refuse(Join(at, key), "missing");
         Filter f;
-        f.type = Choice(e["type"], Join(at, "type"), tables::EqTypeNames);
+        f.type = Choice(e["type"], Join(at, "type"), kvvalues::EqTypeNames);
         f.freq = FreqRow(e["freq"], Join(at, "freq"));
         f.gain = Steps(e["gain"], Join(at, "gain"), units::kEqGain);
         f.width = Steps(e["width"], Join(at, "width"), units::kEqWidth);
@@ -297,8 +299,7 @@ void CheckBudget(const CDSDATA& m) {
         for (int s = 0; s < EqCount(m, chan); ++s) {
             if (EqRow(m, chan, s) < 0 || (follower && EqRow(m, partner, s) >= 0)) continue;  // opened with its leader
             const int twin = leads(chan, partner) && EqRow(m, partner, s) >= 0 ? partner : -1;
-            const bool first_dsp = !IsOutput(chan) || chan < 2;
-            groups[first_dsp ? 0 : 1].push_back({chan, s, twin});
+            groups[kvcom::HomeDsp(chan)].push_back({chan, s, twin});
         }
     }
     for (int g = 0; g < 2; ++g) {
@@ -306,19 +307,16 @@ void CheckBudget(const CDSDATA& m) {
         // the most to the load it looks at go last: a twin adds to it unless
         // it runs on the other DSP.
         auto adds = [g](const Open& o) {
-            const bool twin_counts = o.twin_chan >= 0 && (g == 1 || !IsOutput(o.twin_chan) || o.twin_chan < 2);
+            const bool twin_counts = o.twin_chan >= 0 && (g == 1 || kvcom::HomeDsp(o.twin_chan) == kvcom::kFirstDsp);
             return 1 + int{twin_counts};
         };
         auto& group = groups[g];
         std::stable_sort(group.begin(), group.end(), [&](const Open& a, const Open& b) { return adds(a) < adds(b); });
         CDSDATA load(m);
         std::fill(std::begin(load.eq_dsp), std::end(load.eq_dsp), -1);
-        auto place = [&load](int chan, int row) {
-            const bool second_dsp = IsOutput(chan) && chan >= 2 && load.CalDSP2() <= 20;
-            load.eq_dsp[row] = second_dsp ? 1 : 0;
-        };
+        auto place = [&load](int chan, int row) { load.eq_dsp[row] = kvcom::DspForOpenedFilter(load, chan); };
         for (const Open& o : group) {
-            if (!tables::DspBudgetAllows(load, o.chan))
+            if (!kvcom::EqFilterFits(load, o.chan))
                 Refuse(ChannelKey(o.chan) + ".eq[" + std::to_string(o.slot) + "]",
                        "more EQ filters than the DSP budget allows (load " + std::to_string(load.CalDSP1()) + " + " +
                            std::to_string(load.CalDSP2()) + " units before it)");
@@ -394,7 +392,7 @@ void Read(const json& doc, CDSDATA& w) {
     Normalize(w);
 
     CheckBudget(w);
-    if (auto broken = CheckProgramRules(w)) Refuse(broken->path, "value out of range: " + broken->reason);
+    if (auto broken = CheckProgramRules(w)) Refuse(broken->place, "value out of range: " + broken->reason);
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "dsp_budget.h"
+#include "kvproto/channels.h"
 #include "kvproto/names.h"
-#include "units.h"
-#include "value_tables.h"
+#include "kvvalues/units.h"
+#include "kvvalues/value_tables.h"
 
 namespace kvprog {
+
+namespace units = kvvalues::units;
 
 const std::array<const char*, 49> kOutputNames = {
     "Band 1", "Band 2", "Band 3",  "Band 4",  "Band 5", "Band 6", "L Low",  "L Mid",  "L High", "R Low",
@@ -26,7 +28,7 @@ using units::Scale;
 constexpr const char* kConfigNames[3] = {"Mono", "2 Channel 3 Way", "3 Channel 2 Way"};
 constexpr const char* kSourceNames[3] = {"In A", "In B", "In SUM A+B"};
 constexpr int kHighPassOut = 0;
-constexpr int kLowPassOut = tables::kFreqRows - 1;
+constexpr int kLowPassOut = kvvalues::kFreqRows - 1;
 
 bool IsOutput(int chan) { return chan >= 0 && chan < KV_OUTPUTS; }
 bool IsInput(int chan) { return chan == CHAN_IN_A || chan == CHAN_IN_B; }
@@ -107,13 +109,13 @@ std::string ShownName(const char* name) {
 }
 
 std::string XoverText(const CDSDATA& m, int out, int side) {
-    const int type = std::clamp(m.xo_type[out][side], 0, tables::kXoverTypes - 1);
-    return units::FreqText(m.xo_freq[out][side]) + ", " + tables::XoverTypeNames[type].short_name;
+    const int type = std::clamp(m.xo_type[out][side], 0, kvvalues::kXoverTypes - 1);
+    return units::FreqText(m.xo_freq[out][side]) + ", " + kvvalues::XoverTypeNames[type].short_name;
 }
 
 std::string EqText(const CDSDATA& m, int row, Field f) {
     switch (f) {
-    case Field::EqType: return tables::EqTypeNames[std::clamp(m.eq_type[row], 0, tables::kEqTypes - 1)];
+    case Field::EqType: return kvvalues::EqTypeNames[std::clamp(m.eq_type[row], 0, kvvalues::kEqTypes - 1)];
     case Field::EqFreq: return units::FreqText(m.eq_freq[row]);
     case Field::EqGain: return units::StepText(units::kEqGain, m.eq_gain[row]);
     case Field::EqWidth: return units::StepText(units::kEqWidth, m.eq_bw[row]);
@@ -202,9 +204,9 @@ int ParseChoice(std::string_view text, const Names& names, const char* what) {
 
 int ParseXoverType(std::string_view word) {
     const std::string w = units::Folded(word);
-    for (int t = 0; t < tables::kXoverTypes; ++t)
-        if (w == units::Folded(tables::XoverTypeNames[t].short_name) ||
-            w == units::Folded(tables::XoverTypeNames[t].long_name))
+    for (int t = 0; t < kvvalues::kXoverTypes; ++t)
+        if (w == units::Folded(kvvalues::XoverTypeNames[t].short_name) ||
+            w == units::Folded(kvvalues::XoverTypeNames[t].long_name))
             return t;
     return -1;
 }
@@ -243,7 +245,7 @@ void ParseXover(std::string_view text, int side, int& row, int& type) {
     if (units::Folded(freq) == "out")
         row = side == 0 ? kHighPassOut : kLowPassOut;
     else
-        row = ParseFreq(freq, tables::kFreqRowFirst, tables::kFreqRowLast);
+        row = ParseFreq(freq, kvvalues::kFreqRowFirst, kvvalues::kFreqRowLast);
 }
 
 int XoverUnits(const CDSDATA& m) { return m.CalDSP1() + m.CalDSP2(); }
@@ -354,7 +356,7 @@ void Write(CDSDATA& w, const SettingRef& ref, std::string_view text) {
         w.xo_freq[c][side] = row;
         w.xo_type[c][side] = type;
         follow_partner();
-        if (XoverUnits(w) > before && !tables::DspBudgetAllows(probe, c))
+        if (XoverUnits(w) > before && !kvcom::EqFilterFits(probe, c))
             throw Invalid{"the DSP budget has no room for it"};
         return;
     }
@@ -366,9 +368,9 @@ void Write(CDSDATA& w, const SettingRef& ref, std::string_view text) {
     int value = 0;
     switch (ref.field) {
     case Field::EqType:
-        value = ParseChoice(text, tables::EqTypeNames, "an EQ type (Low 6, Low 12, Bell, High 6, High 12)");
+        value = ParseChoice(text, kvvalues::EqTypeNames, "an EQ type (Low 6, Low 12, Bell, High 6, High 12)");
         break;
-    case Field::EqFreq: value = ParseFreq(text, tables::kFreqRowFirst, tables::kFreqRowLast); break;
+    case Field::EqFreq: value = ParseFreq(text, kvvalues::kFreqRowFirst, kvvalues::kFreqRowLast); break;
     case Field::EqGain: value = ParseSteps(text, units::kEqGain, {"db"}); break;
     case Field::EqWidth: value = ParseSteps(text, units::kEqWidth, {"oct", "octave", "octaves"}); break;
     default: throw Invalid{"a whole filter is set through its type, freq, gain and width"};

@@ -11,4 +11,21 @@ int* EqSlotList(CDSDATA& m, int chan) {
 
 const int* EqSlotList(const CDSDATA& m, int chan) { return EqSlotList(const_cast<CDSDATA&>(m), chan); }
 
+int DspForOpenedFilter(const CDSDATA& m, int chan) {
+    return HomeDsp(chan) == kSecondDsp && m.CalDSP2() <= kSecondDspRoom ? kSecondDsp : kFirstDsp;
+}
+
+int DspForReadFilter(const CDSDATA& m, int chan) {
+    return HomeDsp(chan) == kSecondDsp && m.CalDSP2() < kSecondDspRoom ? kSecondDsp : kFirstDsp;
+}
+
+bool EqFilterFits(const CDSDATA& m, int chan) {
+    if (HomeDsp(chan) == kFirstDsp) return m.CalDSP1() < kFirstDspRoom;
+    return m.CalDSP1() + m.CalDSP2() < kFirstDspRoom + kSecondDspRoom;
+}
+
+bool CrossoverSideFits(const CDSDATA& m, int out) {
+    return HomeDsp(out) == kFirstDsp ? m.CalDSP1() < kFirstDspRoom : m.CalDSP2() < kSecondDspRoom;
+}
+
 }  // namespace kvcom

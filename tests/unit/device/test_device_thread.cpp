@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/device_thread.h"
+#include "kvdevice/device_thread.h"
 #include "wire_recorder.h"
 
 namespace device {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "history/undo_stack.h"
+#include "kvhistory/undo_stack.h"
 #include "model_builder.h"
 #include "wire_recorder.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "dsp_budget.h"
+#include "kvproto/channels.h"
 #include "kvprog/settings.h"
 #include "model_builder.h"
 
@@ -27,7 +27,7 @@ void Release(CDSDATA& m, int chan, int slot) {
 }  // namespace
 
 bool AddFilter(CDSDATA& m, int chan, int type, int freq, int gain, int width) {
-    if (kvprog::EqCount(m, chan) >= kvprog::kEqSlotsPerChannel || !tables::DspBudgetAllows(m, chan)) return false;
+    if (kvprog::EqCount(m, chan) >= kvprog::kEqSlotsPerChannel || !kvcom::EqFilterFits(m, chan)) return false;
     return kvtest::OpenFilterWith(m, chan, {type, freq, gain, width}) >= 0;
 }
 

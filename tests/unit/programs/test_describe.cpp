@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kvprog/describe.h"
+#include "kvfiles/program_file.h"
 #include "random_program.h"
 #include "wire_recorder.h"
 
@@ -74,15 +75,15 @@ TEST_F(Describe, ReadsAProgramFileImageAndRefusesOtherBytes) {
     file.insert(file.end(), image.begin(), image.end());
     CDSDATA b(a);
     b.InitData();
-    ASSERT_FALSE(kvprog::ReadImage(b, file, 4));
+    ASSERT_FALSE(kvfiles::ReadImage(b, file, 4));
     EXPECT_TRUE(kvprog::Diff(a, b).empty());
 
     const auto before = kvtest::programs::Image(b);
     const std::vector<std::uint8_t> not_image = kvtest::Hex("F0 00 20 18 00 2D 62 62 00 3F F7");
-    EXPECT_TRUE(kvprog::ReadImage(b, not_image));
+    EXPECT_TRUE(kvfiles::ReadImage(b, not_image));
     auto cut = image;
     cut.resize(image.size() - 40);
-    EXPECT_TRUE(kvprog::ReadImage(b, cut));
+    EXPECT_TRUE(kvfiles::ReadImage(b, cut));
     EXPECT_EQ(kvtest::programs::Image(b), before);
 }
 

@@ -120,7 +120,7 @@ TEST_F(ProgramJson, RefusesTheWholeFileNamingPathAndReason) {
         c.edit(doc);
         const auto refused = kvprog::ImportJsonDocument(target, doc);
         ASSERT_TRUE(refused) << c.what;
-        EXPECT_EQ(refused->path, c.path) << c.what << ": " << refused->Message();
+        EXPECT_EQ(refused->place, c.path) << c.what << ": " << refused->Message();
         EXPECT_NE(refused->reason.find(c.reason), std::string::npos) << c.what << ": " << refused->Message();
         EXPECT_EQ(Image(target), before) << c.what;
     }

@@ -113,7 +113,7 @@ TEST_F(Settings, RefusedValuesChangeNothing) {
     for (const auto& c : cases) {
         const auto refused = Set(c.path, c.typed);
         ASSERT_TRUE(refused) << c.path << " " << c.typed;
-        EXPECT_EQ(refused->path, c.path);
+        EXPECT_EQ(refused->place, c.path);
         EXPECT_NE(refused->reason.find(c.reason), std::string::npos) << refused->reason;
         EXPECT_EQ(kvtest::programs::Image(m), before) << c.path;
     }

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "bank_file.h"
+#include "kvfiles/bank_file.h"
 #include "sim_messages.h"
 
 namespace {
@@ -282,7 +282,7 @@ TEST(SimMemory, BulkStoreFilesImagesByNumber) {
     p0.out_delay[0] = 100;
     std::strcpy(p60.prog_name, "SIXTY");
     std::strcpy(p3.prog_name, "THREE");
-    FeedAll(dev, {Hex("F0 00 20 18 7F 06 01 F7"), Hex("F0 00 20 18 7F 06 0F F7"), tables::SystemBlock(7),
+    FeedAll(dev, {Hex("F0 00 20 18 7F 06 01 F7"), Hex("F0 00 20 18 7F 06 0F F7"), kvfiles::SystemBlock(7),
                   ImageOf(p60, 60), ImageOf(p3, 3), ImageOf(p0, 0)});
     EXPECT_EQ(dev.CurrentMemory(), 7);
     EXPECT_EQ(dev.MemoryAt(60).name, "SIXTY   ");

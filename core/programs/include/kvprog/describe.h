@@ -45,9 +45,4 @@ std::vector<Difference> Diff(const CDSDATA& a, const CDSDATA& b);
 // that there are no differences.
 std::string DiffText(const std::vector<Difference>& diffs);
 
-// Decodes a program image (F0 ... F7 with command 0x2C, at `start` in
-// `bytes`, as a file or the line holds it) into `into` with the library's
-// own reader. A buffer that holds no image is refused and changes nothing.
-std::optional<Refusal> ReadImage(CDSDATA& into, std::span<const std::uint8_t> bytes, std::size_t start = 0);
-
 }  // namespace kvprog

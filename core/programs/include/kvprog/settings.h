@@ -11,6 +11,7 @@
 #pragma once
 
 #include <kvcom/kvcom.h>
+#include <kvcore/refusal.h>
 
 #include <array>
 #include <optional>
@@ -59,12 +60,8 @@ struct SettingRef {
     bool operator==(const SettingRef&) const = default;
 };
 
-// Why a typed value or a file was refused: where, and the reason.
-struct Refusal {
-    std::string path;
-    std::string reason;
-    std::string Message() const { return path.empty() ? reason : path + ": " + reason; }
-};
+// Why a typed value or a file was refused: the setting's path, and the reason.
+using kvcore::Refusal;
 
 // "out3", "ina", "sum" (empty for the program) and "Out 3", "In A",
 // "In SUM A+B", "Program".

@@ -3,14 +3,26 @@
 // and the requests for a program image and for the memory dump.
 #pragma once
 
+#include <algorithm>
+#include <span>
+
 namespace kvcom::message {
 
 inline constexpr unsigned char kStart = 0xF0;
+// Every System Exclusive message of the unit, both ways, begins with F0 and
+// the maker's three bytes.
+inline constexpr unsigned char kIntro[4] = {0xF0, 0x00, 0x20, 0x18};
+inline constexpr int kIntroLength = 4;
 inline constexpr unsigned char kEnd = 0xF7;
 inline constexpr unsigned char kParamCommand = 0x2D;
 inline constexpr unsigned char kIdentityCommand = 0x06;
 inline constexpr unsigned char kImageRequestCommand = 0x02;
 inline constexpr unsigned char kDumpRequestCommand = 0x00;
+
+// Whether `bytes` begins with the intro (F0 and the maker's bytes).
+inline bool HasIntro(std::span<const unsigned char> bytes) {
+    return bytes.size() >= kIntroLength && std::equal(kIntro, kIntro + kIntroLength, bytes.begin());
+}
 
 // A parameter message's selector byte, and the selector of the whole device.
 inline constexpr int kSelectorByte = 6;
@@ -18,10 +30,7 @@ inline constexpr int kSelectorDevice = 0x01;
 
 // F0, the maker's three bytes, the device and the command; returns 6.
 inline int PutStart(unsigned char* buf, unsigned char device, unsigned char command) {
-    buf[0] = kStart;
-    buf[1] = 0x00;
-    buf[2] = 0x20;
-    buf[3] = 0x18;
+    for (int i = 0; i < kIntroLength; ++i) buf[i] = kIntro[i];
     buf[4] = device;
     buf[5] = command;
     return 6;
