@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "failure.h"
-#include "port_problem.h"
+#include "kvports/port_problem.h"
 #include "progress.h"
 
 namespace kvctl {
@@ -24,9 +24,22 @@ std::string DevicePath(int com) {
     return path;
 }
 
+// "COM3 (/dev/ttyS2)" or the path, for messages.
+std::string PortName(const kvports::PortChoice& port) {
+    if (port.com == 0) return port.path;
+    return "COM" + std::to_string(port.com) + " (" + DevicePath(port.com) + ")";
+}
+
+// The sentence on a port the library could not open, as the windows say it.
+std::string OpenProblem(const std::string& path) {
+    const int error = LinkLastError();
+    return kvports::OpenFailureText(kvports::DiagnoseOpenFailure(kvports::HostSystem(), path, error),
+                                    LinkErrorMessage(error));
+}
+
 }  // namespace
 
-Unit::Unit(const PortChoice& port, const CDSDATA& factory, bool quiet) : model_(factory), quiet_(quiet) {
+Unit::Unit(const kvports::PortChoice& port, const CDSDATA& factory, bool quiet) : model_(factory), quiet_(quiet) {
     // A device path goes to the library as COM1's device.
     if (port.com == 0) {
         ::setenv("KVCOM_COM1", port.path.c_str(), 1);
@@ -36,7 +49,7 @@ Unit::Unit(const PortChoice& port, const CDSDATA& factory, bool quiet) : model_(
     }
     name_ = PortName(port);
     if (CreateTTYInfo() != 1) throw Failure(kExitPort, "cannot set up the link for " + name_);
-    if (OpenConnection() != 1) throw Failure(kExitPort, PortProblemText(DevicePath(rs232_port), LinkLastError()));
+    if (OpenConnection() != 1) throw Failure(kExitPort, OpenProblem(DevicePath(rs232_port)));
 }
 
 Unit::~Unit() {
@@ -79,11 +92,17 @@ Session::Session(const Options& options) : options_(options) {}
 
 Unit& Session::unit() {
     if (!unit_) {
-        std::optional<PortChoice> port;
-        if (options_.port.empty())
-            port = PortChoice{StoredComPort(), ""};
-        else
-            port = ParsePortArgument(options_.port);
+        std::optional<kvports::PortChoice> port;
+        if (options_.port.empty()) {
+            // The port 758 uses: its COM port and the device chosen for it
+            // (the library still lets $KVCOM_COM<n> come first).
+            const kvports::StoredPorts stored = kvports::ReadStoredPorts(kvports::SettingsFilePath());
+            for (int n = 1; n <= kvports::kComPorts; ++n)
+                if (!stored.DeviceOf(n).empty()) SetPortDevicePath(n, stored.DeviceOf(n).c_str());
+            port = kvports::PortChoice{stored.com, ""};
+        } else {
+            port = kvports::ParsePortArgument(options_.port);
+        }
         if (!port) throw Failure(kExitUsage, "--port " + options_.port + " names no port (COM1..COM4 or a device)");
         unit_ = std::make_unique<Unit>(*port, factory_, options_.quiet);
     }

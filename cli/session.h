@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "port_choice.h"
+#include "kvports/port_choice.h"
 
 namespace kvctl {
 
@@ -23,7 +23,7 @@ struct Options {
 // The unit on its port. Opening refuses a port another program holds.
 class Unit {
 public:
-    Unit(const PortChoice& port, const CDSDATA& factory, bool quiet);  // throws Failure (port problem)
+    Unit(const kvports::PortChoice& port, const CDSDATA& factory, bool quiet);  // throws Failure (port problem)
     ~Unit();
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;

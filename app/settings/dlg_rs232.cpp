@@ -45,7 +45,7 @@ QString ShortName(const QString& path) {
 
 }  // namespace
 
-int StoredPort() { return QSettings().value(kPortKey, 1).toInt(); }
+int StoredPort() { return ReadStoredPortChoice().com; }
 
 void StorePort(int port) {
     QSettings settings;

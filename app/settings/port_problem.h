@@ -1,26 +1,21 @@
-// Why a serial port could not be opened, told so the user can act on it,
-// and the one message the program gives when the link fails.
+// Why a serial port could not be opened, told so the user can act on it
+// (the diagnosis and its sentence are kv_ports', the same kvctl prints), and
+// the one message the program gives when the link fails.
 #pragma once
 
 #include <QString>
 
-class QWidget;
+#include <kvports/port_problem.h>
 
-// A port the library could not open, and why.
-struct PortState {
-    QString path;     // the device behind "COM<n>"
-    int error = 0;    // the library's reason (LinkLastError), an errno code
-    QString group;    // the group owning the device, when permission was refused
-    QString holders;  // who holds a busy device ("minicom (PID 4242)"), where the system shows it
-};
+class QWidget;
 
 // The device of `port` with the reason the library kept from the last
 // OpenConnection (call it right after the open failed).
-PortState ProbePort(int port);
+kvports::OpenFailure ProbePort(int port);
 
 // A sentence on what is wrong and what to do, or empty when there is
 // nothing to tell.
-QString PortProblemText(const PortState& state);
+QString PortProblemText(const kvports::OpenFailure& failure);
 
 // "RS232 Connection failed.\r\nPlease select another port." with caption
 // "KALVORE" and the error icon, over parent, with the reason for `port`

@@ -15,7 +15,14 @@ void HandToLibrary(int port, const QString& device) {
 
 }  // namespace
 
-QString StoredDevice(int port) { return QSettings().value(DeviceKey(port)).toString(); }
+kvports::StoredPorts ReadStoredPortChoice() {
+    return kvports::ReadStoredPorts(QFile::encodeName(QSettings().fileName()).toStdString());
+}
+
+QString StoredDevice(int port) {
+    if (port < 1 || port > kComPorts) return {};
+    return QFile::decodeName(ReadStoredPortChoice().DeviceOf(port).c_str());
+}
 
 void StoreDevice(int port, const QString& device) {
     if (port < 1 || port > kComPorts) return;
@@ -29,8 +36,11 @@ void StoreDevice(int port, const QString& device) {
     HandToLibrary(port, device);
 }
 
-void ApplyStoredDevices() {
-    for (int port = 1; port <= kComPorts; ++port) HandToLibrary(port, StoredDevice(port));
+void ApplyStoredPortChoice() {
+    const kvports::StoredPorts stored = ReadStoredPortChoice();
+    rs232_port = stored.com;
+    for (int port = 1; port <= kComPorts; ++port)
+        HandToLibrary(port, QFile::decodeName(stored.DeviceOf(port).c_str()));
 }
 
 QString EffectiveDevice(int port) {

@@ -57,8 +57,7 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
 
     // The port comes from the settings (organisation and application
     // "KALVORE", set by main before start-up).
-    rs232_port = StoredPort();
-    ApplyStoredDevices();
+    ApplyStoredPortChoice();
 
     // Document, frame and view; a file named on the command line is opened.
     auto* doc = new CMy758Doc;

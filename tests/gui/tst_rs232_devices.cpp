@@ -74,8 +74,10 @@ private slots:
         // A fresh start hands the stored device to the library again.
         SetPortDevicePath(2, nullptr);
         QCOMPARE(EffectiveDevice(2), QStringLiteral("/dev/ttyS1"));
-        ApplyStoredDevices();
+        rs232_port = 1;
+        ApplyStoredPortChoice();
         QCOMPARE(EffectiveDevice(2), path);
+        QCOMPARE(rs232_port, 2);
 
         // The dialog shows it for COM2 only; the edit follows the COM port.
         CDlgRS232 again;
@@ -168,21 +170,6 @@ private slots:
                      qPrintable(pane->text()));
     }
 
-    void problemTextsNameTheFixAndTheHolder() {
-        PortState denied;
-        denied.path = QStringLiteral("/dev/ttyUSB0");
-        denied.error = EACCES;
-        denied.group = QStringLiteral("dialout");
-        QVERIFY2(
-            PortProblemText(denied).contains(QStringLiteral("sudo usermod -aG dialout $USER, then log out and in")),
-            qPrintable(PortProblemText(denied)));
-        PortState busy;
-        busy.path = QStringLiteral("/dev/ttyUSB0");
-        busy.error = EBUSY;
-        busy.holders = QStringLiteral("minicom (PID 4242)");
-        QCOMPARE(PortProblemText(busy), QStringLiteral("/dev/ttyUSB0 is in use by minicom (PID 4242)."));
-    }
-
     void busyPortIsReportedWithItsHolder() {
         // The link holds the pty; a second open through COM2 finds it busy,
         // and this very process is named as the holder.
@@ -196,11 +183,12 @@ private slots:
         const int fd = ::dup(npTTYInfo->port_handle);  // keep the device held while the link moves
         rs232_port = 2;
         QCOMPARE(OpenConnection(), 0);  // the old link was closed first, but the flock goes with the open file
-        const PortState s = ProbePort(2);
+        const kvports::OpenFailure s = ProbePort(2);
         ::close(fd);
         rs232_port = 1;
         QCOMPARE(s.error, EBUSY);
-        QVERIFY2(s.holders.contains(QStringLiteral("this program (PID %1)").arg(::getpid())), qPrintable(s.holders));
+        const QString text = PortProblemText(s);
+        QVERIFY2(text.contains(QStringLiteral("this program (PID %1)").arg(::getpid())), qPrintable(text));
     }
 };
 

@@ -243,43 +243,19 @@ private slots:
         QVERIFY2(box.width() >= title + 150, qPrintable(QStringLiteral("%1 for %2").arg(box.width()).arg(title)));
     }
 
-    void portProblemTexts() {
-        PortState missing;
-        missing.path = QStringLiteral("/dev/ttyUSB9");
-        missing.error = ENOENT;
-        QVERIFY(PortProblemText(missing).contains(QStringLiteral("/dev/ttyUSB9")));
-
-        PortState denied;
-        denied.path = QStringLiteral("/dev/ttyS0");
-        denied.error = EACCES;
-        denied.group = QStringLiteral("dialout");
-        const QString text = PortProblemText(denied);
-        QVERIFY2(text.contains(QStringLiteral("permission")) && text.contains(QStringLiteral("\"dialout\"")),
-                 qPrintable(text));
-
-        PortState fine = denied;
-        fine.error = 0;
-        QVERIFY(PortProblemText(fine).isEmpty());
-
-        // Any other cause is told in the library's words.
-        PortState busy = denied;
-        busy.error = EBUSY;
-        QCOMPARE(PortProblemText(busy), QStringLiteral("/dev/ttyS0: ") + QString::fromUtf8(LinkErrorMessage(EBUSY)));
-    }
-
     void probeFollowsThePortVariable() {
         qputenv("KVCOM_COM4", "/nonexistent/tty-for-test");
         const int kept = rs232_port;
         rs232_port = 4;
         CreateTTYInfo();
         QCOMPARE(OpenConnection(), 0);
-        const PortState s = ProbePort(4);
+        const kvports::OpenFailure s = ProbePort(4);
         DestroyTTYInfo();
         rs232_port = kept;
         qunsetenv("KVCOM_COM4");
-        QCOMPARE(s.path, QStringLiteral("/nonexistent/tty-for-test"));
+        QCOMPARE(s.path, std::string("/nonexistent/tty-for-test"));
         QCOMPARE(s.error, ENOENT);  // the cause comes from the library's open
-        QVERIFY(s.group.isEmpty());
+        QVERIFY(s.group.empty());
     }
 };
 

@@ -263,3 +263,23 @@ TEST(KvctlLine, DownloadSendsTheFileMutedAndUnmuteAllOpens) {
 }
 
 }  // namespace
+
+// Without --port, kvctl opens the device 758 keeps for its COM port in the
+// settings file ([Settings] RS232Port and RS232Device<n>).
+TEST(KvctlLine, WithoutPortUsesTheDeviceChosenIn758) {
+    SimUnit unit;
+    ASSERT_FALSE(unit.path().empty());
+    const std::string config = TempFile("config");
+    std::filesystem::create_directories(config + "/KALVORE");
+    std::ofstream(config + "/KALVORE/KALVORE.conf")
+        << "[Settings]\nRS232Port=3\nRS232PortString=COM3\nRS232Device3=" << unit.path() << "\n";
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    for (int n = 1; n <= 4; ++n) ::unsetenv(("KVCOM_COM" + std::to_string(n)).c_str());
+    const Result r = Kvctl({"identify"});
+    if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(config);
+    EXPECT_EQ(r.code, 0) << Described(r);
+    EXPECT_NE(r.out.find("COM3 (" + unit.path() + ")"), std::string::npos) << Described(r);
+}

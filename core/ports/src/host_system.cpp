@@ -3,6 +3,8 @@
 // the processes holding a device.
 #include "kvports/port_system.h"
 
+#include "kvports/port_problem.h"
+
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -174,6 +176,13 @@ public:
         }
         ::closedir(proc);
         return out;
+    }
+
+    std::vector<int> FlockHolders(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return {};
+        std::ifstream locks("/proc/locks");
+        return ParseFlockHolders(locks, st.st_dev, st.st_ino);
     }
 
     int TryOpen(const std::string& path) override {

@@ -1,5 +1,7 @@
 #include "kvports/ports.h"
 
+#include "kvports/port_problem.h"
+
 #include <errno.h>
 
 #include <algorithm>
@@ -131,7 +133,7 @@ PortState CheckPort(PortSystem& sys, const std::string& path) {
     }
     // Holders first: they can be named. A program that holds the port
     // without anyone seeing it still shows in the trial open's lock.
-    state.holders = sys.Holders(node.rdev);
+    state.holders = PortHolders(sys, path);
     if (!state.holders.empty()) {
         state.condition = Condition::kBusy;
         state.error = EBUSY;
@@ -158,17 +160,8 @@ PortState CheckPort(PortSystem& sys, const std::string& path) {
 std::string StateText(const PortState& state) {
     switch (state.condition) {
     case Condition::kFree: return "free";
-    case Condition::kBusy: {
-        if (state.holders.empty()) return "busy: in use by another program";
-        std::string out = "busy: ";
-        for (std::size_t i = 0; i < state.holders.size(); ++i) {
-            const Holder& h = state.holders[i];
-            if (i > 0) out += ", ";
-            out += h.self ? "this program" : (h.name.empty() ? "a program" : h.name);
-            out += " (PID " + std::to_string(h.pid) + ")";
-        }
-        return out;
-    }
+    case Condition::kBusy:
+        return state.holders.empty() ? "busy: in use by another program" : "busy: " + HoldersText(state.holders);
     case Condition::kNoPermission:
         return state.group.empty() ? "no permission" : "no permission (group " + state.group + ")";
     case Condition::kMissing: return "missing: not plugged in";

@@ -62,6 +62,11 @@ public:
     // The processes that have character device rdev open, as far as /proc
     // lets this user see.
     virtual std::vector<Holder> Holders(unsigned long long rdev) = 0;
+    // The processes holding the flock of path (the system's lock table).
+    virtual std::vector<int> FlockHolders(const std::string& path) {
+        (void)path;
+        return {};
+    }
     // Opens path for a moment, without becoming its controlling terminal or
     // waiting for a carrier: 0 when it is a terminal nobody locks, else
     // ENOTTY (no terminal), EBUSY (locked or exclusive), EACCES, EIO...
