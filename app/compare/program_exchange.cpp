@@ -16,6 +16,7 @@
 #include "history/program_history.h"
 #include "widgets/message_box.h"
 #include "widgets/string_table.h"
+#include "widgets/refusal_text.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ bool ReadProgramJson(const QString& path, CDSDATA& into, QString* why) {
     if (!ReadLimited(path, kProgramJsonReadLimit, bytes, why)) return false;
     const auto refused = kvprog::ImportJson(into, bytes.toStdString());
     if (!refused) return true;
-    if (why) *why = Tr("%1 was refused: %2").arg(path, QString::fromStdString(refused->Message()));
+    if (why) *why = Tr("%1 was refused: %2").arg(path, RefusalText(*refused));
     return false;
 }
 

@@ -14,6 +14,7 @@
 #include "widgets/link_guard.h"
 #include "widgets/message_box.h"
 #include "widgets/string_table.h"
+#include "widgets/refusal_text.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ bool ReadSource(const ProgramSource& source, CDSDATA& into, QWidget* parent, QSt
         const int len = std::min(prog_len[m], KV_IMAGE_MAX);
         if (const auto refused = kvfiles::ReadImage(into, {prog_save[m], static_cast<std::size_t>(len)})) {
             if (why)
-                *why = Tr("Entry %1 of the memory table: %2").arg(m).arg(QString::fromStdString(refused->Message()));
+                *why = Tr("Entry %1 of the memory table: %2").arg(m).arg(RefusalText(*refused));
             return false;
         }
         return true;

@@ -5,6 +5,7 @@
 #include <kvcom/kvcom.h>
 
 #include "device/device_line.h"
+#include "widgets/refusal_text.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ TransferOutcome TakeSettings(CDSDATA& to, const CDSDATA& from, const std::vector
             continue;
         }
         if (const auto refused = kvprog::WriteText(to, ref, kvprog::ReadText(from, ref))) {
-            outcome.refused << QString::fromStdString(refused->Message());
+            outcome.refused << RefusalText(*refused);
             continue;
         }
         ++outcome.done;

@@ -7,6 +7,7 @@
 #include <kvcom/kvcom.h>
 
 #include "kvfiles/program_file.h"
+#include "widgets/refusal_text.h"
 
 namespace programfile {
 
@@ -28,7 +29,7 @@ bool Decode(const QByteArray& file, const QString& file_name, CDSDATA& model, QS
     // (more than 3000 bytes).", "x.syx is not a Kalvore program file."
     const kvfiles::ProgramFileRead read = kvfiles::DecodeProgramFile(model, bytes);
     if (read.refused) {
-        if (why) *why = Tr("%1 is %2.").arg(file_name, QString::fromStdString(read.refused->reason));
+        if (why) *why = Tr("%1 is %2.").arg(file_name, RefusalReason(*read.refused));
         return false;
     }
     if (note) *note = read.notes.empty() ? QString() : file_name + QStringLiteral(": ") +

@@ -6,6 +6,8 @@
 
 #include <kvcom/kvcom.h>
 
+#include "widgets/refusal_text.h"
+
 QString WithBankSuffix(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
     return path + QStringLiteral(".ay");
@@ -31,7 +33,7 @@ bool DecodeBankBytes(const QByteArray& bytes, kvfiles::BankTable& table, QString
     kvfiles::BankRead read = kvfiles::ReadBank(
         {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
     if (read.refused) {
-        if (why) *why = QString::fromStdString(read.refused->Message());
+        if (why) *why = RefusalText(*read.refused);
         return false;
     }
     if (note) *note = QString::fromStdString(kvfiles::BankNotesText(read.notes));

@@ -21,6 +21,7 @@
 #include "widgets/dialog_units.h"
 #include "widgets/message_box.h"
 #include "widgets/screen_fit.h"
+#include "widgets/refusal_text.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ QString ShortName(const QString& path) {
 
 }  // namespace
 
-int StoredPort() { return ReadStoredPortChoice().com; }
+int StoredPort() { return ReadStoredPortChoice().stored_com; }
 
 void StorePort(int port) {
     QSettings settings;
@@ -311,10 +312,9 @@ void CDlgRS232::accept() {
     for (int i = 0; i < 4; ++i) {
         chosen[i] = devices_[i];
         if (chosen[i] == stored_[i] || chosen[i].isEmpty()) continue;
-        const std::string problem = kvports::DevicePathProblem(*system_, S(chosen[i]));
-        if (!problem.empty()) {
+        if (const auto problem = kvports::DevicePathProblem(*system_, S(chosen[i]))) {
             ShowMessage(this, QMessageBox::Warning, windowTitle(),
-                        tr("Cannot use %1 for COM%2: %3.").arg(chosen[i]).arg(i + 1).arg(Q(problem)));
+                        tr("Cannot use %1 for COM%2: %3.").arg(chosen[i]).arg(i + 1).arg(RefusalReason(*problem)));
             return;
         }
         // Remembered by its stable name, so replugging elsewhere keeps it.

@@ -50,6 +50,7 @@ StoredPorts ReadStoredPorts(const std::string& settings_file) {
     const QSettings settings(QFile::decodeName(settings_file.c_str()), QSettings::IniFormat);
     bool ok = false;
     const int com = settings.value(QStringLiteral("Settings/RS232Port")).toInt(&ok);
+    stored.stored_com = ok ? com : 1;
     if (ok && com >= 1 && com <= kComPorts) stored.com = com;
     for (int n = 1; n <= kComPorts; ++n) {
         const QString device = settings.value(QStringLiteral("Settings/RS232Device%1").arg(n)).toString();

@@ -188,22 +188,23 @@ std::string StateAdvice(const PortState& state) {
     return {};
 }
 
-std::string DevicePathProblem(PortSystem& sys, const std::string& path) {
-    if (path.empty()) return "no device is named";
-    if (path.front() != '/') return "it is not an absolute path (one starting with /dev/)";
+std::optional<kvcore::Refusal> DevicePathProblem(PortSystem& sys, const std::string& path) {
+    auto refuse = [&path](std::string reason) { return kvcore::Refusal{path, std::move(reason)}; };
+    if (path.empty()) return refuse("no device is named");
+    if (path.front() != '/') return refuse("it is not an absolute path (one starting with /dev/)");
     const NodeInfo node = sys.Inspect(path);
     if (node.kind == NodeInfo::Kind::kMissing) {
         if (node.is_link)
-            return "it is a link to " + node.link_target + ", which is not there (is the adapter plugged in?)";
-        return "there is no such device";
+            return refuse("it is a link to " + node.link_target + ", which is not there (is the adapter plugged in?)");
+        return refuse("there is no such device");
     }
-    if (node.kind == NodeInfo::Kind::kDirectory) return "it is a folder, not a device";
-    if (node.kind != NodeInfo::Kind::kCharDevice) return "it is not a device";
+    if (node.kind == NodeInfo::Kind::kDirectory) return refuse("it is a folder, not a device");
+    if (node.kind != NodeInfo::Kind::kCharDevice) return refuse("it is not a device");
     const int e = sys.TryOpen(path);
-    if (e == 0 || e == EBUSY || e == EWOULDBLOCK || IsPermissionError(e)) return {};
-    if (e == ENOTTY) return "it is not a serial port";
-    if (e == EIO || IsGoneError(e)) return "no serial port hardware answers there";
-    return std::string("it cannot be opened: ") + std::strerror(e);
+    if (e == 0 || e == EBUSY || e == EWOULDBLOCK || IsPermissionError(e)) return std::nullopt;
+    if (e == ENOTTY) return refuse("it is not a serial port");
+    if (e == EIO || IsGoneError(e)) return refuse("no serial port hardware answers there");
+    return refuse(std::string("it cannot be opened: ") + std::strerror(e));
 }
 
 }  // namespace kvports

@@ -134,7 +134,11 @@ TEST(DevicePathProblem, TypedPathsThatCannotBeASerialPort) {
          "it is a link to ../../ttyUSB7, which is not there (is the adapter plugged in?)"},
         {"/dev/ttyS3", "no serial port hardware answers there"},
     };
-    for (const auto& [path, problem] : cases) EXPECT_EQ(kvports::DevicePathProblem(sys, path), problem) << path;
+    for (const auto& [path, problem] : cases) {
+        const auto refused = kvports::DevicePathProblem(sys, path);
+        EXPECT_EQ(refused ? refused->reason : "", problem) << path;
+        if (refused) EXPECT_EQ(refused->place, path);
+    }
 }
 
 }  // namespace

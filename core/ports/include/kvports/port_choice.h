@@ -33,6 +33,7 @@ std::string SettingsFilePath();
 // same INI reader 758 writes it with, so quoting and escapes agree.
 struct StoredPorts {
     int com = 1;
+    int stored_com = 1;  // RS232Port as written, out of range too (1 when missing)
     std::array<std::string, kComPorts> devices;  // [0] is COM1's
 
     const std::string& DeviceOf(int com_port) const { return devices[static_cast<std::size_t>(com_port - 1)]; }

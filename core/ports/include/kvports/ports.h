@@ -3,6 +3,9 @@
 // program 758 and the command-line tool.
 #pragma once
 
+#include <kvcore/refusal.h>
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,9 +72,9 @@ std::string StateText(const PortState& state);
 std::string StateAdvice(const PortState& state);
 
 // Why path cannot be stored as a serial device (for example "it is a
-// folder, not a device" or "it is not a serial port"), or "" when it may be.
-// A device that is busy or that this user may not open yet is acceptable:
-// that is a state, not a wrong path.
-std::string DevicePathProblem(PortSystem& sys, const std::string& path);
+// folder, not a device" or "it is not a serial port"; place: the path), or
+// nothing when it may be. A device that is busy or that this user may not
+// open yet is acceptable: that is a state, not a wrong path.
+std::optional<kvcore::Refusal> DevicePathProblem(PortSystem& sys, const std::string& path);
 
 }  // namespace kvports

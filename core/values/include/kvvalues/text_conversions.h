@@ -1,6 +1,8 @@
 // Texts the user sees for stored indices and steps, and typed text back to
-// indices and steps. Independent of the process locale: "1.5" is read as one
-// and a half and numbers are shown with a decimal point under any locale.
+// indices and steps as the windows' edits read it (truncated and limited:
+// see units.h for why settings written as text take the nearest step).
+// Independent of the process locale: "1.5" is read as one and a half and
+// numbers are shown with a decimal point under any locale.
 #pragma once
 
 #include <optional>

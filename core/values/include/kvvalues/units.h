@@ -1,6 +1,16 @@
 // The pages' units: step scales of the stored values, the numbers the pages
-// show for them, and typed numbers with their unit words. Private to the
-// programs module.
+// show for them, and typed numbers with their unit words.
+//
+// Two rules turn a typed number into steps, on purpose:
+// - the windows (text_conversions.h) follow the pages: the number is
+//   truncated toward zero and limited to the range, so "-2.39" in the gain
+//   edit gives -2.2 dB and "99" gives +15.0 dB;
+// - settings written as text or JSON (kvctl set, the JSON importer, the
+//   remote server) take the nearest step and refuse what lies out of range,
+//   so "-2.39" gives -2.4 dB and "99" is refused: a script must never set
+//   something other than what it asked for without being told.
+// The table in tests/unit/values/test_typed_rules.cpp shows both on the same
+// inputs.
 #pragma once
 
 #include <optional>
