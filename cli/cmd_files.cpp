@@ -5,6 +5,7 @@
 #include "failure.h"
 #include "file_io.h"
 #include "kvprog/describe.h"
+#include "kvprog/setting_json.h"
 #include "kvprog/program_json.h"
 #include "program_source.h"
 
@@ -75,7 +76,16 @@ void AddDiff(CLI::App& app, Session& session) {
         const CDSDATA program_b = LoadProgram(session, spec_b);
         const auto diffs = kvprog::Diff(program_a, program_b);
         json list = json::array();
-        for (const auto& d : diffs) list.push_back({{"path", d.path}, {"channel", d.channel}, {"a", d.a}, {"b", d.b}});
+        for (const auto& d : diffs) {
+            json entry = {{"path", d.path},
+                          {"channel", d.channel},
+                          {"a", kvprog::SettingValue(program_a, d.ref)},
+                          {"b", kvprog::SettingValue(program_b, d.ref)}};
+            if (const std::string unit = kvprog::SettingUnit(d.ref); !unit.empty()) entry["unit"] = unit;
+            entry["a_text"] = d.a;
+            entry["b_text"] = d.b;
+            list.push_back(std::move(entry));
+        }
         session.Print({{"a", *a}, {"b", *b}, {"differences", list}},
                       "--- " + *a + "\n+++ " + *b + "\n" + kvprog::DiffText(diffs));
     });

@@ -7,6 +7,7 @@
 #include "failure.h"
 #include "file_io.h"
 #include "kvprog/describe.h"
+#include "kvprog/setting_json.h"
 #include "kvfiles/program_file.h"
 #include "program_source.h"
 #include "progress.h"
@@ -113,7 +114,7 @@ void AddGet(CLI::App& app, Session& session) {
         Unit& unit = session.unit();
         unit.FetchWorking();
         const std::string text = kvprog::ReadText(unit.model(), *ref);
-        session.Print({{"path", kvprog::PathOf(*ref)}, {"value", text}}, kvprog::PathOf(*ref) + "  " + text + "\n");
+        session.Print(kvprog::SettingDocument(unit.model(), *ref), kvprog::PathOf(*ref) + "  " + text + "\n");
     });
 }
 
@@ -147,7 +148,7 @@ void AddSet(CLI::App& app, Session& session) {
                 throw Failure(kExitLine, change.path + ": the unit holds " +
                                              kvprog::ReadText(unit.model(), change.ref) + " instead of " + change.text);
         }
-        json doc = {{"path", change.path}, {"value", change.text}};
+        json doc = kvprog::SettingDocument(change.program, change.ref);
         if (args->verify) doc["verified"] = true;
         session.Report(doc, change.path + "  " + change.text + (args->verify ? "  (verified)" : "") + "\n");
     });

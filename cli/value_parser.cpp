@@ -1,5 +1,9 @@
 #include "value_parser.h"
 
+#include <nlohmann/json.hpp>
+
+#include "kvprog/setting_json.h"
+
 namespace kvctl {
 
 using kvprog::Field;
@@ -19,7 +23,16 @@ std::variant<SettingChange, Refusal> ParseSetting(const CDSDATA& program, std::s
     default: break;
     }
     SettingChange change{*ref, name, program, "", ref->field == Field::Config || ref->field == Field::Link};
-    if (auto refused = kvprog::WriteText(change.program, *ref, value)) return *refused;
+    // A value as `kvctl --json` prints it: an object ({"freq": 80, "type":
+    // "L-R 24"}) or a quoted name; numbers and true/false read as text too.
+    const bool json_value = !value.empty() && (value.front() == '{' || value.front() == '"');
+    if (json_value) {
+        const auto parsed = nlohmann::json::parse(value, nullptr, false);
+        if (parsed.is_discarded()) return Refusal{name, "not a JSON value"};
+        if (auto refused = kvprog::WriteValue(change.program, *ref, parsed)) return *refused;
+    } else if (auto refused = kvprog::WriteText(change.program, *ref, value)) {
+        return *refused;
+    }
     change.text = kvprog::ReadText(change.program, *ref);
     return change;
 }

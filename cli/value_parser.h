@@ -22,7 +22,9 @@ struct SettingChange {
 };
 
 // Applies "PATH VALUE" to a copy of `program` (the unit's working program, so
-// that stereo link and EQ slots are the unit's). Refused: unknown paths,
+// that stereo link and EQ slots are the unit's). VALUE is typed text
+// ("-2.4dB", "80Hz lr24", "on") or a value as --json prints it (-2.4, true,
+// "In A", {"freq": 80, "type": "L-R 24"}). Refused: unknown paths,
 // settings that only travel inside a whole program (names, a whole EQ
 // filter), and whatever the catalogue refuses (unit, range, a slot without
 // a filter), each with the path and the reason.

@@ -157,7 +157,9 @@ TEST(KvctlLine, SetThenGetAndVerify) {
     ASSERT_EQ(get.code, 0) << Described(get);
     const auto doc = nlohmann::json::parse(get.out);
     EXPECT_EQ(doc["path"], "out3.gain");
-    EXPECT_EQ(doc["value"], "-2.4 dB");
+    EXPECT_EQ(doc["value"], -2.4);
+    EXPECT_EQ(doc["unit"], "dB");
+    EXPECT_EQ(doc["text"], "-2.4 dB");
 
     const Result verified = Kvctl({"--port", unit.path(), "set", "out2.hp", "80Hz", "lr24", "--verify"});
     EXPECT_EQ(verified.code, 2) << Described(verified);  // the value is one word
@@ -282,4 +284,60 @@ TEST(KvctlLine, WithoutPortUsesTheDeviceChosenIn758) {
     std::filesystem::remove_all(config);
     EXPECT_EQ(r.code, 0) << Described(r);
     EXPECT_NE(r.out.find("COM3 (" + unit.path() + ")"), std::string::npos) << Described(r);
+}
+
+// A script computes with what --json prints: it reads a gain as a number,
+// adds 1 dB and sets it back; the difference to a saved program and the
+// program itself come back as numbers the importer takes again.
+TEST(KvctlLine, ScriptsComputeWithJsonNumbers) {
+    SimUnit unit;
+    ASSERT_EQ(Kvctl({"--port", unit.path(), "set", "out3.gain", "-6dB"}).code, 0);
+    const std::string before = TempFile("before.json");
+    const Result show = Kvctl({"--port", unit.path(), "--json", "show", "unit"});
+    ASSERT_EQ(show.code, 0) << Described(show);
+    std::ofstream(before) << show.out;
+    const auto program = nlohmann::json::parse(show.out);
+    EXPECT_EQ(program["out3"]["gain"], -6.0);
+    EXPECT_EQ(program["out3"]["mute"], true);
+
+    const auto got = nlohmann::json::parse(Kvctl({"--port", unit.path(), "--json", "get", "out3.gain"}).out);
+    const double louder = got["value"].get<double>() + 1.0;
+    const Result set = Kvctl({"--port", unit.path(), "--json", "set", "out3.gain", nlohmann::json(louder).dump()});
+    ASSERT_EQ(set.code, 0) << Described(set);
+    EXPECT_EQ(nlohmann::json::parse(set.out)["value"], -5.0);
+    int gain = 0;
+    unit.With([&](kvsim::Device& d) { gain = d.Working().out_gain[2]; });
+    EXPECT_EQ(gain, -25);
+
+    // Values as --json prints them go back in as they are.
+    const auto hp = nlohmann::json::parse(Kvctl({"--port", unit.path(), "--json", "get", "out2.hp"}).out)["value"];
+    nlohmann::json lower = hp;
+    lower["freq"] = 80;
+    ASSERT_EQ(Kvctl({"--port", unit.path(), "set", "out2.hp", lower.dump()}).code, 0);
+    ASSERT_EQ(Kvctl({"--port", unit.path(), "set", "out1.source", "\"In B\""}).code, 0);
+
+    const Result diff = Kvctl({"--port", unit.path(), "--json", "diff", before, "unit"});
+    ASSERT_EQ(diff.code, 0) << Described(diff);
+    double change = 0;
+    int found = 0;
+    const auto differences = nlohmann::json::parse(diff.out)["differences"];
+    for (const auto& d : differences) {
+        if (d["path"] == "out3.gain") {
+            change = d["b"].get<double>() - d["a"].get<double>();
+            EXPECT_EQ(d["unit"], "dB");
+            ++found;
+        }
+        if (d["path"] == "out2.hp") {
+            EXPECT_EQ(d["b"]["freq"], 79.4) << d.dump();  // the table's row nearest 80 Hz
+            ++found;
+        }
+        if (d["path"] == "out1.source") {
+            EXPECT_EQ(d["a"], "In A");
+            EXPECT_EQ(d["b"], "In B");
+            ++found;
+        }
+    }
+    EXPECT_EQ(found, 3) << diff.out;
+    EXPECT_DOUBLE_EQ(change, 1.0);
+    std::remove(before.c_str());
 }

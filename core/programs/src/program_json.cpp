@@ -18,8 +18,6 @@ namespace {
 using json = nlohmann::json;
 using ojson = nlohmann::ordered_json;
 
-constexpr const char* kConfigNames[3] = {"Mono", "2 Channel 3 Way", "3 Channel 2 Way"};
-constexpr const char* kSourceNames[3] = {"In A", "In B", "In SUM A+B"};
 constexpr int kEqChannels[] = {CHAN_IN_A, CHAN_IN_B, 0, 1, 2, 3, 4, 5};
 constexpr int kHighPassOut = 0;
 constexpr int kLowPassOut = kvvalues::kFreqRows - 1;
@@ -440,9 +438,33 @@ nlohmann::ordered_json ProgramToJson(const CDSDATA& model) {
 std::string ExportJson(const CDSDATA& m) { return ProgramToJson(m).dump(2) + "\n"; }
 
 std::optional<Refusal> ImportJson(CDSDATA& into, std::string_view text) {
-    const json doc = json::parse(text.begin(), text.end(), nullptr, false);
-    if (doc.is_discarded()) return Refusal{"", "not a JSON document"};
+    json doc;
+    try {
+        doc = json::parse(text.begin(), text.end());
+    } catch (const json::parse_error& e) {
+        return JsonSyntaxRefusal(text, e.byte, e.what());
+    }
     return ImportJsonDocument(into, doc);
+}
+
+Refusal JsonSyntaxRefusal(std::string_view text, std::size_t byte, std::string_view parser_message) {
+    // The parser counts bytes from 1 and stops just past the fault.
+    std::size_t line = 1, column = 1;
+    const std::size_t end = std::min(byte > 0 ? byte - 1 : 0, text.size());
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    // "[json.exception.parse_error.101] parse error at line 3, column 5:
+    // syntax error while parsing object - ..."; the words after the place.
+    std::string reason(parser_message);
+    if (const auto colon = reason.find(": "); colon != std::string::npos) reason = reason.substr(colon + 2);
+    return Refusal{"line " + std::to_string(line) + ", column " + std::to_string(column),
+                   "not a JSON document: " + reason};
 }
 
 std::optional<Refusal> ImportJsonDocument(CDSDATA& into, const nlohmann::json& doc) {

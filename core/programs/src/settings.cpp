@@ -25,8 +25,6 @@ namespace {
 
 using units::Scale;
 
-constexpr const char* kConfigNames[3] = {"Mono", "2 Channel 3 Way", "3 Channel 2 Way"};
-constexpr const char* kSourceNames[3] = {"In A", "In B", "In SUM A+B"};
 constexpr int kHighPassOut = 0;
 constexpr int kLowPassOut = kvvalues::kFreqRows - 1;
 

@@ -124,7 +124,25 @@ TEST_F(ProgramJson, RefusesTheWholeFileNamingPathAndReason) {
         EXPECT_NE(refused->reason.find(c.reason), std::string::npos) << c.what << ": " << refused->Message();
         EXPECT_EQ(Image(target), before) << c.what;
     }
-    EXPECT_EQ(kvprog::ImportJson(target, "{\"format\": ")->reason, "not a JSON document");
+    // A document that is no JSON names the line and column of the fault.
+    const struct {
+        const char* text;
+        const char* place;
+        const char* reason;
+    } syntax[] = {
+        {"{\"format\": ", "line 1, column 12", "unexpected end of input"},
+        {"{\n  \"name\": \"A\",\n  }", "line 3, column 3", "syntax error while parsing object"},
+        {"{\"name\": \"\xC3\"}", "line 1, column 12", "invalid string"},
+        {"", "line 1, column 1", "unexpected end of input"},
+    };
+    for (const auto& c : syntax) {
+        const auto refused = kvprog::ImportJson(target, c.text);
+        ASSERT_TRUE(refused) << c.text;
+        EXPECT_EQ(refused->place, c.place) << refused->Message();
+        EXPECT_EQ(refused->reason.rfind("not a JSON document: ", 0), 0u) << refused->Message();
+        EXPECT_NE(refused->reason.find(c.reason), std::string::npos) << refused->Message();
+    }
+    EXPECT_EQ(Image(target), before);
 }
 
 TEST_F(ProgramJson, ImportSnapsToStepsAndKeepsTheCallersMemoryAndCursors) {

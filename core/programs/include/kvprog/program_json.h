@@ -44,6 +44,10 @@ std::string ExportJson(const CDSDATA& m);
 // take refuses it with the JSON path and the reason, and `into` is left
 // untouched.
 std::optional<Refusal> ImportJson(CDSDATA& into, std::string_view text);
+
+// A document that is no JSON at all, refused with the line and column of the
+// fault and the parser's reason.
+Refusal JsonSyntaxRefusal(std::string_view text, std::size_t byte, std::string_view parser_message);
 std::optional<Refusal> ImportJsonDocument(CDSDATA& into, const nlohmann::json& doc);
 
 }  // namespace kvprog

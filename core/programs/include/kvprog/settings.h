@@ -117,6 +117,9 @@ void SendSetting(CDSDATA& m, const SettingRef& ref);
 
 // The 49 output names of the pages ("Band 1" .. "R Subs").
 extern const std::array<const char*, 49> kOutputNames;
+// The configurations (figuration 0..2) and the sources (out_source 0..2).
+inline constexpr std::array<const char*, 3> kConfigNames = {"Mono", "2 Channel 3 Way", "3 Channel 2 Way"};
+inline constexpr std::array<const char*, 3> kSourceNames = {"In A", "In B", "In SUM A+B"};
 
 // Whether two models hold the same value of the setting (stored values, not
 // texts; names as the unit shows them).
