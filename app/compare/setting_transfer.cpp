@@ -42,11 +42,7 @@ TransferOutcome QueueSettingSends(const CDSDATA& from, const std::vector<kvprog:
         }
         for (const kvprog::ParamMessage& msg : messages) {
             // The send takes its own copy of the model with these cursors.
-            CDSDATA aimed(from);
-            aimed.cur_chan = msg.chan;
-            aimed.xo_side = msg.side;
-            aimed.cur_slot = msg.slot;
-            if (msg.slot >= 0) aimed.cur_eq = kvprog::EqRow(from, msg.chan, msg.slot);
+            const CDSDATA aimed = kvprog::AimedAt(from, msg);
             if (msg.source)
                 device::SendOutSrce(aimed, msg.chan);
             else

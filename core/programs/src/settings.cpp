@@ -567,6 +567,15 @@ std::vector<ParamMessage> MessagesFor(const CDSDATA& m, const SettingRef& ref) {
     return {};
 }
 
+CDSDATA AimedAt(const CDSDATA& m, const ParamMessage& msg) {
+    CDSDATA aimed(m);
+    aimed.cur_chan = msg.chan;
+    aimed.xo_side = msg.side;
+    aimed.cur_slot = msg.slot;
+    if (msg.slot >= 0) aimed.cur_eq = EqRow(m, msg.chan, msg.slot);
+    return aimed;
+}
+
 void SendSetting(CDSDATA& m, const SettingRef& ref) {
     const int chan = m.cur_chan, slot = m.cur_slot, eq = m.cur_eq, side = m.xo_side;
     for (const ParamMessage& msg : MessagesFor(m, ref)) {

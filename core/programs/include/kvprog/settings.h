@@ -107,6 +107,10 @@ struct ParamMessage {
     bool operator==(const ParamMessage&) const = default;
 };
 
+// A copy of `m` with the cursors set as `msg` needs them, for a send queued
+// on its own copy of the model.
+CDSDATA AimedAt(const CDSDATA& m, const ParamMessage& msg);
+
 // The messages for one setting, in sending order. Program and output names
 // have none: they reach the unit only with a whole program.
 std::vector<ParamMessage> MessagesFor(const CDSDATA& m, const SettingRef& ref);

@@ -1,0 +1,120 @@
+#include "http_front.h"
+
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QTcpSocket>
+#include <QUrl>
+#include <memory>
+
+namespace kvremote {
+
+namespace {
+
+QByteArray StatusText(int status) {
+    switch (status) {
+    case 200: return "OK";
+    case 303: return "See Other";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 409: return "Conflict";
+    case 413: return "Payload Too Large";
+    case 429: return "Too Many Requests";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    default: return "Status";
+    }
+}
+
+// The answer as bytes on the wire; every answer says its length, so the
+// connection can carry the next request.
+QByteArray Wire(const Response& r) {
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + StatusText(r.status) + "\r\n";
+    out += "Content-Type: " + QByteArray::fromStdString(r.content_type) + "\r\n";
+    out += "Content-Length: " + QByteArray::number(qsizetype(r.body.size())) + "\r\n";
+    out += "X-Content-Type-Options: nosniff\r\n";
+    if (r.status == 401) out += "WWW-Authenticate: Bearer\r\n";
+    if (r.status == 429) out += "Retry-After: 1\r\n";
+    for (const auto& [name, value] : r.headers)
+        out += QByteArray::fromStdString(name) + ": " + QByteArray::fromStdString(value) + "\r\n";
+    out += "\r\n";
+    out += QByteArray::fromStdString(r.body);
+    return out;
+}
+
+const char* MethodName(QHttpServerRequest::Method m) {
+    switch (m) {
+    case QHttpServerRequest::Method::Get: return "GET";
+    case QHttpServerRequest::Method::Put: return "PUT";
+    case QHttpServerRequest::Method::Delete: return "DELETE";
+    case QHttpServerRequest::Method::Post: return "POST";
+    case QHttpServerRequest::Method::Head: return "HEAD";
+    case QHttpServerRequest::Method::Options: return "OPTIONS";
+    case QHttpServerRequest::Method::Patch: return "PATCH";
+    default: return "OTHER";
+    }
+}
+
+}  // namespace
+
+void LimitedTcpServer::incomingConnection(qintptr descriptor) {
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    socket->setReadBufferSize(kMaxRequestBytes);
+    // Connected before the HTTP server's own reader, so it sees the buffer
+    // first: full means the request is longer than any this server takes.
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+        if (socket->bytesAvailable() < kMaxRequestBytes) return;
+        const Response r = ErrorResponse(413, "", "the request is longer than 64 KiB");
+        socket->write(Wire(r));
+        socket->disconnectFromHost();
+        socket->readAll();
+    });
+    addPendingConnection(socket);
+}
+
+Request HttpFront::FromQt(const QHttpServerRequest& request) {
+    Request r;
+    r.method = MethodName(request.method());
+    r.path = request.url().path(QUrl::FullyDecoded).toStdString();
+    r.query = request.url().query(QUrl::FullyEncoded).toStdString();
+    for (const auto& [name, value] : request.headers()) {
+        std::string key = name.toLower().toStdString();
+        // Repeated headers read as one list, as HTTP says.
+        auto& slot = r.headers[key];
+        slot = slot.empty() ? value.toStdString() : slot + ", " + value.toStdString();
+    }
+    r.body = request.body().toStdString();
+    return r;
+}
+
+bool HttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    // The responder keeps the connection until the answer is written, which
+    // for a recall or a list is later.
+    auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
+    handler_.Handle(FromQt(request), [responder](Response response) {
+        // The client may have gone while a long operation ran.
+        if (responder->socket() == nullptr || responder->socket()->state() != QAbstractSocket::ConnectedState) return;
+        responder->writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(response.status));
+        responder->writeHeader("Content-Type", QByteArray::fromStdString(response.content_type));
+        responder->writeHeader("Content-Length", QByteArray::number(qsizetype(response.body.size())));
+        responder->writeHeader("X-Content-Type-Options", "nosniff");
+        if (response.status == 401) responder->writeHeader("WWW-Authenticate", "Bearer");
+        if (response.status == 429) responder->writeHeader("Retry-After", "1");
+        for (const auto& [name, value] : response.headers)
+            responder->writeHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+        responder->writeBody(QByteArray::fromStdString(response.body));
+    });
+    return true;
+}
+
+void HttpFront::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
+    makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+}
+
+}  // namespace kvremote
