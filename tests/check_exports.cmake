@@ -1,48 +1,187 @@
-# Fails when the shared library exports a symbol outside its interface:
-# every defined dynamic symbol must be a CDSDATA member, one of the link
-# functions, one of the exported globals, or a compiler-generated support symbol.
-execute_process(COMMAND nm -D --defined-only -C ${LIB} OUTPUT_VARIABLE syms RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIB}")
+# The exports of the shared library against its version script, the one list
+# of the interface:
+#   - every defined dynamic symbol must be named by an entry of the script's
+#     "global:" part (only the linker's own symbols and a sanitizer
+#     runtime's hooks are let through besides);
+#   - every entry must name at least one of them: a quoted name exactly, a
+#     pattern at least once. An entry that names nothing is an export that
+#     went missing (renamed, its signature changed, its KVCOM_API dropped).
+# Entries inside extern "C++" { } are matched against the demangled names, the
+# others against the symbol names themselves, as the linker does.
+#   cmake -DLIB=libKVCOM.so.2 -DMAP=kvcom/kvcom.map -P check_exports.cmake
+foreach(var LIB MAP)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "check_exports.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+# CMake lists split at ';' and keep '[' ... ']' together, and both occur in
+# version scripts and demangled names: they travel as placeholders.
+string(ASCII 2 kLb)
+string(ASCII 3 kRb)
+string(ASCII 4 kSemi)
+function(kv_protect text out)
+  string(REPLACE "[" "${kLb}" text "${text}")
+  string(REPLACE "]" "${kRb}" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+function(kv_unprotect text out)
+  string(REPLACE "${kLb}" "[" text "${text}")
+  string(REPLACE "${kRb}" "]" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# A version-script pattern (*, ?, [...]) as an anchored CMake regex.
+function(kv_glob_regex glob out)
+  string(REGEX REPLACE "([.+()^$|\\\\])" "\\\\\\1" rx "${glob}")
+  string(REPLACE "*" ".*" rx "${rx}")
+  string(REPLACE "?" "." rx "${rx}")
+  set(${out} "^${rx}$" PARENT_SCOPE)
+endfunction()
+
+# --- the entries of the version script ------------------------------------
+file(READ "${MAP}" script)
+string(REGEX REPLACE "/\\*([^*]|\\*+[^*/])*\\*+/" " " script "${script}")
+kv_protect("${script}" script)
+string(REPLACE ";" "${kSemi}" script "${script}")
+# The part between "global:" and "local:", or the end of the version node
+# when the script has no "local:" (then nothing else is hidden by it).
+string(FIND "${script}" "global:" global_at)
+string(FIND "${script}" "local:" local_at)
+if(global_at EQUAL -1 OR (local_at GREATER -1 AND local_at LESS global_at))
+  message(FATAL_ERROR "${MAP}: no \"global:\" part")
 endif()
-string(REPLACE "\n" ";" lines "${syms}")
-set(allowed
-  "^CDSDATA::" "^typeinfo (name )?for CDSDATA$" "^vtable for CDSDATA$"
-  "^CreateTTYInfo" "^OpenConnection" "^SetupConnection" "^CloseConnection"
-  "^DestroyTTYInfo" "^ReadCommBlock" "^WriteCommBlock" "^CommWatchProc"
-  "^TalsenLoadRCStr" "^TalsenRegisterRCStr" "^PortDevicePath" "^SetPortDevicePath" "^ProbeUnit" "^KvcomVersion\\(\\)$" "^SetMemStoreAllProgress" "^SetTrafficTap\\(" "^SetMemRefreshProgress"
-  "^LinkLastError\\(\\)$" "^LinkConnected\\(\\)$" "^LinkErrorMessage\\(int\\)$" "^LastReplyDamaged\\(\\)$"
-  "^rs232_port$" "^rs232_rate$" "^npTTYInfo$" "^strRev$" "^strMem$" "^revnum$"
-  "^irevneweqdata$" "^bisflter1$" "^prog_save$" "^prog_len$" "^data_name$" "^data_memoryb$"
-  "^_init$" "^_fini$" "^_edata$" "^_end$" "^__bss_start$")
-set(bad "")
-set(required CDSDATA::SendParam KvcomVersion TalsenLoadRCStr OpenConnection SetPortDevicePath ProbeUnit LinkLastError LinkErrorMessage SetTrafficTap prog_save rs232_port)
-foreach(line ${lines})
-  string(REGEX REPLACE "^[0-9a-f]+ [A-Za-z] " "" name "${line}")
-  if(name STREQUAL "")
-    continue()
-  endif()
-  # sanitizer builds add their own runtime hooks
-  if(name MATCHES "^__(asan|ubsan|tsan|sanitizer|odr_asan)" OR name MATCHES "^___?(asan|tsan)")
-    continue()
-  endif()
-  set(ok FALSE)
-  foreach(pat ${allowed})
-    if(name MATCHES "${pat}")
-      set(ok TRUE)
+math(EXPR global_at "${global_at} + 7")
+if(local_at EQUAL -1)
+  string(SUBSTRING "${script}" ${global_at} -1 global)
+  string(REGEX REPLACE "}[ \t\r\n]*${kSemi}?[ \t\r\n]*$" "" global "${global}")
+else()
+  math(EXPR global_len "${local_at} - ${global_at}")
+  string(SUBSTRING "${script}" ${global_at} ${global_len} global)
+endif()
+
+set(kBlock "extern[ \t\r\n]*\"C\\+\\+\"[ \t\r\n]*{[^}]*}")
+string(REGEX MATCHALL "${kBlock}" cxx_blocks "${global}")
+string(REGEX REPLACE "${kBlock}[ \t\r\n]*${kSemi}?" "" plain "${global}")
+
+# kinds: "exact" (demangled name), "cxx" (pattern on the demangled name),
+# "plain" (pattern on the symbol name)
+set(entries "")
+set(n 0)
+macro(kv_add_entry kind text)
+  set(entry_kind_${n} ${kind})
+  set(entry_text_${n} "${text}")
+  set(entry_hits_${n} 0)
+  math(EXPR n "${n} + 1")
+endmacro()
+foreach(block ${cxx_blocks})
+  string(REGEX REPLACE "^[^{]*{" "" block "${block}")
+  string(REGEX REPLACE "}$" "" block "${block}")
+  string(REPLACE "${kSemi}" ";" block "${block}")
+  foreach(item ${block})
+    string(STRIP "${item}" item)
+    if(item STREQUAL "")
+      continue()
+    endif()
+    if(item MATCHES "^\"(.*)\"$")
+      kv_add_entry(exact "${CMAKE_MATCH_1}")
+    else()
+      kv_add_entry(cxx "${item}")
     endif()
   endforeach()
-  if(NOT ok)
-    list(APPEND bad "${name}")
+endforeach()
+string(REPLACE "${kSemi}" ";" plain "${plain}")
+foreach(item ${plain})
+  string(STRIP "${item}" item)
+  if(NOT item STREQUAL "")
+    kv_add_entry(plain "${item}")
   endif()
 endforeach()
-if(bad)
-  message(FATAL_ERROR "unexpected exported symbols: ${bad}")
+if(n EQUAL 0)
+  message(FATAL_ERROR "${MAP}: no entries found under \"global:\"")
 endif()
-foreach(req ${required})
-  string(FIND "${syms}" "${req}" pos)
-  if(pos EQUAL -1)
-    message(FATAL_ERROR "missing export: ${req}")
+math(EXPR last "${n} - 1")
+foreach(i RANGE ${last})
+  kv_unprotect("${entry_text_${i}}" text)
+  if(entry_kind_${i} STREQUAL "exact")
+    set(entry_text_${i} "${text}")
+  else()
+    kv_glob_regex("${text}" entry_rx_${i})
   endif()
 endforeach()
-message(STATUS "exports ok")
+
+# --- the library's defined dynamic symbols, raw and demangled -------------
+# Unsorted, so that both listings keep the symbol table's order.
+execute_process(COMMAND nm -D --defined-only -p -j ${LIB}
+  OUTPUT_VARIABLE raw_out RESULT_VARIABLE rc_raw)
+execute_process(COMMAND nm -D --defined-only -p -j -C ${LIB}
+  OUTPUT_VARIABLE dem_out RESULT_VARIABLE rc_dem)
+if(NOT rc_raw EQUAL 0 OR NOT rc_dem EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+foreach(kind raw dem)
+  kv_protect("${${kind}_out}" text)
+  string(STRIP "${text}" text)
+  string(REPLACE "\n" ";" ${kind}_syms "${text}")
+  list(LENGTH ${kind}_syms ${kind}_count)
+endforeach()
+if(NOT raw_count EQUAL dem_count OR raw_count EQUAL 0)
+  message(FATAL_ERROR "nm listed ${raw_count} symbols and ${dem_count} demangled ones for ${LIB}")
+endif()
+
+set(bad "")
+math(EXPR last_sym "${raw_count} - 1")
+foreach(s RANGE ${last_sym})
+  list(GET raw_syms ${s} raw)
+  list(GET dem_syms ${s} dem_kept)
+  kv_unprotect("${raw}" raw)
+  kv_unprotect("${dem_kept}" dem)
+  # the linker's own symbols; sanitizer builds add their runtime's hooks
+  if(raw MATCHES "^(_init|_fini|_edata|_end|__bss_start)$"
+     OR raw MATCHES "^__(asan|ubsan|tsan|sanitizer|odr_asan)" OR raw MATCHES "^___?(asan|tsan)")
+    continue()
+  endif()
+  set(named FALSE)
+  foreach(i RANGE ${last})
+    set(hit FALSE)
+    if(entry_kind_${i} STREQUAL "exact")
+      if(dem STREQUAL entry_text_${i})
+        set(hit TRUE)
+      endif()
+    elseif(entry_kind_${i} STREQUAL "cxx")
+      if(dem MATCHES "${entry_rx_${i}}")
+        set(hit TRUE)
+      endif()
+    elseif(raw MATCHES "${entry_rx_${i}}")
+      set(hit TRUE)
+    endif()
+    if(hit)
+      set(named TRUE)
+      math(EXPR entry_hits_${i} "${entry_hits_${i}} + 1")
+    endif()
+  endforeach()
+  if(NOT named)
+    list(APPEND bad "${dem_kept}")
+  endif()
+endforeach()
+
+set(missing "")
+foreach(i RANGE ${last})
+  if(entry_hits_${i} EQUAL 0)
+    kv_protect("${entry_text_${i}}" kept)
+    list(APPEND missing "${kept}")
+  endif()
+endforeach()
+if(bad OR missing)
+  set(why "")
+  foreach(name ${bad})
+    kv_unprotect("${name}" name)
+    string(APPEND why "\n  exported outside ${MAP}: ${name}")
+  endforeach()
+  foreach(name ${missing})
+    kv_unprotect("${name}" name)
+    string(APPEND why "\n  missing export (named in ${MAP}): ${name}")
+  endforeach()
+  message(FATAL_ERROR "${LIB} does not export exactly its interface:${why}")
+endif()
+message(STATUS "exports ok: ${raw_count} symbols, ${n} entries of ${MAP}")

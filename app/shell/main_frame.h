@@ -67,7 +67,6 @@ public slots:
     void onAbout();
     // File > History...: the kept programs, their differences, Open.
     void onHistory();
-    // Shows the COM port of the link and the stable name of its device.
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -275,30 +275,27 @@ private slots:
         QVERIFY(TableSnapshot::Take() == before);
     }
 
-    // A bank that cannot be created is reported; the refresh still runs.
-    void uncreatableFileIsReported() {
-        CDSDATA model;
-        WireRecorder rec;
-        kvsim::Device unit;
-        AnswerAsUnit(rec, unit);
-        CDlgMemory dialog(model);
-        ScriptedUser user;
-        user.save_path = Path("missing-folder/bank.ay");
-        user.Attach(dialog);
-        dialog.saveAll();
-        QCOMPARE(user.told.size(), 1);
-        QVERIFY(user.told.first().contains(QStringLiteral("could not be saved")));
-        QVERIFY(!QFile::exists(Path("missing-folder/bank.ay")));
-        QVERIFY(!rec.Messages().empty());
+    // A bank that cannot be written is reported, whether its folder is
+    // missing or the write fails part-way (the disk full): the bank that was
+    // there keeps its old content, no temporary file is left, and the
+    // refresh still ran.
+    void unwritableBankIsReported_data() {
+        QTest::addColumn<QString>("name");       // in a fresh folder
+        QTest::addColumn<QByteArray>("old");     // the file before; null: none
+        QTest::addColumn<qint64>("size_limit");  // on the files written; 0: none
+        QTest::addColumn<QStringList>("left");   // the folder's files afterwards
+        QTest::newRow("folder missing") << "missing-folder/bank.ay" << QByteArray() << qint64(0) << QStringList{};
+        QTest::newRow("disk full part-way")
+            << "bank.ay" << QByteArray(300, 'x') << qint64(200) << QStringList{QStringLiteral("bank.ay")};
     }
-
-    // A write that fails part-way (the disk full) is reported, and the bank
-    // that was there keeps its old content; no temporary file is left.
-    void failedWriteKeepsTheOldFile() {
+    void unwritableBankIsReported() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, old);
+        QFETCH(qint64, size_limit);
+        QFETCH(QStringList, left);
         QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("bank.ay"));
-        const QByteArray old(300, 'x');
-        WriteAll(path, old);
+        const QString path = folder.filePath(name);
+        if (!old.isNull()) WriteAll(path, old);
 
         CDSDATA model;
         WireRecorder rec;
@@ -308,13 +305,17 @@ private slots:
         ScriptedUser user;
         user.save_path = path;
         user.Attach(dialog);
-
-        WithFileSizeLimit(200, [&dialog] { dialog.saveAll(); });
+        if (size_limit > 0)
+            WithFileSizeLimit(rlim_t(size_limit), [&dialog] { dialog.saveAll(); });
+        else
+            dialog.saveAll();
 
         QCOMPARE(user.told.size(), 1);
         QVERIFY(user.told.first().contains(QStringLiteral("could not be saved")));
-        QCOMPARE(ReadAll(path), old);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("bank.ay")});
+        QCOMPARE(QFile::exists(path), !old.isNull());
+        if (!old.isNull()) QCOMPARE(ReadAll(path), old);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), left);
+        QVERIFY(!rec.Messages().empty());
     }
 
     // Cancelling the file dialogs does nothing at all.

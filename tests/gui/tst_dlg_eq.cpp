@@ -1,4 +1,5 @@
 // The EQ editor against the real library, with the bytes on the line.
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -65,7 +66,81 @@ struct Ui {
     QStringList Texts() const { return {type->currentText(), freq->text(), gain->text(), width->text()}; }
 };
 
+// The values of a filter, in the order the editor shows them (Ui::Texts).
+enum class Field { kType, kFreq, kGain, kWidth };
+
+int* PoolValues(CDSDATA& m, Field f) {
+    switch (f) {
+    case Field::kType: return m.eq_type;
+    case Field::kFreq: return m.eq_freq;
+    case Field::kGain: return m.eq_gain;
+    case Field::kWidth: return m.eq_bw;
+    }
+    return nullptr;
+}
+
+// The input's own copy of the pool values (In A or In B), indexed by row.
+int* InputCopy(CDSDATA& m, int chan, Field f) {
+    const bool a = chan == CHAN_IN_A;
+    switch (f) {
+    case Field::kType: return a ? m.ina_eq_type : m.inb_eq_type;
+    case Field::kFreq: return a ? m.ina_eq_freq : m.inb_eq_freq;
+    case Field::kGain: return a ? m.ina_eq_gain : m.inb_eq_gain;
+    case Field::kWidth: return a ? m.ina_eq_bw : m.inb_eq_bw;
+    }
+    return nullptr;
+}
+
+int GraphValue(const kvvalues::EqEntry& e, Field f) {
+    switch (f) {
+    case Field::kType: return e.type;
+    case Field::kFreq: return e.freq_row;
+    case Field::kGain: return e.gain_index;
+    case Field::kWidth: return e.width_index;
+    }
+    return -1;
+}
+
+bool IsInput(int chan) { return chan == CHAN_IN_A || chan == CHAN_IN_B; }
+
+// One edit of one filter in the editor: the filter placed in a slot (the
+// slots below it hold bells on rows 0..slot-1), optionally linked to a twin
+// on the partner channel (2 Channel 3 Way, link on); the editor opened on
+// it; one press of a button, a text typed with Enter, or a type chosen
+// (no widget: only opened). Then the filter's value and its text, the
+// messages, the twin and the input copies, the graph.
+struct FilterEdit {
+    int chan = kOut3;
+    int slot = 0;
+    int row = 0;
+    kvtest::FilterValues filter{kBell, 120, 40, 5};
+    int twin_chan = -1;
+    int twin_row = -1;
+    QString widget{};  // object name: a button, an edit, or the type list
+    QString input{};   // typed into the edit, or the type's name
+    Field field = Field::kGain;
+    int value = 0;    // the filter's field afterwards
+    QString shown{};  // its text in the editor afterwards
+    QStringList sent{};
+    bool locked = false;    // opened at 0 dB: frequency, gain, width, type and Flat off
+    bool released = false;  // the slot is empty afterwards (Flat)
+};
+
+// Places the case's filters and aims the cursors at its slot.
+void Place(CDSDATA& m, const FilterEdit& c) {
+    if (c.twin_chan >= 0) Configure(m, 1, 1);
+    for (int s = 0; s < c.slot; ++s) WriteAllocatedFilter(m, c.chan, s, s, {kBell, 120, 40, 5});
+    WriteAllocatedFilter(m, c.chan, c.slot, c.row, c.filter);
+    if (c.twin_chan >= 0) {
+        WriteAllocatedFilter(m, c.twin_chan, c.slot, c.twin_row, c.filter);
+        m.eq_link[c.row] = c.twin_row;
+    }
+    Aim(m, c.chan, c.slot, c.row);
+}
+
 }  // namespace
+
+Q_DECLARE_METATYPE(FilterEdit)
 
 class TestDlgEq : public QObject {
     Q_OBJECT
@@ -142,110 +217,152 @@ private slots:
         QCOMPARE(dlg.Graph()->EqSetA()[0].gain_index, 31);
     }
 
-    void gainSkipsZeroDb() {
-        kvtest::WireRecorder rec;
-        CDSDATA m;
-        WriteAllocatedFilter(m, kOut3, 0, 0, {kBell, 120, 29, 5});
-        Aim(m, kOut3, 0, 0);
-        CDlgEQ dlg(m, false);
-        Ui ui(dlg);
-        QCOMPARE(ui.gain->text(), QString("-0.5 dB"));
-        ui.gain_up->click();
-        QCOMPARE(m.eq_gain[0], 31);
-        QCOMPARE(ui.gain->text(), QString("0.5 dB"));
-        QCOMPARE(dlg.Graph()->EqSetA()[0].gain_index, 31);
-        ui.gain_down->click();
-        QCOMPARE(m.eq_gain[0], 29);
-        QCOMPARE(Sent(rec), (QStringList{P("62 6E 00 1F 02"), P("62 1A 01"), P("62 6E 00 1D 02"), P("62 1A 01")}));
-
-        // Typing 0 dB gives -0.5 dB; the ends of the range hold.
-        ShowActive(dlg);
-        m.eq_gain[0] = 35;
-        TypeAndEnter(ui.gain, "0");
-        QCOMPARE(m.eq_gain[0], 29);
-        QCOMPARE(ui.gain->text(), QString("-0.5 dB"));
-        TypeAndEnter(ui.gain, "40");
-        QCOMPARE(m.eq_gain[0], 60);
-        ui.gain_up->click();
-        QCOMPARE(m.eq_gain[0], 60);
-        QCOMPARE(ui.gain->text(), QString("15.0 dB"));
-        QVERIFY(dlg.isVisible());  // Enter never closes
+    void oneEditOfAFilter_data() {
+        QTest::addColumn<FilterEdit>("edit");
+        const kvtest::FilterValues bell{kBell, 120, 40, 5};
+        auto row = [](const char* name, FilterEdit c) { QTest::newRow(name) << c; };
+        // clang-format off
+        // The gain skips 0 dB both ways and through typing; its ends hold.
+        row("opened at -0.5 dB, nothing sent",
+            {.filter = {kBell, 120, 29, 5}, .field = Field::kGain, .value = 29, .shown = "-0.5 dB"});
+        row("gain up from -0.5 dB skips 0 dB",
+            {.filter = {kBell, 120, 29, 5}, .widget = "gainUp", .field = Field::kGain, .value = 31, .shown = "0.5 dB",
+             .sent = {P("62 6E 00 1F 02"), P("62 1A 01")}});
+        row("gain down from 0.5 dB skips 0 dB",
+            {.filter = {kBell, 120, 31, 5}, .widget = "gainDown", .field = Field::kGain, .value = 29, .shown = "-0.5 dB",
+             .sent = {P("62 6E 00 1D 02"), P("62 1A 01")}});
+        row("typed 0 dB gives -0.5 dB",
+            {.filter = {kBell, 120, 35, 5}, .widget = "gainEdit", .input = "0", .field = Field::kGain, .value = 29,
+             .shown = "-0.5 dB", .sent = {P("62 6E 00 1D 02"), P("62 1A 01")}});
+        row("typed 40 dB stops at 15 dB",
+            {.filter = {kBell, 120, 29, 5}, .widget = "gainEdit", .input = "40", .field = Field::kGain, .value = 60,
+             .shown = "15.0 dB", .sent = {P("62 6E 00 3C 02"), P("62 1A 01")}});
+        row("gain up at 15 dB holds",
+            {.filter = {kBell, 120, 60, 5}, .widget = "gainUp", .field = Field::kGain, .value = 60, .shown = "15.0 dB",
+             .sent = {P("62 6E 00 3C 02"), P("62 1A 01")}});
+        row("a filter at 0 dB is locked; its gain spin moves it",
+            {.chan = kOut2, .row = 5, .filter = {kBell, 120, 30, 5}, .widget = "gainUp", .field = Field::kGain,
+             .value = 31, .shown = "0.5 dB", .sent = {P("61 6E 00 1F 02"), P("61 1A 01")}, .locked = true});
+        // Typed frequencies take the nearest row; the top row holds.
+        row("typed 20 Hz is row 8",
+            {.row = 3, .filter = bell, .widget = "freqEdit", .input = "20", .field = Field::kFreq, .value = 8,
+             .shown = " 20.6 Hz", .sent = {P("62 6D 00 08 02")}});
+        row("typed 20000 Hz is the top row",
+            {.row = 3, .filter = {kBell, 8, 40, 5}, .widget = "freqEdit", .input = "20000", .field = Field::kFreq,
+             .value = 200, .shown = "16.0k Hz", .sent = {P("62 6D 00 48 03")}});
+        row("frequency up on the top row sends it again",
+            {.row = 3, .filter = {kBell, 200, 40, 5}, .widget = "freqUp", .field = Field::kFreq, .value = 200,
+             .shown = "16.0k Hz", .sent = {P("62 6D 00 48 03")}});
+        // Slot 1 is 4 on the wire; the type goes out even when it is 0, and
+        // only the bell has a width.
+        row("type Low 6 in slot 1",
+            {.slot = 1, .row = 2, .filter = bell, .widget = "typeList", .input = "Low 6", .field = Field::kType,
+             .value = kLow6, .shown = "Low 6", .sent = {P("62 6C 00 00 04")}});
+        row("type Bell in slot 1",
+            {.slot = 1, .row = 2, .filter = {kLow6, 120, 40, 5}, .widget = "typeList", .input = "Bell",
+             .field = Field::kType, .value = kBell, .shown = "Bell", .sent = {P("62 6C 00 02 04")}});
+        row("typed width 0.5 Oct in slot 1",
+            {.slot = 1, .row = 2, .filter = bell, .widget = "widthEdit", .input = "0.5", .field = Field::kWidth,
+             .value = 9, .shown = "0.50 Oct", .sent = {P("62 6F 00 09 04")}});
+        row("width up in slot 1",
+            {.slot = 1, .row = 2, .filter = {kBell, 120, 40, 9}, .widget = "widthUp", .field = Field::kWidth,
+             .value = 10, .shown = "0.55 Oct", .sent = {P("62 6F 00 0A 04")}});
+        row("Flat releases the filter",
+            {.filter = {kLow6, 150, 40, 20}, .widget = "flatButton", .field = Field::kGain, .value = 30,
+             .shown = "0.0 dB", .sent = {P("62 6E 00 1E 02"), P("62 1A 01")}, .released = true});
+        // A linked filter moves its twin, with one message each; an input's
+        // copies keep in step.
+        row("In A width moves In B's twin",
+            {.chan = CHAN_IN_A, .row = 3, .filter = bell, .twin_chan = CHAN_IN_B, .twin_row = 4, .widget = "widthUp",
+             .field = Field::kWidth, .value = 6, .shown = "0.35 Oct",
+             .sent = {P("20 2D 00 06 02"), P("21 2D 00 06 02")}});
+        row("In A type moves In B's twin",
+            {.chan = CHAN_IN_A, .row = 3, .filter = bell, .twin_chan = CHAN_IN_B, .twin_row = 4, .widget = "typeList",
+             .input = "Low 6", .field = Field::kType, .value = kLow6, .shown = "Low 6",
+             .sent = {P("20 2A 00 00 02"), P("21 2A 00 00 02")}});
+        row("Out 1 frequency moves Out 2's twin",
+            {.chan = kOut1, .row = 0, .filter = bell, .twin_chan = kOut2, .twin_row = 1, .widget = "freqUp",
+             .field = Field::kFreq, .value = 121, .shown = "1.03k Hz",
+             .sent = {P("60 6D 00 79 02"), P("61 6D 00 79 02")}});
+        // clang-format on
     }
-
-    void filterAtZeroDbIsLockedButItsGainSpinMovesIt() {
+    void oneEditOfAFilter() {
+        QFETCH(FilterEdit, edit);
+        const FilterEdit& c = edit;
         kvtest::WireRecorder rec;
         CDSDATA m;
-        WriteAllocatedFilter(m, kOut2, 0, 5, {kBell, 120, 30, 5});
-        Aim(m, kOut2, 0, 5);
-        CDlgEQ dlg(m, false);
+        Place(m, c);
+        CDlgEQ dlg(m, IsInput(c.chan));
         Ui ui(dlg);
-        QVERIFY(!ui.freq->isEnabled() && !ui.gain->isEnabled() && !ui.type->isEnabled() && !ui.flat->isEnabled());
+        ShowActive(dlg);
+        auto editable = [&ui] {
+            return ui.freq->isEnabled() && ui.gain->isEnabled() && ui.type->isEnabled() && ui.flat->isEnabled();
+        };
+        QCOMPARE(editable(), !c.locked);
         QVERIFY(!ui.add->isEnabled());
-        ui.gain_up->click();
-        QCOMPARE(m.eq_gain[5], 31);
-        QVERIFY(ui.freq->isEnabled() && ui.gain->isEnabled() && ui.type->isEnabled() && ui.flat->isEnabled());
-        QCOMPARE(Sent(rec), (QStringList{P("61 6E 00 1F 02"), P("61 1A 01")}));
+        QCOMPARE(ui.width->isEnabled(), !c.locked && c.filter.type == kBell);  // only the bell has a width
+
+        if (c.widget == ui.type->objectName()) {
+            const int index = ui.type->findText(c.input);
+            QVERIFY2(index >= 0, qPrintable(c.input));
+            ui.type->setCurrentIndex(index);  // as a choice in the list does
+            ui.type->activated(index);
+        } else if (!c.widget.isEmpty()) {
+            if (auto* edit_box = dlg.findChild<QLineEdit*>(c.widget)) {
+                TypeAndEnter(edit_box, c.input);
+            } else {
+                auto* button = dlg.findChild<QAbstractButton*>(c.widget);
+                QVERIFY2(button, qPrintable(c.widget));
+                button->click();
+            }
+        }
+
+        QCOMPARE(PoolValues(m, c.field)[c.row], c.value);
+        QCOMPARE(ui.Texts()[int(c.field)], c.shown);
+        QCOMPARE(Sent(rec), c.sent);
+        if (c.twin_chan >= 0) QCOMPARE(PoolValues(m, c.field)[c.twin_row], c.value);
+        if (IsInput(c.chan)) QCOMPARE(InputCopy(m, c.chan, c.field)[c.row], c.value);
+        if (IsInput(c.twin_chan)) QCOMPARE(InputCopy(m, c.twin_chan, c.field)[c.twin_row], c.value);
+        // The graph holds the channel's own filters, never the twin.
+        QCOMPARE(GraphValue(dlg.Graph()->EqSetA()[c.slot], c.field), c.value);
+        QCOMPARE(dlg.Graph()->EqSetA()[c.slot + 1].gain_index, 30);
+        // The default row stays the flat bell at 1 kHz.
+        QCOMPARE((QList<int>{m.eq_type[KV_DEFAULT_ROW], m.eq_freq[KV_DEFAULT_ROW], m.eq_gain[KV_DEFAULT_ROW],
+                             m.eq_bw[KV_DEFAULT_ROW]}),
+                 (QList<int>{kBell, 120, 30, 5}));
+        QVERIFY(dlg.isVisible());  // Enter never closes
+        QCOMPARE(editable(), !c.released);
+        QCOMPARE(ui.add->isEnabled(), c.released);
+        QCOMPARE(ui.width->isEnabled(), !c.released && m.eq_type[c.row] == kBell);
+        if (c.released) {
+            QCOMPARE(m.eq_owner[c.row], -1);
+            QCOMPARE(m.out_eq_slot[c.chan][c.slot], -1);
+            QCOMPARE(m.cur_eq, KV_DEFAULT_ROW);
+            QCOMPARE(ui.Texts(), (QStringList{"Bell", "1.00k Hz", "0.0 dB", "0.30 Oct"}));
+        }
     }
 
-    void typedFrequenciesAndFocus() {
+    // Leaving an edit without Enter drops the typing; Enter elsewhere sends
+    // nothing and leaves the dialog open; the arrow keys of an edit work its
+    // spin.
+    void typingCountsOnlyWithEnter() {
         kvtest::WireRecorder rec;
         CDSDATA m;
-        WriteAllocatedFilter(m, kOut3, 0, 3, {kBell, 120, 40, 5});
-        Aim(m, kOut3, 0, 3);
+        Place(m, {.row = 3, .filter = {kBell, 200, 40, 5}});
         CDlgEQ dlg(m, false);
         Ui ui(dlg);
         ShowActive(dlg);
-        TypeAndEnter(ui.freq, "20");
-        QCOMPARE(ui.freq->text(), QString(" 20.6 Hz"));
-        QCOMPARE(m.eq_freq[3], 8);
-        TypeAndEnter(ui.freq, "20000");
-        QCOMPARE(ui.freq->text(), QString("16.0k Hz"));
-        QCOMPARE(m.eq_freq[3], 200);
-        ui.freq_up->click();  // already at the top row
-        QCOMPARE(m.eq_freq[3], 200);
-        QCOMPARE(Sent(rec), (QStringList{P("62 6D 00 08 02"), P("62 6D 00 48 03"), P("62 6D 00 48 03")}));
-        QCOMPARE(dlg.Graph()->EqSetA()[0].freq_row, 200);
-
-        // Leaving an edit without Enter drops the typing; nothing is sent.
-        rec.Clear();
         ui.freq->setFocus();
         ui.freq->setText("500");
         ui.gain->setFocus();
         QCOMPARE(ui.freq->text(), QString("16.0k Hz"));
-        // Enter elsewhere sends nothing and leaves the dialog open.
         ui.type->setFocus();
         QTest::keyClick(ui.type, Qt::Key_Return);
         QTest::keyClick(ui.add, Qt::Key_Return);
         QVERIFY(dlg.isVisible());
         QVERIFY(rec.events.empty());
-        // The arrow keys of an edit work its spin.
         QTest::keyClick(ui.gain, Qt::Key_Up);
         QCOMPARE(m.eq_gain[3], 41);
-    }
-
-    void typeAndWidth() {
-        kvtest::WireRecorder rec;
-        CDSDATA m;
-        WriteAllocatedFilter(m, kOut3, 1, 2, {kBell, 120, 40, 5});
-        WriteAllocatedFilter(m, kOut3, 0, 0, {kBell, 120, 40, 5});
-        Aim(m, kOut3, 1, 2);
-        CDlgEQ dlg(m, false);
-        Ui ui(dlg);
-        QVERIFY(ui.width->isEnabled());
-        ui.type->activated(kLow6);
-        QCOMPARE(m.eq_type[2], kLow6);
-        QVERIFY(!ui.width->isEnabled());
-        ShowActive(dlg);
-        ui.type->activated(kBell);
-        QVERIFY(ui.width->isEnabled());
-        TypeAndEnter(ui.width, "0.5");
-        QCOMPARE(ui.width->text(), QString("0.50 Oct"));
-        ui.width_up->click();
-        QCOMPARE(ui.width->text(), QString("0.55 Oct"));
-        // Slot 1 is 4 on the wire; the type goes out even when it is 0.
-        QCOMPARE(Sent(rec),
-                 (QStringList{P("62 6C 00 00 04"), P("62 6C 00 02 04"), P("62 6F 00 09 04"), P("62 6F 00 0A 04")}));
-        QCOMPARE(dlg.Graph()->EqSetA()[1].width_index, 10);  // row 2 is the second of Out 3
     }
 
     void slotCaptions_data() {
@@ -328,67 +445,6 @@ private slots:
         QVERIFY(!ui.next->isEnabled());
         QVERIFY(!ui.add->isEnabled());
         QVERIFY(rec.events.empty());
-    }
-
-    void flatReleasesTheFilter() {
-        kvtest::WireRecorder rec;
-        CDSDATA m;
-        WriteAllocatedFilter(m, kOut3, 0, 0, {kLow6, 150, 40, 20});
-        Aim(m, kOut3, 0, 0);
-        CDlgEQ dlg(m, false);
-        Ui ui(dlg);
-        ui.flat->click();
-        QCOMPARE(Sent(rec), (QStringList{P("62 6E 00 1E 02"), P("62 1A 01")}));
-        QCOMPARE(m.eq_owner[0], -1);
-        QCOMPARE(m.out_eq_slot[kOut3][0], -1);
-        QCOMPARE(m.cur_eq, KV_DEFAULT_ROW);
-        QCOMPARE(ui.Texts(), (QStringList{"Bell", "1.00k Hz", "0.0 dB", "0.30 Oct"}));
-        QVERIFY(ui.add->isEnabled());
-        QVERIFY(!ui.flat->isEnabled());
-        QCOMPARE(dlg.Graph()->EqSetA()[0].gain_index, 30);
-    }
-
-    void inputFilterKeepsCopiesAndTwinInStep() {
-        kvtest::WireRecorder rec;
-        CDSDATA m;
-        Configure(m, 1, 1);
-        WriteAllocatedFilter(m, CHAN_IN_A, 0, 3, {kBell, 120, 40, 5});
-        WriteAllocatedFilter(m, CHAN_IN_B, 0, 4, {kBell, 120, 40, 5});
-        m.eq_link[3] = 4;
-        Aim(m, CHAN_IN_A, 0, 3);
-        CDlgEQ dlg(m, true);
-        Ui ui(dlg);
-        ui.width_up->click();
-        QCOMPARE(m.eq_bw[3], 6);
-        QCOMPARE(m.ina_eq_bw[3], 6);
-        QCOMPARE(m.eq_bw[4], 6);  // the link repeat changed In B's filter too
-        QCOMPARE(m.inb_eq_bw[4], 6);
-        QCOMPARE(Sent(rec), (QStringList{P("20 2D 00 06 02"), P("21 2D 00 06 02")}));
-        rec.Clear();
-        ui.type->activated(kLow6);
-        QCOMPARE(m.ina_eq_type[3], kLow6);
-        QCOMPARE(m.inb_eq_type[4], kLow6);
-        QCOMPARE(Sent(rec), (QStringList{P("20 2A 00 00 02"), P("21 2A 00 00 02")}));
-        QCOMPARE(m.eq_bw[KV_DEFAULT_ROW], 5);
-    }
-
-    void linkedOutputFilterMovesItsTwin() {
-        kvtest::WireRecorder rec;
-        CDSDATA m;
-        Configure(m, 1, 1);
-        WriteAllocatedFilter(m, kOut1, 0, 0, {kBell, 120, 40, 5});
-        WriteAllocatedFilter(m, kOut2, 0, 1, {kBell, 120, 40, 5});
-        m.eq_link[0] = 1;
-        Aim(m, kOut1, 0, 0);
-        CDlgEQ dlg(m, false);
-        Ui ui(dlg);
-        ui.freq_up->click();
-        QCOMPARE(m.eq_freq[0], 121);
-        QCOMPARE(m.eq_freq[1], 121);
-        QCOMPARE(Sent(rec), (QStringList{P("60 6D 00 79 02"), P("61 6D 00 79 02")}));
-        // The graph holds Out 1's filter only.
-        QCOMPARE(dlg.Graph()->EqSetA()[0].freq_row, 121);
-        QCOMPARE(dlg.Graph()->EqSetA()[1].gain_index, 30);
     }
 
     void outputPageCellOpensTheEditorAndShowsItsWork() {
