@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     kvctl::AddMemoryCommands(app, session);
     kvctl::AddFileCommands(app, session);
     kvctl::AddPortCommands(app, session);
+    kvctl::AddServeCommand(app, session);
 
     try {
         app.parse(argc, argv);

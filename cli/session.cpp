@@ -24,32 +24,31 @@ std::string DevicePath(int com) {
     return path;
 }
 
-// "COM3 (/dev/ttyS2)" or the path, for messages.
-std::string PortName(const kvports::PortChoice& port) {
-    if (port.com == 0) return port.path;
-    return "COM" + std::to_string(port.com) + " (" + DevicePath(port.com) + ")";
-}
-
-// The sentence on a port the library could not open, as the windows say it.
-std::string OpenProblem(const std::string& path) {
-    const int error = LinkLastError();
-    return kvports::OpenFailureText(kvports::DiagnoseOpenFailure(kvports::HostSystem(), path, error),
-                                    LinkErrorMessage(error));
-}
-
 }  // namespace
 
-Unit::Unit(const kvports::PortChoice& port, const CDSDATA& factory, bool quiet) : model_(factory), quiet_(quiet) {
+std::string AimLibraryAt(const kvports::PortChoice& port) {
     // A device path goes to the library as COM1's device.
     if (port.com == 0) {
         ::setenv("KVCOM_COM1", port.path.c_str(), 1);
         rs232_port = 1;
-    } else {
-        rs232_port = port.com;
+        return port.path;
     }
-    name_ = PortName(port);
+    rs232_port = port.com;
+    return "COM" + std::to_string(port.com) + " (" + DevicePath(port.com) + ")";
+}
+
+std::string LinkDevicePath() { return DevicePath(rs232_port); }
+
+std::string OpenProblem() {
+    const int error = LinkLastError();
+    return kvports::OpenFailureText(kvports::DiagnoseOpenFailure(kvports::HostSystem(), LinkDevicePath(), error),
+                                    LinkErrorMessage(error));
+}
+
+Unit::Unit(const kvports::PortChoice& port, const CDSDATA& factory, bool quiet) : model_(factory), quiet_(quiet) {
+    name_ = AimLibraryAt(port);
     if (CreateTTYInfo() != 1) throw Failure(kExitPort, "cannot set up the link for " + name_);
-    if (OpenConnection() != 1) throw Failure(kExitPort, OpenProblem(DevicePath(rs232_port)));
+    if (OpenConnection() != 1) throw Failure(kExitPort, OpenProblem());
 }
 
 Unit::~Unit() {
@@ -92,21 +91,23 @@ Session::Session(const Options& options) : options_(options) {}
 
 Unit& Session::unit() {
     if (!unit_) {
-        std::optional<kvports::PortChoice> port;
-        if (options_.port.empty()) {
-            // The port 758 uses: its COM port and the device chosen for it
-            // (the library still lets $KVCOM_COM<n> come first).
-            const kvports::StoredPorts stored = kvports::ReadStoredPorts(kvports::SettingsFilePath());
-            for (int n = 1; n <= kvports::kComPorts; ++n)
-                if (!stored.DeviceOf(n).empty()) SetPortDevicePath(n, stored.DeviceOf(n).c_str());
-            port = kvports::PortChoice{stored.com, ""};
-        } else {
-            port = kvports::ParsePortArgument(options_.port);
-        }
-        if (!port) throw Failure(kExitUsage, "--port " + options_.port + " names no port (COM1..COM4 or a device)");
-        unit_ = std::make_unique<Unit>(*port, factory_, options_.quiet);
+        unit_ = std::make_unique<Unit>(Port(), factory_, options_.quiet);
     }
     return *unit_;
+}
+
+kvports::PortChoice Session::Port() const {
+    if (!options_.port.empty()) {
+        const auto port = kvports::ParsePortArgument(options_.port);
+        if (!port) throw Failure(kExitUsage, "--port " + options_.port + " names no port (COM1..COM4 or a device)");
+        return *port;
+    }
+    // The port 758 uses: its COM port and the device chosen for it (the
+    // library still lets $KVCOM_COM<n> come first).
+    const kvports::StoredPorts stored = kvports::ReadStoredPorts(kvports::SettingsFilePath());
+    for (int n = 1; n <= kvports::kComPorts; ++n)
+        if (!stored.DeviceOf(n).empty()) SetPortDevicePath(n, stored.DeviceOf(n).c_str());
+    return kvports::PortChoice{stored.com, ""};
 }
 
 void Session::Print(const nlohmann::ordered_json& document, const std::string& text) const {

@@ -14,6 +14,15 @@
 
 namespace kvctl {
 
+// Points the library at `port` (a device path becomes COM1's device) and
+// returns its name for messages: "COM3 (/dev/ttyS2)" or the path.
+std::string AimLibraryAt(const kvports::PortChoice& port);
+// The device the library opens for its port now.
+std::string LinkDevicePath();
+// The sentence on the port the library could not open just now, as the
+// windows say it.
+std::string OpenProblem();
+
 struct Options {
     std::string port;  // --port; empty: the program's stored port
     bool json = false;
@@ -63,6 +72,9 @@ public:
     const CDSDATA& factory() const { return factory_; }
     // The unit, opened on first use.
     Unit& unit();
+    // The port of this run: --port, or the one 758 has stored (whose devices
+    // go to the library). Throws Failure (usage) for a --port that names none.
+    kvports::PortChoice Port() const;
 
     // The data of a command: the JSON document with --json, else the text.
     void Print(const nlohmann::ordered_json& document, const std::string& text) const;
