@@ -17,6 +17,8 @@ void AddMemoryCommands(CLI::App& app, Session& session);
 void AddFileCommands(CLI::App& app, Session& session);
 // ports, ports --find
 void AddPortCommands(CLI::App& app, Session& session);
+// response
+void AddResponseCommand(CLI::App& app, Session& session);
 
 // A memory or program name as the unit's display can show it: trailing
 // blanks dropped, empty as "KALVORE", at most 8 letters, digits, blanks and
