@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "kvprog/settings.h"
 #include "kvvalues/value_tables.h"
@@ -84,6 +85,20 @@ Transfer OutputTransfer(const CDSDATA& m, int output, const SourcePaths& sources
     Transfer t = sources[OutputSource(m, output)];
     Apply(OutputChain(m, output), hz, t);
     return t;
+}
+
+bool SameSignalPath(const CDSDATA& a, const CDSDATA& b) {
+    auto same = [](const auto& x, const auto& y) { return std::equal(std::begin(x), std::end(x), std::begin(y)); };
+    if (a.ina_delay != b.ina_delay || a.inb_delay != b.inb_delay || a.sum_delay != b.sum_delay) return false;
+    if (!same(a.out_source, b.out_source) || !same(a.out_gain, b.out_gain) || !same(a.out_mute, b.out_mute) ||
+        !same(a.out_polarity, b.out_polarity) || !same(a.out_delay, b.out_delay))
+        return false;
+    for (int n = 0; n < KV_OUTPUTS; ++n)
+        if (!same(a.xo_freq[n], b.xo_freq[n]) || !same(a.xo_type[n], b.xo_type[n]) ||
+            !same(a.out_eq_slot[n], b.out_eq_slot[n]))
+            return false;
+    return same(a.ina_eq_slot, b.ina_eq_slot) && same(a.inb_eq_slot, b.inb_eq_slot) && same(a.eq_type, b.eq_type) &&
+           same(a.eq_freq, b.eq_freq) && same(a.eq_gain, b.eq_gain) && same(a.eq_bw, b.eq_bw);
 }
 
 std::vector<std::vector<int>> SourceGroups(const CDSDATA& m) {

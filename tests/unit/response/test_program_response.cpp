@@ -122,6 +122,32 @@ TEST(Program, MutedOutputIsSilentAndAddsNothing) {
     for (std::size_t i = 0; i < request.hz.size(); ++i) ASSERT_NEAR(c.sums[0].db[i], 0, kDb);
 }
 
+// Every setting a transfer reads makes two programs' paths differ; the
+// window computes again exactly then.
+TEST(Program, SameSignalPathSeesEverySettingTheTransfersRead) {
+    const std::function<void(CDSDATA&)> differ[] = {
+        [](CDSDATA& m) { m.ina_delay = 1; },          [](CDSDATA& m) { m.inb_delay = 1; },
+        [](CDSDATA& m) { m.sum_delay = 1; },          [](CDSDATA& m) { m.out_source[5] = 2; },
+        [](CDSDATA& m) { m.out_gain[4] = 1; },        [](CDSDATA& m) { m.out_mute[3] = 1; },
+        [](CDSDATA& m) { m.out_polarity[2] = 1; },    [](CDSDATA& m) { m.out_delay[1] = 1; },
+        [](CDSDATA& m) { m.xo_freq[5][1] = 100; },    [](CDSDATA& m) { m.xo_type[4][0] = 1; },
+        [](CDSDATA& m) { m.out_eq_slot[5][11] = 3; }, [](CDSDATA& m) { m.ina_eq_slot[2] = 3; },
+        [](CDSDATA& m) { m.inb_eq_slot[0] = 3; },     [](CDSDATA& m) { m.eq_type[38] = 0; },
+        [](CDSDATA& m) { m.eq_freq[0] = 1; },         [](CDSDATA& m) { m.eq_gain[20] = 0; },
+        [](CDSDATA& m) { m.eq_bw[10] = 0; },
+    };
+    const CDSDATA base = OpenMono();
+    for (std::size_t i = 0; i < std::size(differ); ++i) {
+        CDSDATA edited(base);
+        differ[i](edited);
+        EXPECT_FALSE(SameSignalPath(base, edited)) << "edit " << i;
+    }
+    CDSDATA cursors(base);
+    cursors.cur_chan = 3;
+    cursors.out_limit[0] = 1;
+    EXPECT_TRUE(SameSignalPath(base, cursors));
+}
+
 TEST(Program, SourceGroupsFollowTheOutputsSources) {
     CDSDATA m = OpenMono();
     EXPECT_EQ(SourceGroups(m), (std::vector<std::vector<int>>{{0, 1, 2, 3, 4, 5}}));

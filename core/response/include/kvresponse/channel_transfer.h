@@ -39,6 +39,12 @@ SourcePaths SourceTransfers(const CDSDATA& m, const std::vector<double>& hz);
 // Output 0..5 from its source: the electrical transfer.
 Transfer OutputTransfer(const CDSDATA& m, int output, const SourcePaths& sources, const std::vector<double>& hz);
 
+// Whether two programs have the same signal paths: every setting the
+// transfers above read (sources, gains, mutes, polarities, delays,
+// crossovers, the EQ pool's values and the channels' slot lists). A window
+// that follows a model computes again only when this turns false.
+bool SameSignalPath(const CDSDATA& a, const CDSDATA& b);
+
 // The outputs (0..5) fed by each input, In A first, then In B and In SUM
 // A+B; inputs that feed none are left out. "2 Channel 3 Way" as the factory
 // sets it up gives {0, 2, 4} and {1, 3, 5}.
