@@ -19,10 +19,10 @@ ModelWatch::ModelWatch(CMy758Doc& doc, QObject* parent) : QObject(parent) {
 
 void ModelWatch::poke() {
     if (frame_.isActive()) return;  // already due within this frame
-    // At once when the last look was a frame ago or more; else when a frame
-    // has passed since it.
-    const qint64 since = since_fired_.isValid() ? since_fired_.elapsed() : kFrameMs;
-    frame_.start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+    // At once when the last look began a frame ago or more (less the time a
+    // look takes); else as soon as that much has passed.
+    const double since = since_fired_.isValid() ? static_cast<double>(since_fired_.nsecsElapsed()) / 1e6 : kFrameMs;
+    frame_.start(static_cast<int>(std::max(0.0, kFrameMs - work_ms_ - since)));
 }
 
 void ModelWatch::setLooking(bool on) {

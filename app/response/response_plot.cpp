@@ -1,13 +1,14 @@
 #include "response/response_plot.h"
 
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "response/plot_scale.h"
 
@@ -56,6 +57,59 @@ QFont PixelFont(const QFont& font) {
     QFont f = font;
     f.setPixelSize(std::max(QFontInfo(font).pixelSize(), 9));
     return f;
+}
+
+// The points of one unbroken run of a curve, without those that lie within
+// `tolerance` of the chord that replaces them: the flat and straight
+// stretches of a thousand-point curve shrink to a few points, nothing
+// visible changes.
+std::vector<QPointF> Simplified(const std::vector<QPointF>& run, double tolerance) {
+    std::vector<QPointF> out;
+    if (run.empty()) return out;
+    std::size_t anchor = 0;
+    out.push_back(run[0]);
+    while (anchor + 1 < run.size()) {
+        std::size_t end = anchor + 1;
+        while (end + 1 < run.size()) {
+            // Would the chord anchor -> end + 1 pass every point between
+            // within the tolerance?
+            const QPointF a = run[anchor], b = run[end + 1];
+            const double dx = b.x() - a.x(), dy = b.y() - a.y();
+            const double length = std::hypot(dx, dy);
+            bool close = length > 0;
+            for (std::size_t k = anchor + 1; close && k <= end; ++k)
+                close = std::abs((run[k].x() - a.x()) * dy - (run[k].y() - a.y()) * dx) <= tolerance * length;
+            if (!close) break;
+            ++end;
+        }
+        out.push_back(run[end]);
+        anchor = end;
+    }
+    return out;
+}
+
+// Segments along the points, each drawn with flat ends and lengthened at a
+// bend by just what closes the notch on its outer side (half the width
+// times tan of half the bend): a stroked path costs ten times as much (its
+// joins take trigonometry at every point), and separate segments with
+// square ends overlap into darker spots.
+void AddSegments(const std::vector<QPointF>& points, double width, std::vector<QLineF>& out) {
+    const std::size_t n = points.size();
+    if (n < 2) return;
+    std::vector<QPointF> directions(n - 1);  // of each segment, unit length
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        const QPointF d = points[k + 1] - points[k];
+        const double length = std::hypot(d.x(), d.y());
+        directions[k] = length > 0 ? d / length : QPointF(1, 0);
+    }
+    // How far the segments meeting at point i reach past it.
+    auto reach = [&](std::size_t i) {
+        if (i == 0 || i + 1 == n) return 0.0;
+        const double c = QPointF::dotProduct(directions[i - 1], directions[i]);
+        return std::min(width / 2 * std::sqrt(std::max(0.0, (1 - c) / (1 + c + 1e-12))), width);
+    };
+    for (std::size_t k = 0; k + 1 < n; ++k)
+        out.emplace_back(points[k] - directions[k] * reach(k), points[k + 1] + directions[k] * reach(k + 1));
 }
 
 }  // namespace
@@ -151,6 +205,11 @@ void ResponsePlot::render(QPainter& painter, const QRectF& area) const {
     const double lo = kvresponse::kLowestHz, hi = kvresponse::kHighestHz;
     const auto freq_ticks = FrequencyTicks(lo, hi);
 
+    // The x of every point, the same in each pane.
+    std::vector<double> xs(hz_.size());
+    for (std::size_t i = 0; i < hz_.size(); ++i)
+        xs[i] = l.panes[kLevel].left() + l.panes[kLevel].width() * LogPosition(hz_[i], lo, hi);
+
     for (int p = 0; p < kPanes; ++p) {
         const QRectF pane = l.panes[p];
         const Span span = l.spans[p];
@@ -184,29 +243,44 @@ void ResponsePlot::render(QPainter& painter, const QRectF& area) const {
         painter.save();
         painter.setClipRect(pane);
         painter.setRenderHint(QPainter::Antialiasing, true);
+        std::vector<QPointF> run;
+        std::vector<QLineF> segments;
+        const double tolerance = 0.2 / dpr;  // a fifth of a device pixel
         for (int pass = 0; pass < 2; ++pass)
             for (const PlotCurve& c : curves_) {
                 if (c.emphasised != (pass == 1)) continue;
+                const double width = c.emphasised ? 2.2 : 1.5;
+                painter.setPen(QPen(c.colour, width, Qt::SolidLine, Qt::FlatCap));
+                auto draw = [&] {
+                    segments.clear();
+                    AddSegments(Simplified(run, tolerance), width, segments);
+                    painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+                    run.clear();
+                };
                 const std::vector<double>& v = Values(c.curve, static_cast<Pane>(p), unwrapped_);
-                QPainterPath path;
-                bool drawing = false;
                 for (std::size_t i = 0; i < hz_.size(); ++i) {
-                    const double value = v[i];
-                    if (std::isnan(value) ||
-                        (p == kPhase && !unwrapped_ && i > 0 && std::abs(value - v[i - 1]) > 180)) {
-                        drawing = false;
-                        if (std::isnan(value)) continue;
+                    const double y = y_of(v[i]);
+                    // A run ends at an unknown value, at a turn of the
+                    // wrapped phase, and where the curve stays beyond the
+                    // pane (its first point beyond the edge still drawn).
+                    const bool broken =
+                        std::isnan(v[i]) || (p == kPhase && !unwrapped_ && i > 0 && std::abs(v[i] - v[i - 1]) > 180);
+                    const bool beyond = y > pane.bottom() || y < pane.top();
+                    const bool was_beyond =
+                        !run.empty() && (run.back().y() > pane.bottom() || run.back().y() < pane.top());
+                    if (broken || (beyond && was_beyond)) {
+                        // Where it stays beyond, the next run starts from
+                        // the last point outside.
+                        const std::optional<QPointF> outside =
+                            !broken && beyond ? std::optional<QPointF>(run.back()) : std::nullopt;
+                        draw();
+                        if (outside) run.push_back(*outside);
+                        if (std::isnan(v[i])) continue;
                     }
-                    const QPointF point(x_of(hz_[i]),
-                                        std::clamp(y_of(value), pane.top() - 4, pane.bottom() + 4));  // -inf: below
-                    if (drawing)
-                        path.lineTo(point);
-                    else
-                        path.moveTo(point);
-                    drawing = true;
+                    // -infinity (silence) lies just below the pane.
+                    run.emplace_back(xs[i], std::clamp(y, pane.top() - 4, pane.bottom() + 4));
                 }
-                painter.setPen(QPen(c.colour, c.emphasised ? 2.2 : 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                painter.drawPath(path);
+                draw();
             }
         painter.restore();
 
@@ -261,8 +335,11 @@ void ResponsePlot::render(QPainter& painter, const QRectF& area) const {
 
 void ResponsePlot::paintEvent(QPaintEvent*) {
     ++paints_;
+    QElapsedTimer clock;
+    clock.start();
     QPainter painter(this);
     render(painter, QRectF(rect()));
+    paint_ms_ = static_cast<double>(clock.nsecsElapsed()) / 1e6;
 }
 
 void ResponsePlot::moveCursorTo(double x) {

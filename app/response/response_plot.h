@@ -42,8 +42,10 @@ public:
     // Draws everything into `area` of a painter (a widget, an image, an SVG).
     void render(QPainter& painter, const QRectF& area) const;
 
-    // How often the widget has painted (the window's tests read it).
+    // How often the widget has painted (the window's tests read it), and
+    // how long its last painting took.
     int paintCount() const { return paints_; }
+    double lastPaintMs() const { return paint_ms_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -67,6 +69,7 @@ private:
     bool unwrapped_ = false;
     int cursor_ = -1;
     int paints_ = 0;
+    double paint_ms_ = 0;
 };
 
 }  // namespace response

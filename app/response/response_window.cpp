@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -236,6 +237,8 @@ void ResponseWindow::recompute(bool always) {
     const CDSDATA& m = program();
     refreshLabels();
     if (!always && computed_from_ && kvresponse::SameSignalPath(m, *computed_from_)) return;
+    QElapsedTimer clock;
+    clock.start();
     // The program's sources may have changed (a new configuration): the sum
     // that follows an input takes its outputs anew.
     if (refreshSumChoices() && sum_group_) applySumChoice(*sum_group_, false);
@@ -255,6 +258,8 @@ void ResponseWindow::recompute(bool always) {
     if (!request.sums[0].empty()) shown.push_back({Tr("Sum"), SumColour(), true, curves_.sums[0]});
     plot_->setCurves(hz_, std::move(shown));
     updateReadout();
+    // The picture will take about as long as the last one did.
+    watch_->setWorkMs(static_cast<double>(clock.nsecsElapsed()) / 1e6 + plot_->lastPaintMs());
 }
 
 void ResponseWindow::refreshLabels() {
