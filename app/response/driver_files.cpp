@@ -26,6 +26,14 @@ bool DriverFiles::Load(int output, const QString& path, QString* why) {
         return false;
     }
     Driver d{path, *read, kvresponse::MeasuredTransfer(*read, hz_)};
+    if (d.on_grid.start == kvresponse::kNoPoint) {
+        // It would blank the output and every sum it is in.
+        if (why)
+            *why = QObject::tr("%1: measured from %2 to %3, nothing between %4 and %5")
+                       .arg(QFileInfo(path).fileName(), HzText(read->hz.front()), HzText(read->hz.back()),
+                            HzText(hz_.front()), HzText(hz_.back()));
+        return false;
+    }
     drivers_[output] = std::move(d);
     return true;
 }

@@ -20,7 +20,8 @@ public:
 
     // Reads the file at path as output's driver. A refused file is taken
     // not at all (the output keeps what it had) and *why says where and
-    // why: "woofer.txt, line 12: 'abc' is not a number".
+    // why: "woofer.txt, line 12: 'abc' is not a number". So is a file that
+    // measured nothing within the window's frequencies.
     bool Load(int output, const QString& path, QString* why);
     void Clear(int output);
 

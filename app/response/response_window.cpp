@@ -91,7 +91,7 @@ ResponseWindow::ResponseWindow(CMy758Doc& doc, QWidget* parent)
     program_choice_ = new QComboBox(this);
     program_choice_->addItem(Tr("PC program"));
     program_choice_->setToolTip(Tr("The PC's program (follows every edit), or a program file"));
-    auto* open_file = new QPushButton(Tr("&Program file..."), this);
+    auto* open_file = new QPushButton(Tr("Program &file..."), this);
     open_file->setToolTip(Tr("Show the response of a program file (.syx or JSON) without opening it"));
     sum_choice_ = new QComboBox(this);
     sum_choice_->setToolTip(Tr("The outputs added in the sum: those one input feeds, or those ticked below"));
@@ -190,9 +190,18 @@ ResponseWindow::ResponseWindow(CMy758Doc& doc, QWidget* parent)
     layout->addLayout(rows);
     layout->addWidget(note_);
 
+    // Enter in the window presses nothing: no button is a default one.
+    for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
+
     connect(watch_, &ModelWatch::changed, this, [this] { recompute(false); });
     connect(program_choice_, &QComboBox::activated, this, [this](int index) {
-        if (index == 0) showPcProgram();
+        if (index == 0) return showPcProgram();
+        // The file again, as it is on disk now.
+        QString why;
+        if (!showProgramFile(file_path_, &why)) {
+            showPcProgram();
+            ShowMessage(this, QMessageBox::Warning, Tr("System response"), Tr("The file is not shown.\n%1").arg(why));
+        }
     });
     connect(open_file, &QPushButton::clicked, this, &ResponseWindow::chooseProgramFile);
     connect(sum_choice_, &QComboBox::activated, this, [this](int index) { applySumChoice(index, true); });

@@ -117,6 +117,8 @@ kvcore::Result<Measurement> ParseMeasurement(std::string_view text) {
             return Refusal{Place(line_number), std::to_string(values.size()) + " numbers where the lines before have " +
                                                    std::to_string(columns)};
         if (values[0] <= 0) return Refusal{Place(line_number), "frequency " + Shown(values[0]) + " Hz is not above 0"};
+        if (values[0] > kMaxMeasuredHz)
+            return Refusal{Place(line_number), "frequency " + Shown(values[0]) + " Hz is above 10 MHz"};
         if (!m.hz.empty() && values[0] <= m.hz.back())
             return Refusal{Place(line_number),
                            "frequencies not rising: " + Shown(values[0]) + " Hz after " + Shown(m.hz.back()) + " Hz"};

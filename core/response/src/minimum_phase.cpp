@@ -10,7 +10,8 @@ namespace {
 
 constexpr double kNepersPerDb = std::numbers::ln10 / 20;
 constexpr double kPi2Over4 = std::numbers::pi * std::numbers::pi / 4;
-constexpr double kStep = std::numbers::ln2 / 48;  // the resampling grid: 1/48 octave
+constexpr double kStep = std::numbers::ln2 / 48;  // the resampling grid: 1/48 octave...
+constexpr std::size_t kMaxGrid = 4801;            // ...over at most 100 octaves (the work grows as its square)
 
 // The integral of ln coth(|t| / 2) from 0 to u: Bode's weight of a level
 // slope u nepers of frequency away. Odd in u; pi^2 / 4 at infinity.
@@ -45,7 +46,7 @@ double EndSlope(const std::vector<double>& hz, const std::vector<double>& db, bo
         while (a > 0 && hz[a] > hz[n - 1] / third) --a;
     }
     const double limit = 48 / std::numbers::ln2;
-    return std::clamp((db[b] - db[a]) / std::log(hz[b] / hz[a]), -limit, limit) * kNepersPerDb;
+    return std::clamp((db[b] - db[a]) / (std::log(hz[b]) - std::log(hz[a])), -limit, limit) * kNepersPerDb;
 }
 
 // The value at f of y given at the rising x, linear over ln x.
@@ -53,7 +54,7 @@ double AtLogFrequency(const std::vector<double>& x, const std::vector<double>& y
     if (f <= x.front()) return y.front();
     if (f >= x.back()) return y.back();
     const std::size_t i = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), f) - x.begin()) - 1;
-    return y[i] + std::log(f / x[i]) / std::log(x[i + 1] / x[i]) * (y[i + 1] - y[i]);
+    return y[i] + (std::log(f) - std::log(x[i])) / (std::log(x[i + 1]) - std::log(x[i])) * (y[i + 1] - y[i]);
 }
 
 }  // namespace
@@ -61,12 +62,12 @@ double AtLogFrequency(const std::vector<double>& x, const std::vector<double>& y
 std::vector<double> MinimumPhaseDegrees(const std::vector<double>& hz, const std::vector<double>& db) {
     if (hz.size() < 2) return std::vector<double>(hz.size(), 0.0);
     // The level on an even grid over ln f.
-    const double span = std::log(hz.back() / hz.front());
-    const std::size_t m = static_cast<std::size_t>(std::ceil(span / kStep)) + 1;
+    const double span = std::log(hz.back()) - std::log(hz.front());  // the ratio may overflow
+    const std::size_t m = std::min(static_cast<std::size_t>(std::ceil(span / kStep)) + 1, kMaxGrid);
     const double step = span / static_cast<double>(m - 1);
     std::vector<double> grid(m), level(m);
     for (std::size_t i = 0; i < m; ++i) {
-        grid[i] = hz.front() * std::exp(step * static_cast<double>(i));
+        grid[i] = std::exp(std::log(hz.front()) + step * static_cast<double>(i));  // no overflow on wide spans
         level[i] = AtLogFrequency(hz, db, grid[i]) * kNepersPerDb;
     }
     const double low_slope = EndSlope(hz, db, true), high_slope = EndSlope(hz, db, false);

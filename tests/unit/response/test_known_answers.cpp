@@ -234,13 +234,5 @@ TEST(Unwrapping, FollowsAPureDelayExactly) {
     for (std::size_t i = 0; i < hz.size(); ++i) EXPECT_NEAR(c.deg_unwrapped[i], -360 * hz[i] * 0.010, 1e-6);
 }
 
-TEST(Curves, MutedIsSilentWithoutPhase) {
-    const auto hz = Grid();
-    const Curve c = CurveOf(Of(Xover(LR24, Pass::Low, 0)), hz);
-    EXPECT_EQ(c.db[0], -INFINITY);
-    EXPECT_TRUE(std::isnan(c.deg[0]));
-    EXPECT_TRUE(std::isnan(c.gd_ms[0]));
-}
-
 }  // namespace
 }  // namespace kvresponse

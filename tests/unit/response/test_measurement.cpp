@@ -88,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"Repeated", Points(5) + Points(5, true, " ", "\n", 5), "line 6",
                 "frequencies not rising: 500 Hz after 500 Hz"},
         BadFile{"ZeroHz", "0 -20 0\n" + Points(10), "line 1", "frequency 0 Hz is not above 0"},
+        BadFile{"AboveTenMegahertz", Points(10) + "2e7 0 0\n", "line 11", "frequency 2e+07 Hz is above 10 MHz"},
         BadFile{"FourColumns", "100 1 2 3\n", "line 1",
                 "4 numbers; a line holds frequency (Hz), level (dB) and phase (degrees), or frequency and level"},
         BadFile{"ColumnsChange", Points(3) + Points(8, false, " ", "\n", 4), "line 4",
@@ -173,6 +174,16 @@ TEST(Measurement, TwoColumnsGetTheMinimumPhase) {
     const Curve got = CurveOf(MeasuredTransfer(*m, hz), hz);
     const Curve exact = CurveOf(Evaluate(Woofer(), hz), hz);
     for (std::size_t i = 0; i < hz.size(); ++i) EXPECT_NEAR(got.deg[i], exact.deg[i], 0.1) << hz[i];
+}
+
+// A file spanning absurd frequencies is read in the usual time, with a
+// phase for every point (the resampling grid has a bound).
+TEST(Measurement, TwoColumnsOverAnyRangeStayBounded) {
+    std::string text;
+    for (int i = 0; i < 12; ++i) text += "1e" + std::to_string(-160 + 15 * i) + " " + std::to_string(i % 3) + "\n";
+    const auto m = ParseMeasurement(text);
+    ASSERT_TRUE(m.ok()) << m.refusal().Message();
+    for (double d : m->deg) EXPECT_TRUE(std::isfinite(d));
 }
 
 // The predicted acoustic response is the measurement times the output's

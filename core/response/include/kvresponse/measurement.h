@@ -23,6 +23,7 @@ namespace kvresponse {
 
 inline constexpr std::size_t kMinMeasuredPoints = 10;
 inline constexpr std::size_t kMaxMeasurementBytes = 32u << 20;
+inline constexpr double kMaxMeasuredHz = 1e7;  // far beyond audio, and far from a double's limits
 
 struct Measurement {
     std::vector<double> hz;  // rising, above 0
@@ -33,9 +34,9 @@ struct Measurement {
 
 // The whole text, or the refusal with place "line N" and the reason: a
 // field that is not a number, a line with other than 2 or 3 numbers or
-// another count than the lines before, a frequency not above 0 or not above
-// the one before, fewer than kMinMeasuredPoints points (placed at the last
-// line). Nothing of a refused text is taken.
+// another count than the lines before, a frequency not above 0, above
+// 10 MHz or not above the one before, fewer than kMinMeasuredPoints points
+// (placed at the last line). Nothing of a refused text is taken.
 kvcore::Result<Measurement> ParseMeasurement(std::string_view text);
 
 // The file at path, parsed; refused also when it cannot be read or is
