@@ -17,6 +17,8 @@ void AddMemoryCommands(CLI::App& app, Session& session);
 void AddFileCommands(CLI::App& app, Session& session);
 // ports, ports --find
 void AddPortCommands(CLI::App& app, Session& session);
+// response
+void AddResponseCommand(CLI::App& app, Session& session);
 // serve
 void AddServeCommand(CLI::App& app, Session& session);
 

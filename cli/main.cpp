@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     kvctl::AddProgramCommands(app, session);
     kvctl::AddMemoryCommands(app, session);
     kvctl::AddFileCommands(app, session);
+    kvctl::AddResponseCommand(app, session);
     kvctl::AddPortCommands(app, session);
     kvctl::AddServeCommand(app, session);
 

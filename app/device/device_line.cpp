@@ -55,12 +55,15 @@ void Queue(const SendKey& key, const CDSDATA& model, Work work) {
     if (g_edit_observer) g_edit_observer(model, key);
     DeviceLine& line = Line();
     const Ticket ticket = line.thread().QueueSend(key, model, std::move(work));
+    emit line.modelChanged(&model);
     if (line.WaitsForEachSend()) line.thread().WaitFor(ticket);
 }
 
 }  // namespace
 
 void SetEditObserver(EditObserver observer) { g_edit_observer = std::move(observer); }
+
+void NotifyModelChanged(const CDSDATA& model) { emit Line().modelChanged(&model); }
 
 void SendParam(const CDSDATA& model, int code) {
     Queue(ParamKey(model, code), model, [code](CDSDATA& m) { return SendParamChecked(m, code); });

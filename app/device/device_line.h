@@ -37,6 +37,11 @@ signals:
     // The library's result of one parameter send: 1 sent, 0 the link failed.
     // This is where send failures arrive on the window's thread.
     void sendFinished(const device::SendKey& key, int result);
+    // The model was written on the window's thread: an edit queued its
+    // message (an undo's too), a device task wrote its copy back, or another
+    // writer said so (NotifyModelChanged). Windows that show the model
+    // follow it here.
+    void modelChanged(const CDSDATA* model);
 
 private:
     DeviceThread thread_;
@@ -59,6 +64,10 @@ void SendOutSrce(const CDSDATA& model, int output);
 // nullptr removes it.
 using EditObserver = std::function<void(const CDSDATA& model, const SendKey& key)>;
 void SetEditObserver(EditObserver observer);
+
+// For a writer of the model that neither queues a send nor runs a device
+// task: the windows that show the model are told (modelChanged).
+void NotifyModelChanged(const CDSDATA& model);
 
 }  // namespace device
 

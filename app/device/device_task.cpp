@@ -84,6 +84,7 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
         return device::Line().thread().QueueTask(copy, [&](CDSDATA& m) { return result = work(m, progress); });
     });
     model = copy;
+    device::NotifyModelChanged(model);
     return result;
 }
 

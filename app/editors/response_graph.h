@@ -1,7 +1,7 @@
 // The response graph of one channel: the sum of its EQ filters and its
 // crossover, drawn into a fixed 460 x 190 picture that is copied onto the
 // control in one piece (centred when the control is larger, scaled down
-// when it is smaller). The curves themselves come from app/tables.
+// when it is smaller). The curves themselves come from response_curve.h.
 #pragma once
 
 #include <QImage>

@@ -26,6 +26,7 @@
 #include "document/my758_doc.h"
 #include "history/dlg_history.h"
 #include "history/program_history.h"
+#include "response/response_window.h"
 #include "routing/my758_view.h"
 #include "shell/about_dlg.h"
 #include "shell/link_watch.h"
@@ -116,6 +117,10 @@ void CMainFrame::createActions() {
                    "Show what differs between two programs\nCompare: show what differs between two programs (PC, unit, "
                    "files, memories)");
     connect(a, &QAction::triggered, this, [this] { OpenCompareWindow(*doc_, this); });
+    a = makeAction(ID_SYSTEM_RESPONSE, QStringLiteral("System res&ponse..."),
+                   "Show how the outputs add up: level, phase and group delay\nSystem response: level, phase and "
+                   "group delay of every output and of their sum, from the filter types' nominal shapes");
+    connect(a, &QAction::triggered, this, [this] { response::OpenResponseWindow(*doc_, this); });
     a = makeAction(ID_VERIFY, QStringLiteral("&Verify"),
                    "Read the unit's working program back and compare it\nVerify: read the unit's working program back "
                    "and compare it with the PC program");
@@ -243,6 +248,7 @@ void CMainFrame::createMenus() {
     viewMenu->addAction(makeAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"), kCmdStatusBar));
     viewMenu->addSeparator();
     viewMenu->addAction(actions_[ID_COMPARE]);
+    viewMenu->addAction(actions_[ID_SYSTEM_RESPONSE]);
     viewMenu->addAction(traffic::InstallTrafficDock(this));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));

@@ -44,6 +44,7 @@ public:
         ID_EDIT_UNDO = 57643,
         ID_EDIT_REDO = 57644,
         ID_FILE_HISTORY = 32780,
+        ID_SYSTEM_RESPONSE = 32795,
     };
     static constexpr int kRecentFiles = 4;
 

@@ -19,98 +19,15 @@
 #include <string>
 #include <vector>
 
-#include "pty_server.h"
-
-extern char** environ;
+#include "kvctl_process.h"
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-// Runs kvctl with `args`, stdin closed, and collects what it prints.
-Result Kvctl(const std::vector<std::string>& args) {
-    std::vector<std::string> all = {KVCTL_BIN};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    Result run;
-    if (spawned != 0) return run;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* into[2] = {&run.out, &run.err};
-    int open = 2;
-    while (open > 0 && ::poll(fds, 2, 60000) > 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-            char buf[4096];
-            const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                into[i]->append(buf, static_cast<std::size_t>(n));
-            } else {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
-
-std::string Described(const Result& r) {
-    return "exit " + std::to_string(r.code) + "\nout: " + r.out + "\nerr: " + r.err;
-}
-
-// A simulated unit on its own pseudo-terminal.
-class SimUnit {
-public:
-    SimUnit() : server_(device_, Options()) { path_ = server_.Start(); }
-    ~SimUnit() { server_.Stop(); }
-    const std::string& path() const { return path_; }
-    template <typename F>
-    void With(F f) {
-        server_.WithDevice([&](kvsim::Device& d) { f(d); });
-    }
-    kvfiles::BankTable State() {
-        kvfiles::BankTable t;
-        With([&](kvsim::Device& d) { t = d.ExportState(); });
-        return t;
-    }
-
-private:
-    static kvsim::PtyOptions Options() {
-        kvsim::PtyOptions o;
-        o.line_rate = false;
-        return o;
-    }
-    kvsim::Device device_;
-    kvsim::PtyServer server_;
-    std::string path_;
-};
-
-std::string TempFile(const char* name) {
-    return ::testing::TempDir() + "kvctl_line_" + std::to_string(getpid()) + name;
-}
+using kvtest::Described;
+using kvtest::Kvctl;
+using kvtest::Result;
+using kvtest::SimUnit;
+using kvtest::TempFile;
 
 TEST(KvctlLine, BackupThenRestoreIntoAnEmptyUnitGivesTheSameMemories) {
     SimUnit source;
