@@ -48,16 +48,18 @@ PtyServer::~PtyServer() { Stop(); }
 
 std::string PtyServer::Start() {
     if (running_) return slave_path_;
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec throughout: a program the host starts must not keep the
+    // line up after the simulator has pulled it.
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
         CloseFd(master_);
         return "";
     }
     const char* name = ptsname(master_);
     slave_path_ = name ? name : "";
-    slave_ = slave_path_.empty() ? -1 : ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY);
+    slave_ = slave_path_.empty() ? -1 : ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     int wake[2];
-    if (slave_ < 0 || pipe(wake) != 0) {
+    if (slave_ < 0 || pipe2(wake, O_CLOEXEC) != 0) {
         CloseFd(slave_);
         CloseFd(master_);
         slave_path_.clear();

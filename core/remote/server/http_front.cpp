@@ -10,6 +10,9 @@ namespace kvremote {
 
 namespace {
 
+// The bytes of the request a connection is reading now.
+constexpr char kRequestBytes[] = "kv_request_bytes";
+
 QByteArray StatusText(int status) {
     switch (status) {
     case 200: return "OK";
@@ -66,10 +69,14 @@ void LimitedTcpServer::incomingConnection(qintptr descriptor) {
         return;
     }
     socket->setReadBufferSize(kMaxRequestBytes);
-    // Connected before the HTTP server's own reader, so it sees the buffer
-    // first: full means the request is longer than any this server takes.
+    // Connected before the HTTP server's own reader, so it sees each piece
+    // before that reader takes it: the bytes of the request in hand add up,
+    // and past the limit it is longer than any this server takes, however
+    // slowly it comes. handleRequest starts the count again.
     connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-        if (socket->bytesAvailable() < kMaxRequestBytes) return;
+        const qint64 total = socket->property(kRequestBytes).toLongLong() + socket->bytesAvailable();
+        socket->setProperty(kRequestBytes, total);
+        if (total < kMaxRequestBytes && socket->bytesAvailable() < kMaxRequestBytes) return;
         const Response r = ErrorResponse(413, "", "the request is longer than 64 KiB");
         socket->write(Wire(r));
         socket->disconnectFromHost();
@@ -94,6 +101,11 @@ Request HttpFront::FromQt(const QHttpServerRequest& request) {
 }
 
 bool HttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    // An upgrade to a WebSocket has gone to the WebSocket server with its
+    // connection (RemoteServer takes it from there); Qt still hands the
+    // request here, and nothing may be written on that connection.
+    if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0) return true;
+    socket->setProperty(kRequestBytes, 0);
     // The responder keeps the connection until the answer is written, which
     // for a recall or a list is later.
     auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));

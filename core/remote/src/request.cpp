@@ -80,7 +80,11 @@ int JsonDepth(std::string_view text) {
 std::optional<Response> ConnectedRefusal(const UnitState& unit) {
     if (unit.connected) return std::nullopt;
     std::string reason = "the unit is not connected";
-    if (!unit.reason.empty()) reason += ": " + unit.reason;
+    if (!unit.reason.empty()) {
+        std::string why = unit.reason;  // the library's sentence, as a clause
+        while (!why.empty() && why.back() == '.') why.pop_back();
+        reason += " (" + why + ")";
+    }
     return ErrorResponse(503, "", reason + "; nothing was sent");
 }
 
