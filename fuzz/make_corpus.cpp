@@ -16,6 +16,7 @@
 #include "kvfiles/program_file.h"
 #include "kvproto/channels.h"
 #include "kvproto/messages.h"
+#include "kvremote/osc_codec.h"
 #include "pacing.h"
 #include "transport.h"
 
@@ -192,6 +193,32 @@ void SimSeeds() {
 
 }  // namespace
 
+// Requests of the remote API as "METHOD TARGET", headers, a blank line and
+// the body, and OSC packets of its address space.
+void RemoteSeeds() {
+    auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+    Write("remote_request", "get_program", text("GET /api/v1/program\n\n"));
+    Write("remote_request", "patch", text("PATCH /api/v1/program\ncontent-type: application/json\n\n"
+                                          "{\"out3.gain\": -2.4, \"out1.mute\": true, \"ina.delay\": \"1.5ms\"}"));
+    Write("remote_request", "put_setting", text("PUT /api/v1/settings/out2.hp\n\n{\"freq\": 80, \"type\": \"L-R 24\"}"));
+    Write("remote_request", "mute", text("POST /api/v1/outputs/3/mute?on=1\n\n"));
+    Write("remote_request", "token", text("GET /?token=abc\nauthorization: Bearer x\ncookie: kv_token=y\n\n"));
+    Write("remote_request", "store", text("POST /api/v1/memories/5/store\n\n{\"name\": \"SHOW\"}"));
+    auto osc = [](const std::string& address, const std::vector<kvremote::OscArg>& args) {
+        const std::string p = kvremote::EncodeOscMessage(address, args);
+        return Bytes(p.begin(), p.end());
+    };
+    Write("osc_packet", "gain", osc("/kv/out/3/gain", {kvremote::OscArg::Float(-2.4)}));
+    Write("osc_packet", "mute", osc("/kv/out/1/mute", {kvremote::OscArg::Int(1)}));
+    Write("osc_packet", "query", osc("/kv/in/sum/delay", {}));
+    Write("osc_packet", "recall", osc("/kv/memory/recall", {kvremote::OscArg::Int(12)}));
+    Bytes bundle = {'#', 'b', 'u', 'n', 'd', 'l', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    const Bytes inner = osc("/kv/mute_all", {});
+    bundle.insert(bundle.end(), {0, 0, 0, static_cast<std::uint8_t>(inner.size())});
+    Append(bundle, inner);
+    Write("osc_packet", "bundle", bundle);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
@@ -203,5 +230,6 @@ int main(int argc, char** argv) {
     ProgramFileSeeds();
     BankSeeds();
     SimSeeds();
+    RemoteSeeds();
     return 0;
 }

@@ -9,19 +9,11 @@
 #include <QUdpSocket>
 #include <vector>
 
+#include "kvremote/osc_codec.h"
 #include "kvremote/osc_map.h"
 #include "kvremote/request.h"
 
 namespace kvremote {
-
-// One OSC message as it arrived: its address and arguments; bundles give
-// every message inside them. Packets that are no OSC give nothing.
-struct OscPacketMessage {
-    std::string address;
-    std::vector<OscArg> args;
-};
-std::vector<OscPacketMessage> DecodeOscPacket(const QByteArray& packet);
-QByteArray EncodeOscMessage(const std::string& address, const std::vector<OscArg>& args);
 
 class OscFront : public QObject {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "kvremote/access.h"
+#include "kvremote/osc_codec.h"
 #include "kvremote/osc_map.h"
 
 namespace {
@@ -152,6 +153,62 @@ TEST(RemoteOsc, AnswersAtTheSameAddress) {
         EXPECT_EQ(kvprog::PathOf(again->ref), c.path);
     }
     EXPECT_FALSE(kvremote::OscOf(m, *kvprog::ParsePath("out3.limit")));
+}
+
+TEST(RemoteOsc, PacketsAndBundles) {
+    using kvremote::OscArg;
+    const std::string gain = kvremote::EncodeOscMessage("/kv/out/3/gain", {OscArg::Float(-2.5)});
+    const std::string mute = kvremote::EncodeOscMessage("/kv/out/1/mute", {OscArg::Int(1)});
+    auto bundle = [](const std::vector<std::string>& elements) {
+        std::string b("#bundle\0", 8);
+        b += std::string(8, '\0');  // time tag
+        for (const std::string& e : elements) {
+            const std::uint32_t n = static_cast<std::uint32_t>(e.size());
+            b += static_cast<char>(n >> 24);
+            b += static_cast<char>(n >> 16);
+            b += static_cast<char>(n >> 8);
+            b += static_cast<char>(n);
+            b += e;
+        }
+        return b;
+    };
+    std::string nested = bundle({gain});
+    for (int i = 0; i < 5; ++i) nested = bundle({nested});
+    const struct {
+        const char* what;
+        std::string packet;
+        std::vector<std::string> addresses;
+    } cases[] = {
+        {"one message", gain, {"/kv/out/3/gain"}},
+        {"a bundle of two", bundle({gain, mute}), {"/kv/out/3/gain", "/kv/out/1/mute"}},
+        {"cut short", gain.substr(0, gain.size() - 4), {}},
+        {"not OSC", "hello", {}},
+        {"an element longer than the bundle", bundle({gain}).substr(0, 30), {}},
+        {"nested too deep", nested, {}},
+        {"empty", "", {}},
+    };
+    for (const auto& c : cases) {
+        const auto messages = kvremote::DecodeOscPacket(c.packet.data(), c.packet.size());
+        std::vector<std::string> addresses;
+        for (const auto& m : messages) addresses.push_back(m.address);
+        EXPECT_EQ(addresses, c.addresses) << c.what;
+    }
+    // An int, then a double that stands 4-aligned only (as OSC packs them).
+    std::string mixed("/ab\0,id\0", 8);
+    mixed += std::string("\0\0\0\x07", 4);
+    const unsigned char half[8] = {0x3F, 0xE0, 0, 0, 0, 0, 0, 0};  // 0.5, big-endian
+    mixed += std::string(reinterpret_cast<const char*>(half), 8);
+    const auto both = kvremote::DecodeOscPacket(mixed.data(), mixed.size());
+    ASSERT_EQ(both.size(), 1u);
+    ASSERT_EQ(both[0].args.size(), 2u);
+    EXPECT_EQ(both[0].args[0].number, 7);
+    EXPECT_EQ(both[0].args[1].number, 0.5);
+
+    const auto decoded = kvremote::DecodeOscPacket(gain.data(), gain.size());
+    ASSERT_EQ(decoded.size(), 1u);
+    ASSERT_EQ(decoded[0].args.size(), 1u);
+    EXPECT_EQ(decoded[0].args[0].type, 'f');
+    EXPECT_EQ(decoded[0].args[0].number, -2.5);
 }
 
 }  // namespace
