@@ -146,6 +146,23 @@ private slots:
         QCOMPARE(change["source"], "api");
     }
 
+    void patchOverTheWebSocket() {
+        ws_.sendTextMessage(QStringLiteral(R"({"type": "patch", "id": 3, "settings": {"out2.gain": 1.2}})"));
+        ws_.sendTextMessage(QStringLiteral(R"({"type": "patch", "id": 4, "settings": {"out2.gain": 99}})"));
+        json replies[2];
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     for (const json& m : heard_)
+                                         if (m.value("type", "") == "reply") replies[m["id"].get<int>() - 3] = m;
+                                     return !replies[0].is_null() && !replies[1].is_null();
+                                 }()),
+                                 3000);
+        QCOMPARE(replies[0]["status"], 200);
+        QCOMPARE(replies[0]["body"]["out2.gain"], 1.2);
+        QCOMPARE(replies[1]["status"], 400);
+        QCOMPARE(replies[1]["body"]["error"]["path"], "out2.gain");
+        QCOMPARE(Heard("out2.gain")["source"], "api");
+    }
+
     void oscSetsAnswersAndIsHeard() {
         QUdpSocket osc;
         QVERIFY(osc.bind(QHostAddress::LocalHost, 0));

@@ -48,6 +48,7 @@ std::optional<Asset> PageAsset(std::string_view path) {
 struct RemoteServer::Client {
     std::unique_ptr<QWebSocket> socket;
     Access access = Access::kNone;
+    Source source = Source::kApi;
 };
 
 bool IsLoopback(const QHostAddress& address) { return address.isLoopback(); }
@@ -58,6 +59,9 @@ RemoteServer::RemoteServer(Host& host, QObject* parent)
       handler_(std::make_unique<RequestHandler>(host, AccessPolicy{}, PageAsset)),
       feed_(std::make_unique<ChangeFeed>(host.Program())) {
     InitPageResources();
+    fan_out_.setSingleShot(true);
+    fan_out_.setInterval(kFanOutMs);
+    connect(&fan_out_, &QTimer::timeout, this, &RemoteServer::FlushChanges);
 }
 
 RemoteServer::~RemoteServer() { Stop(); }
@@ -95,6 +99,8 @@ bool RemoteServer::Start(const ServerOptions& options, QString* why) {
 }
 
 void RemoteServer::Stop() {
+    fan_out_.stop();
+    pending_changes_.clear();
     clients_.clear();
     osc_.reset();
     http_.reset();
@@ -144,13 +150,41 @@ void RemoteServer::AcceptWebSocket() {
         auto client = std::make_unique<Client>();
         client->socket = std::move(socket);
         client->access = access;
+        client->source = request.Query("client").value_or("") == "web" ? Source::kWeb : Source::kApi;
         QWebSocket* raw = client->socket.get();
+        Client* c = client.get();
+        connect(raw, &QWebSocket::textMessageReceived, this, [this, c](const QString& text) { Receive(*c, text); });
         connect(raw, &QWebSocket::disconnected, this, [this, raw] {
             std::erase_if(clients_, [raw](const std::unique_ptr<Client>& c) { return c->socket.get() == raw; });
         });
         raw->sendTextMessage(QString::fromStdString(handler_->Snapshot().dump()));
         clients_.push_back(std::move(client));
     }
+}
+
+void RemoteServer::Receive(Client& client, const QString& text) {
+    // {"type": "patch", "id": 7, "settings": {"out3.gain": -2.4}} changes
+    // settings as PATCH /api/v1/program does, without a request each time;
+    // the answer is {"type": "reply", "id": 7, "status": 200, "body": ...}.
+    Response refused;
+    const QByteArray utf8 = text.toUtf8();
+    const auto message = ParseBody(std::string_view(utf8.constData(), std::size_t(utf8.size())), &refused);
+    nlohmann::ordered_json reply = {{"type", "reply"}};
+    Response answer;
+    if (!message || !message->is_object()) {
+        answer = message ? ErrorResponse(400, "", "expected an object") : refused;
+    } else {
+        if (message->contains("id")) reply["id"] = (*message)["id"];
+        if (message->value("type", "") != "patch" || !message->contains("settings"))
+            answer = ErrorResponse(400, "type", "the server takes {\"type\": \"patch\", \"settings\": {...}}");
+        else if (client.access != Access::kFull)
+            answer = ErrorResponse(403, "", "the read-only token may only watch");
+        else
+            answer = handler_->Patch((*message)["settings"], client.source);
+    }
+    reply["status"] = answer.status;
+    reply["body"] = nlohmann::ordered_json::parse(answer.body, nullptr, false);
+    client.socket->sendTextMessage(QString::fromStdString(reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
 }
 
 void RemoteServer::Broadcast(const nlohmann::ordered_json& message) {
@@ -168,17 +202,31 @@ void RemoteServer::Broadcast(const nlohmann::ordered_json& message) {
 
 void RemoteServer::ProgramChanged(Source source) {
     if (!Running()) return;
-    const auto changes = feed_->Update(host_.Program(), source);
+    for (auto& change : feed_->Update(host_.Program(), source)) {
+        auto same = std::find_if(pending_changes_.begin(), pending_changes_.end(),
+                                 [&change](const nlohmann::ordered_json& c) { return c["path"] == change["path"]; });
+        if (same != pending_changes_.end())
+            *same = std::move(change);
+        else
+            pending_changes_.push_back(std::move(change));
+    }
+    if (!pending_changes_.empty() && !fan_out_.isActive()) fan_out_.start();
+}
+
+void RemoteServer::FlushChanges() {
+    fan_out_.stop();
     std::vector<kvprog::SettingRef> refs;
-    for (const auto& change : changes) {
+    for (const auto& change : pending_changes_) {
         Broadcast(change);
         if (auto ref = kvprog::ParsePath(change["path"].get<std::string>())) refs.push_back(*ref);
     }
+    pending_changes_.clear();
     if (osc_) osc_->Push(refs);
 }
 
 void RemoteServer::UnitChanged() {
     if (!Running()) return;
+    FlushChanges();  // what changed before goes first
     nlohmann::ordered_json message = {{"type", "unit"}};
     message["unit"] = handler_->UnitJson();
     Broadcast(message);
@@ -186,6 +234,7 @@ void RemoteServer::UnitChanged() {
 
 void RemoteServer::MemoriesChanged() {
     if (!Running()) return;
+    FlushChanges();
     Broadcast({{"type", "memories"}, {"memories", handler_->MemoriesJson()}});
 }
 

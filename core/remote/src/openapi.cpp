@@ -84,7 +84,10 @@ ojson Document() {
     paths["/api/v1/ws"]["get"] = Operation(
         "WebSocket: a snapshot first ({\"type\": \"snapshot\", \"unit\", \"program\", \"memories\"}), then "
         "{\"type\": \"change\", \"path\", \"value\", \"source\": \"desk|web|osc|api|unit\"} per change, "
-        "{\"type\": \"unit\", ...} when the link or an operation changes and {\"type\": \"memories\", ...}",
+        "{\"type\": \"unit\", ...} when the link or an operation changes and {\"type\": \"memories\", ...}. "
+        "A client may send {\"type\": \"patch\", \"id\": 1, \"settings\": {\"out3.gain\": -2.4}} to change settings "
+        "as PATCH /api/v1/program does; the answer is {\"type\": \"reply\", \"id\": 1, \"status\", \"body\"}. "
+        "?client=web marks its changes as the page's.",
         {{"101", {{"description", "switching to the WebSocket protocol"}}}});
 
     ojson schemas;

@@ -17,6 +17,9 @@
 //   POST  /api/v1/outputs/{n}/mute/toggle
 //   POST  /api/v1/mute-all, /api/v1/unmute-all
 //   GET   /api/v1/openapi.json
+//   GET   /api/v1/ws[?client=web]         WebSocket: a snapshot, then every change;
+//                                         {"type": "patch", "settings": {...}} changes
+//                                         settings as PATCH does
 //   GET   /, /app.js, ...                 the page
 //
 // Refusals are {"error": {"path", "reason"}} with 400 (refused input), 401
