@@ -21,6 +21,8 @@ void AddPortCommands(CLI::App& app, Session& session);
 void AddResponseCommand(CLI::App& app, Session& session);
 // serve
 void AddServeCommand(CLI::App& app, Session& session);
+// rack init
+void AddRackCommand(CLI::App& app, Session& session);
 
 // A memory or program name as the unit's display can show it: trailing
 // blanks dropped, empty as "KALVORE", at most 8 letters, digits, blanks and

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "rack_run.h"
 #include "failure.h"
 #include "session.h"
 
@@ -21,6 +22,15 @@ constexpr const char* kFooter =
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A command for several units of the rack runs as one kvctl per unit.
+    try {
+        kvctl::RackCall rack;
+        if (kvctl::TakeRackCall(argc, argv, rack)) return kvctl::RunOnRack(rack);
+    } catch (const kvctl::Failure& e) {
+        std::cerr << "kvctl: " << e.what() << '\n';
+        return e.code();
+    }
+
     kvctl::Options options;
     CLI::App app{"kvctl: the Kalvore 758 unit from the command line", "kvctl"};
     app.footer(kFooter);
@@ -31,6 +41,14 @@ int main(int argc, char** argv) {
                    "COM1..COM4, a device path or a /dev/serial/by-id name (default: the port 758 uses)");
     app.add_flag("--json", options.json, "Print the result as one JSON document");
     app.add_flag("--quiet,-q", options.quiet, "No progress and no notes");
+    // The rack's options: a choice of units runs the command on each of them
+    // (see rack_run.h) before this parser is reached.
+    std::string rack_units, rack_group;
+    bool rack_all = false;
+    app.add_option("--rack", options.rack_file, "The rack file (default: rack.json beside 758's settings)");
+    app.add_option("--units", rack_units, "Run on these units of the rack, e.g. main-l,main-r");
+    app.add_option("--group", rack_group, "Run on the units of this group of the rack");
+    app.add_flag("--all", rack_all, "Run on every unit of the rack");
 
     kvctl::Session session(options);
     kvctl::AddProgramCommands(app, session);
@@ -39,6 +57,7 @@ int main(int argc, char** argv) {
     kvctl::AddResponseCommand(app, session);
     kvctl::AddPortCommands(app, session);
     kvctl::AddServeCommand(app, session);
+    kvctl::AddRackCommand(app, session);
 
     try {
         app.parse(argc, argv);

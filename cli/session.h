@@ -27,6 +27,7 @@ struct Options {
     std::string port;  // --port; empty: the program's stored port
     bool json = false;
     bool quiet = false;
+    std::string rack_file;  // --rack (serve, rack init)
 };
 
 // The unit on its port. Opening refuses a port another program holds.
