@@ -146,15 +146,41 @@ std::optional<json> ParseBody(std::string_view body, Response* refused) {
     return std::nullopt;
 }
 
+Response PageResponse(const Request& request, Access access, const AssetSource& assets) {
+    if (request.method != "GET") return ErrorResponse(405, request.path, "only GET here");
+    // Opening the page once with ?token= leaves the token in a cookie and
+    // the address bar clean.
+    if (request.Query("token") && access != Access::kNone) {
+        Response r;
+        r.status = 303;
+        r.content_type = "text/plain";
+        r.headers = {{"Location", request.path.empty() ? "/" : request.path},
+                     {"Set-Cookie", std::string(kTokenCookie) + "=" + *request.Query("token") +
+                                        "; Path=/; HttpOnly; SameSite=Strict"}};
+        return r;
+    }
+    const std::string file = request.path == "/" || request.path.empty() ? "/index.html" : request.path;
+    if (assets) {
+        if (auto asset = assets(file)) {
+            Response r;
+            r.content_type = asset->content_type;
+            r.body = std::move(asset->bytes);
+            r.headers = {{"Cache-Control", "no-cache"}};
+            return r;
+        }
+    }
+    return ErrorResponse(404, request.path, "no such page");
+}
+
 RequestHandler::RequestHandler(Host& host, AccessPolicy policy, AssetSource assets)
     : host_(host), policy_(std::move(policy)), assets_(std::move(assets)) {}
 
-std::optional<Response> RequestHandler::CheckAccess(const Request& request, Access& access) const {
+std::optional<Response> CheckRequestAccess(const AccessPolicy& policy, const Request& request, Access& access) {
     const std::string host = request.Header("host");
-    if (!HostAllowed(policy_, host)) return ErrorResponse(403, "", "the Host header names another server");
+    if (!HostAllowed(policy, host)) return ErrorResponse(403, "", "the Host header names another server");
     if (!OriginAllowed(request.Header("origin"), host))
         return ErrorResponse(403, "", "a page of another site may not use this server");
-    access = AccessOf(policy_, request.Header("authorization"), request.Header("cookie"),
+    access = AccessOf(policy, request.Header("authorization"), request.Header("cookie"),
                       request.Query("token").value_or(""));
     if (access == Access::kNone) {
         const bool offered = !request.Header("authorization").empty() || !CookieToken(request.Header("cookie")).empty() ||
@@ -165,6 +191,10 @@ std::optional<Response> RequestHandler::CheckAccess(const Request& request, Acce
     if (access == Access::kRead && Modifies(request.method))
         return ErrorResponse(403, "", "the read-only token may only watch");
     return std::nullopt;
+}
+
+std::optional<Response> RequestHandler::CheckAccess(const Request& request, Access& access) const {
+    return CheckRequestAccess(policy_, request, access);
 }
 
 std::optional<Response> RequestHandler::CheckUpgrade(const Request& request, Access* access) const {
@@ -194,31 +224,7 @@ Response RequestHandler::Route(const Request& request, Access access, Source sou
     const std::string& method = request.method;
     const std::vector<std::string> s = Segments(request.path);
     const bool api = s.size() >= 2 && s[0] == "api" && s[1] == "v1";
-    if (!api) {
-        if (method != "GET") return ErrorResponse(405, request.path, "only GET here");
-        // Opening the page once with ?token= leaves the token in a cookie
-        // and the address bar clean.
-        if (request.Query("token") && access != Access::kNone) {
-            Response r;
-            r.status = 303;
-            r.content_type = "text/plain";
-            r.headers = {{"Location", request.path.empty() ? "/" : request.path},
-                         {"Set-Cookie", std::string(kTokenCookie) + "=" + *request.Query("token") +
-                                            "; Path=/; HttpOnly; SameSite=Strict"}};
-            return r;
-        }
-        const std::string file = request.path == "/" || request.path.empty() ? "/index.html" : request.path;
-        if (assets_) {
-            if (auto asset = assets_(file)) {
-                Response r;
-                r.content_type = asset->content_type;
-                r.body = std::move(asset->bytes);
-                r.headers = {{"Cache-Control", "no-cache"}};
-                return r;
-            }
-        }
-        return ErrorResponse(404, request.path, "no such page");
-    }
+    if (!api) return PageResponse(request, access, assets_);
 
     const std::vector<std::string> r(s.begin() + 2, s.end());
     auto body = [&request](Response* refused) { return ParseBody(request.body, refused); };

@@ -121,6 +121,14 @@ private:
     AssetSource assets_;
 };
 
+// The checks every request passes (Host, Origin, token): nullopt when it may
+// go on, with its access in *access.
+std::optional<Response> CheckRequestAccess(const AccessPolicy& policy, const Request& request, Access& access);
+
+// A request outside /api/: the page and its files, and the cookie that
+// opening the page with ?token= leaves.
+Response PageResponse(const Request& request, Access access, const AssetSource& assets);
+
 // The body parsed as JSON within the limits: nullopt and the refusal (400,
 // 413) in *refused otherwise. An empty body is an empty object.
 std::optional<nlohmann::json> ParseBody(std::string_view body, Response* refused);
