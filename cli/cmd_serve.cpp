@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <fstream>
@@ -16,6 +17,8 @@
 #include "commands.h"
 #include "failure.h"
 #include "kvfiles/atomic_file.h"
+#include "kvrack/rack.h"
+#include "kvremote/rack_server.h"
 #include "kvremote/server.h"
 #include "kvremote/unit_host.h"
 
@@ -40,7 +43,7 @@ void ParseHttp(const std::string& text, QHostAddress& address, quint16& port) {
     }
     bool ok = false;
     const int p = QString::fromStdString(number).toInt(&ok);
-    if (!ok || p < 1 || p > 65535 || !address.setAddress(QString::fromStdString(host)))
+    if (!ok || p < 0 || p > 65535 || !address.setAddress(QString::fromStdString(host)))
         throw Failure(kExitUsage, "--http " + text + ": expected ADDRESS:PORT, e.g. 127.0.0.1:8758");
     port = static_cast<quint16>(p);
 }
@@ -69,6 +72,47 @@ std::string TokenFrom(const std::string& path) {
     while (!token.empty() && (token.back() == ' ' || token.back() == '\r')) token.pop_back();
     if (token.size() < 16) throw Failure(kExitFile, path + " holds no token of at least 16 characters");
     return token;
+}
+
+void WatchStopSignals(QCoreApplication& qt, QSocketNotifier*& stop) {
+    if (::pipe2(g_stop_pipe, O_CLOEXEC) != 0) throw Failure(kExitPort, "cannot watch for Ctrl+C");
+    stop = new QSocketNotifier(g_stop_pipe[0], QSocketNotifier::Read, &qt);
+    QObject::connect(stop, &QSocketNotifier::activated, &qt, [] { QCoreApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// The whole rack: a front on the given address, and a `kvctl serve` of its
+// own for each unit behind it.
+void ServeRack(const Session& session, const kvremote::ServerOptions& front) {
+    if (!session.options().port.empty())
+        throw Failure(kExitUsage, "--port and --rack cannot go together: the rack names the units' ports");
+    const auto rack = kvrack::ReadRack(session.options().rack_file);
+    if (!rack) Refused(kExitFile, rack.refusal(), "the rack file is refused");
+    int argc = 1;
+    char arg0[] = "kvctl";
+    char* argv[] = {arg0, nullptr};
+    QCoreApplication qt(argc, argv);
+    kvremote::RackServerOptions options;
+    options.front = front;
+    options.rack = *rack;
+    options.worker_program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    options.worker_options = {QStringLiteral("--quiet")};
+    kvremote::RackServer server;
+    QString why;
+    if (!server.Start(options, &why)) throw Failure(kExitPort, why.toStdString());
+    QSocketNotifier* stop = nullptr;
+    WatchStopSignals(qt, stop);
+    std::cout << server.PageUrl(true).toStdString() << std::endl;
+    session.Note("Serving the rack of " + std::to_string(rack->units.size()) + " units on " +
+                 server.PageUrl(false).toStdString() +
+                 (server.OscPort() ? ", OSC on UDP port " + std::to_string(server.OscPort()) : std::string()) +
+                 ". Ctrl+C stops.");
+    qt.exec();
+    server.Stop();
+    session.Note("Stopped.");
 }
 
 }  // namespace
@@ -108,6 +152,7 @@ void AddServeCommand(CLI::App& app, Session& session) {
             throw Failure(kExitUsage, "serving on " + options.address.toString().toStdString() +
                                           " needs --token-file: only the loopback address goes without a token");
 
+        if (!session.options().rack_file.empty()) return ServeRack(session, options);
         const std::string name = AimLibraryAt(session.Port());
         if (CreateTTYInfo() != 1) throw Failure(kExitPort, "cannot set up the link for " + name);
         // A port another program holds is never taken; one that is not there
@@ -126,13 +171,8 @@ void AddServeCommand(CLI::App& app, Session& session) {
         QString why;
         if (!server.Start(options, &why)) throw Failure(kExitPort, why.toStdString());
 
-        if (::pipe2(g_stop_pipe, O_CLOEXEC) != 0) throw Failure(kExitPort, "cannot watch for Ctrl+C");
-        QSocketNotifier stop(g_stop_pipe[0], QSocketNotifier::Read);
-        QObject::connect(&stop, &QSocketNotifier::activated, &qt, [] { QCoreApplication::quit(); });
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
+        QSocketNotifier* stop = nullptr;
+        WatchStopSignals(qt, stop);
 
         std::cout << server.PageUrl(true).toStdString() << std::endl;
         session.Note("Serving the unit on " + name + ": the page and the API on " + server.PageUrl(false).toStdString() +

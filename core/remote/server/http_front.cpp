@@ -109,7 +109,7 @@ bool HttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
     // The responder keeps the connection until the answer is written, which
     // for a recall or a list is later.
     auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
-    handler_.Handle(FromQt(request), [responder](Response response) {
+    handler_(FromQt(request), [responder](Response response) {
         // The client may have gone while a long operation ran.
         if (responder->socket() == nullptr || responder->socket()->state() != QAbstractSocket::ConnectedState) return;
         responder->writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(response.status));

@@ -6,6 +6,7 @@
 
 #include <QAbstractHttpServer>
 #include <QTcpServer>
+#include <functional>
 
 #include "kvremote/request.h"
 
@@ -31,7 +32,11 @@ class HttpFront : public QAbstractHttpServer {
     Q_OBJECT
 
 public:
-    explicit HttpFront(RequestHandler& handler, QObject* parent = nullptr) : QAbstractHttpServer(parent), handler_(handler) {}
+    // Answers a request through `respond`, exactly once, now or later.
+    using Handler = std::function<void(const Request& request, const std::function<void(Response)>& respond)>;
+
+    explicit HttpFront(Handler handler, QObject* parent = nullptr)
+        : QAbstractHttpServer(parent), handler_(std::move(handler)) {}
 
     // The same request as the handler reads it.
     static Request FromQt(const QHttpServerRequest& request);
@@ -41,7 +46,7 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
-    RequestHandler& handler_;
+    Handler handler_;
 };
 
 }  // namespace kvremote

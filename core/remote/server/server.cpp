@@ -6,12 +6,9 @@
 #include <QUrl>
 
 #include "http_front.h"
+#include "page_assets.h"
 #include "kvremote/change_feed.h"
 #include "osc_front.h"
-
-// The page's files live in this static library's resources, which the
-// linker keeps only when something names them.
-static void InitPageResources() { Q_INIT_RESOURCE(kvremote_web); }
 
 namespace kvremote {
 
@@ -20,28 +17,6 @@ namespace {
 // A client that reads slower than this much piles up is dropped rather than
 // kept without bound.
 constexpr qint64 kMaxClientBacklog = 4 * 1024 * 1024;
-
-std::optional<Asset> PageAsset(std::string_view path) {
-    static const std::pair<const char*, const char*> kTypes[] = {
-        {".html", "text/html; charset=utf-8"}, {".js", "text/javascript; charset=utf-8"},
-        {".css", "text/css; charset=utf-8"},   {".svg", "image/svg+xml"},
-        {".png", "image/png"},                 {".json", "application/json"},
-    };
-    // Only names of the page's own folder: nothing from the network names a
-    // file anywhere else.
-    const std::string name(path.substr(path.find_last_of('/') + 1));
-    if (name.empty() || name.find("..") != std::string::npos || path.find('/', 1) != std::string_view::npos)
-        return std::nullopt;
-    QFile file(QStringLiteral(":/kvremote/web/") + QString::fromStdString(name));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    Asset asset;
-    asset.bytes = file.readAll().toStdString();
-    asset.content_type = "application/octet-stream";
-    for (const auto& [suffix, type] : kTypes)
-        if (name.size() > std::strlen(suffix) && name.compare(name.size() - std::strlen(suffix), std::string::npos, suffix) == 0)
-            asset.content_type = type;
-    return asset;
-}
 
 }  // namespace
 
@@ -58,7 +33,6 @@ RemoteServer::RemoteServer(Host& host, QObject* parent)
       host_(host),
       handler_(std::make_unique<RequestHandler>(host, AccessPolicy{}, PageAsset)),
       feed_(std::make_unique<ChangeFeed>(host.Program())) {
-    InitPageResources();
     fan_out_.setSingleShot(true);
     fan_out_.setInterval(kFanOutMs);
     connect(&fan_out_, &QTimer::timeout, this, &RemoteServer::FlushChanges);
@@ -77,7 +51,9 @@ bool RemoteServer::Start(const ServerOptions& options, QString* why) {
     handler_->SetPolicy(options.policy);
     feed_ = std::make_unique<ChangeFeed>(host_.Program());
 
-    http_ = std::make_unique<HttpFront>(*handler_);
+    http_ = std::make_unique<HttpFront>([this](const Request& request, const std::function<void(Response)>& respond) {
+        handler_->Handle(request, respond);
+    });
     auto* tcp = new LimitedTcpServer(http_.get());
     if (!tcp->listen(options.address, options.http_port)) {
         if (why) *why = QStringLiteral("HTTP port %1 on %2: %3").arg(options.http_port).arg(options.address.toString(),

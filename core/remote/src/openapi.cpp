@@ -90,6 +90,17 @@ ojson Document() {
         "?client=web marks its changes as the page's.",
         {{"101", {{"description", "switching to the WebSocket protocol"}}}});
 
+    // Served by `kvctl --rack FILE serve` only.
+    paths["/api/v1/units"]["get"] = Operation("A rack: its units, their groups and state", Responses(Ok("the units"), false));
+    paths["/api/v1/units/{alias}/{route}"]["parameters"] =
+        ojson::array({Path("alias", "a unit of the rack"), Path("route", "any route above, e.g. program")});
+    paths["/api/v1/units/{alias}/{route}"]["get"] = Operation("A rack: every route of one unit", Responses(Ok("as the route"), true));
+    paths["/api/v1/groups/{group}/mute-all"]["parameters"] = ojson::array({Path("group", "a group of the rack")});
+    paths["/api/v1/groups/{group}/mute-all"]["post"] = Operation(
+        "A rack: mute every output of every unit of the group (also unmute-all, memories/{n}/recall, PATCH program); "
+        "{\"units\": {alias: {\"status\", \"body\"}}} with the worst status",
+        Responses(Ok("each unit's answer"), true));
+
     ojson schemas;
     schemas["Error"] = {{"type", "object"},
                         {"properties",

@@ -88,6 +88,10 @@ kvcore::Result<OscCommand> ParseOsc(std::string_view address, const std::vector<
 }
 
 std::optional<OscValue> OscOf(const CDSDATA& m, const SettingRef& ref) {
+    return OscOfValue(ref, kvprog::SettingValue(m, ref));
+}
+
+std::optional<OscValue> OscOfValue(const SettingRef& ref, const nlohmann::json& value) {
     std::string address;
     if (kvprog::ChannelKey(ref.chan).rfind("out", 0) == 0) {
         const std::string base = "/kv/out/" + std::to_string(ref.chan + 1) + "/";
@@ -103,10 +107,10 @@ std::optional<OscValue> OscOf(const CDSDATA& m, const SettingRef& ref) {
     } else {
         return std::nullopt;
     }
-    const nlohmann::json value = kvprog::SettingValue(m, ref);
-    if (ref.field == Field::Mute) return OscValue{address, OscArg::Int(value.get<bool>() ? 1 : 0)};
-    if (ref.field == Field::Polarity) return OscValue{address, OscArg::Int(value == "180" ? 1 : 0)};
-    return OscValue{address, OscArg::Float(value.get<double>())};
+    if (ref.field == Field::Mute && value.is_boolean()) return OscValue{address, OscArg::Int(value.get<bool>() ? 1 : 0)};
+    if (ref.field == Field::Polarity && value.is_string()) return OscValue{address, OscArg::Int(value == "180" ? 1 : 0)};
+    if (value.is_number()) return OscValue{address, OscArg::Float(value.get<double>())};
+    return std::nullopt;
 }
 
 }  // namespace kvremote

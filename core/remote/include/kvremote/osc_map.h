@@ -59,5 +59,8 @@ struct OscValue {
     OscArg arg;
 };
 std::optional<OscValue> OscOf(const CDSDATA& m, const kvprog::SettingRef& ref);
+// The same from a value as the program JSON holds it (a change a client
+// was told of).
+std::optional<OscValue> OscOfValue(const kvprog::SettingRef& ref, const nlohmann::json& value);
 
 }  // namespace kvremote
