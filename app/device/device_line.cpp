@@ -55,7 +55,7 @@ void Queue(const SendKey& key, const CDSDATA& model, Work work) {
     if (g_edit_observer) g_edit_observer(model, key);
     DeviceLine& line = Line();
     const Ticket ticket = line.thread().QueueSend(key, model, std::move(work));
-    emit line.modelSent(&model);
+    emit line.modelSent(&model, false);
     emit line.modelChanged(&model);
     if (line.WaitsForEachSend()) line.thread().WaitFor(ticket);
 }

@@ -43,9 +43,10 @@ signals:
     // follow it here.
     void modelChanged(const CDSDATA* model);
     // What changed in the model went to the unit too: an edit queued its
-    // message from it, or a device task wrote back what it did on the line.
-    // Comes just before modelChanged.
-    void modelSent(const CDSDATA* model);
+    // message from it (task false), or a device task that succeeded wrote
+    // back what it did on the line (task true: it may have read more than
+    // it sent). Comes just before modelChanged.
+    void modelSent(const CDSDATA* model, bool task);
     // The model now holds the unit's working program: read from it
     // (read_from_unit: an Upload, a recall) or sent to it whole (a Download,
     // a Figuration), or found equal to it (Verify).

@@ -10,7 +10,7 @@
 namespace {
 
 bool g_running = false;
-QString g_task_label;   // the running device task's
+QString g_task_label;      // the running device task's
 QString g_desk_operation;  // the outermost DeskOperation's
 int g_desk_depth = 0;
 
@@ -111,7 +111,7 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
     emit device::Line().busyChanged();
     model = copy;
     // What a task that failed part way changed may not have reached the unit.
-    if (result != 0) emit device::Line().modelSent(&model);
+    if (result != 0) emit device::Line().modelSent(&model, true);
     device::NotifyModelChanged(model);
     return result;
 }
