@@ -21,6 +21,9 @@ RemoteControl::RemoteControl(CMy758Doc& doc, QWidget* window, QObject* parent)
 }
 
 RemoteControl::~RemoteControl() {
+    // Nobody hears of the clients going: the windows that listened are
+    // going too.
+    server_->disconnect(this);
     host_->SetServer(nullptr);
     server_.reset();
 }
