@@ -110,7 +110,6 @@ DeskHost::DeskHost(CMy758Doc& doc, QWidget* window, QObject* parent) : QObject(p
     connected_ = UnitConnected();
     if (connected_) agreement_.LinkOpened();
     agreement_.PcOnly(doc_.Model());
-    differs_ = agreement_.Differs(doc_.Model());
 }
 
 DeskHost::~DeskHost() = default;
@@ -118,7 +117,12 @@ DeskHost::~DeskHost() = default;
 void DeskHost::SetServer(kvremote::RemoteServer* server) {
     server_ = server;
     ++generation_;
+    // Kept up to date only while a server runs: a comparison per edit is
+    // for the clients.
+    if (server_) differs_ = agreement_.Differs(doc_.Model());
 }
+
+std::string DeskHost::differs() const { return server_ ? differs_ : agreement_.Differs(doc_.Model()); }
 
 const CDSDATA& DeskHost::Program() { return doc_.Model(); }
 
@@ -139,6 +143,7 @@ void DeskHost::TellUnit() {
 }
 
 void DeskHost::UpdateDiffers() {
+    if (!server_) return;
     std::string now = agreement_.Differs(doc_.Model());
     if (now == differs_) return;
     differs_ = std::move(now);
@@ -153,7 +158,7 @@ void DeskHost::LinkChanged() {
             agreement_.LinkOpened();
         else
             agreement_.LinkClosed();
-        differs_ = agreement_.Differs(doc_.Model());
+        if (server_) differs_ = agreement_.Differs(doc_.Model());
     }
     TellUnit();
 }
@@ -167,7 +172,7 @@ kvremote::UnitState DeskHost::Unit() {
     if (!link.connected) u.reason = link.reason.toStdString();
     u.busy = !busy_.empty() ? busy_ : BusyText().toStdString();
     u.pending_sends = device::Line().Pending();
-    u.differs = differs_;
+    u.differs = differs();
     return u;
 }
 

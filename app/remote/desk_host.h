@@ -55,7 +55,7 @@ public:
     void Download(const CDSDATA& program, kvremote::Done done) override;
 
     // The state UnitState::differs gives now.
-    const std::string& differs() const { return differs_; }
+    std::string differs() const;
 
 private:
     // A change of the model made at the desk: the clients hear of it once

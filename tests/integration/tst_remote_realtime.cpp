@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -174,6 +176,8 @@ private slots:
     void aPageSeesAnEditMadeAtTheDesk() {
         WatchingClient page;
         QVERIFY(page.Open(settings_.http_port));
+        auto* pane = frame().statusBar()->findChild<QLabel*>(QStringLiteral("remotePane"));
+        QTRY_COMPARE_WITH_TIMEOUT(pane->text(), QStringLiteral("Remote: 1 client"), 1000);
         auto sheet = OpenOut3();
         QVERIFY(sheet);
         auto* gain = sheet->Tabs()->currentWidget()->findChild<QLineEdit*>(QStringLiteral("gainEdit"));
