@@ -8,6 +8,7 @@
 
 #include "channel/dlg_in.h"
 #include "channel/dlg_output.h"
+#include "device/model_follow.h"
 #include "history/program_history.h"
 #include "widgets/dialog_units.h"
 #include "widgets/screen_fit.h"
@@ -63,6 +64,25 @@ CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent) : QDialo
     });
     // The page shows undone values at once.
     history::AttachUndoKeys(this, model, [this] { ActivateCurrent(); });
+    // And every change made elsewhere (an editor, a remote client). The
+    // page leaves the cursors where the window that set them wants them.
+    // Pages made for another configuration or link would edit the wrong
+    // outputs: the sheet closes when those change under it.
+    const int figuration = model.figuration, link = model.link_on;
+    device::FollowModel(this, model, [this, &model, figuration, link] {
+        if (model.figuration != figuration || model.link_on != link) {
+            for (QDialog* child : findChildren<QDialog*>())
+                if (child->isVisible()) child->reject();
+            reject();
+            return;
+        }
+        const int chan = model.cur_chan, slot = model.cur_slot, eq = model.cur_eq, side = model.xo_side;
+        ActivateCurrent();
+        model.cur_chan = chan;
+        model.cur_slot = slot;
+        model.cur_eq = eq;
+        model.xo_side = side;
+    });
 }
 
 void CDlgSettings::SetEditors(ChannelEditors* editors) {

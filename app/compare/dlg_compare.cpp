@@ -17,6 +17,7 @@
 #include <kvcom/kvcom.h>
 
 #include "compare/setting_transfer.h"
+#include "device/device_line.h"
 #include "document/my758_doc.h"
 #include "history/program_history.h"
 #include "widgets/link_guard.h"
@@ -389,6 +390,7 @@ void VerifyAgainstUnit(CMy758Doc& doc, QWidget* parent, int memory) {
         return;
     }
     if (kvprog::Diff(doc.Model(), fetched).empty()) {
+        if (memory == 0) device::NotifyProgramMatchesUnit(doc.Model(), true);
         ShowMessage(parent, QMessageBox::Information, CDlgCompare::tr("Verify"),
                     CDlgCompare::tr("No differences: %1 holds the PC program.").arg(SourceTitle(unit)));
         return;

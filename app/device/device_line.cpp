@@ -55,6 +55,7 @@ void Queue(const SendKey& key, const CDSDATA& model, Work work) {
     if (g_edit_observer) g_edit_observer(model, key);
     DeviceLine& line = Line();
     const Ticket ticket = line.thread().QueueSend(key, model, std::move(work));
+    emit line.modelSent(&model, false);
     emit line.modelChanged(&model);
     if (line.WaitsForEachSend()) line.thread().WaitFor(ticket);
 }
@@ -64,6 +65,16 @@ void Queue(const SendKey& key, const CDSDATA& model, Work work) {
 void SetEditObserver(EditObserver observer) { g_edit_observer = std::move(observer); }
 
 void NotifyModelChanged(const CDSDATA& model) { emit Line().modelChanged(&model); }
+
+void NotifyProgramMatchesUnit(const CDSDATA& model, bool read_from_unit) {
+    emit Line().programMatchesUnit(&model, read_from_unit);
+}
+
+void NotifyMemoryListRead() { emit Line().memoryListRead(); }
+
+void NotifyCurrentMemory(int memory) { emit Line().currentMemoryChanged(memory); }
+
+void NotifyMemoryStored(int memory) { emit Line().memoryStored(memory); }
 
 void SendParam(const CDSDATA& model, int code) {
     Queue(ParamKey(model, code), model, [code](CDSDATA& m) { return SendParamChecked(m, code); });

@@ -42,6 +42,25 @@ signals:
     // writer said so (NotifyModelChanged). Windows that show the model
     // follow it here.
     void modelChanged(const CDSDATA* model);
+    // What changed in the model went to the unit too: an edit queued its
+    // message from it (task false), or a device task that succeeded wrote
+    // back what it did on the line (task true: it may have read more than
+    // it sent). Comes just before modelChanged.
+    void modelSent(const CDSDATA* model, bool task);
+    // The model now holds the unit's working program: read from it
+    // (read_from_unit: an Upload, a recall) or sent to it whole (a Download,
+    // a Figuration), or found equal to it (Verify).
+    void programMatchesUnit(const CDSDATA* model, bool read_from_unit);
+    // The library's memory table holds the unit's list as just read from it.
+    void memoryListRead();
+    // The unit plays memory `memory` now (after a recall).
+    void currentMemoryChanged(int memory);
+    // The unit stored its working program in memory `memory` under the name
+    // the library's memory table now holds for it; it plays that memory.
+    void memoryStored(int memory);
+    // A device operation or an operation at the desk began or ended
+    // (BusyText in device/device_task.h).
+    void busyChanged();
 
 private:
     DeviceThread thread_;
@@ -68,6 +87,13 @@ void SetEditObserver(EditObserver observer);
 // For a writer of the model that neither queues a send nor runs a device
 // task: the windows that show the model are told (modelChanged).
 void NotifyModelChanged(const CDSDATA& model);
+
+// What the windows learn of the unit beyond single edits, for those that
+// follow it (the remote-control server): each emits its signal above.
+void NotifyProgramMatchesUnit(const CDSDATA& model, bool read_from_unit);
+void NotifyMemoryListRead();
+void NotifyCurrentMemory(int memory);
+void NotifyMemoryStored(int memory);
 
 }  // namespace device
 

@@ -10,6 +10,9 @@
 namespace {
 
 bool g_running = false;
+QString g_task_label;      // the running device task's
+QString g_desk_operation;  // the outermost DeskOperation's
+int g_desk_depth = 0;
 
 // Carries progress from the device thread to the dialog through queued calls.
 class QueuedProgress final : public DeviceTaskProgress {
@@ -75,15 +78,40 @@ void WaitOnDeviceThread(QWidget* parent, const QString& label,
 
 bool DeviceTaskRunning() { return g_running; }
 
+DeskOperation::DeskOperation(const QString& what) {
+    if (g_desk_depth++ > 0) return;
+    g_desk_operation = what;
+    emit device::Line().busyChanged();
+}
+
+DeskOperation::~DeskOperation() {
+    if (--g_desk_depth > 0) return;
+    g_desk_operation.clear();
+    emit device::Line().busyChanged();
+}
+
+QString BusyText() {
+    const QString what = !g_desk_operation.isEmpty() ? g_desk_operation : g_task_label;
+    if (what.isEmpty()) return {};
+    return QApplication::translate("DeviceTask", "%1 at the desk").arg(what);
+}
+
 int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
                   const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work) {
     if (g_running) return 0;  // never two device operations at once
     CDSDATA copy(model);
     int result = 0;
+    // The label without the dots of a progress text: "Upload Current Program".
+    g_task_label = QString(label).remove(QStringLiteral("..."));
+    emit device::Line().busyChanged();
     WaitOnDeviceThread(parent, label, [&](DeviceTaskProgress& progress) {
         return device::Line().thread().QueueTask(copy, [&](CDSDATA& m) { return result = work(m, progress); });
     });
+    g_task_label.clear();
+    emit device::Line().busyChanged();
     model = copy;
+    // What a task that failed part way changed may not have reached the unit.
+    if (result != 0) emit device::Line().modelSent(&model, true);
     device::NotifyModelChanged(model);
     return result;
 }

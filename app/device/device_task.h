@@ -37,6 +37,22 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model, const s
 // True while a device task is running (its dialog is up).
 bool DeviceTaskRunning();
 
+// An operation at the desk that holds the unit longer than one device task
+// (the memory manager open, the Download prompt, the RS232 dialog): while
+// one lives, BusyText names it and the remote-control server answers that
+// the unit is busy. Scopes nest; the outermost names the operation.
+class DeskOperation {
+public:
+    explicit DeskOperation(const QString& what);
+    ~DeskOperation();
+    DeskOperation(const DeskOperation&) = delete;
+    DeskOperation& operator=(const DeskOperation&) = delete;
+};
+
+// What holds the unit now, in words ("Upload Current Program at the desk"):
+// the running device task or the desk operation; empty when nothing does.
+QString BusyText();
+
 // Lets every queued send go out before the caller goes on (closing, opening
 // a file, New): returns at once when nothing is pending, otherwise waits
 // the same way as a device task. False only while a device task runs.

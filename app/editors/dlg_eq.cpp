@@ -13,6 +13,7 @@
 
 #include "device/device_line.h"
 #include "device/device_task.h"
+#include "device/model_follow.h"
 #include "editors/response_graph.h"
 #include "history/program_history.h"
 #include "kvproto/channels.h"
@@ -152,6 +153,11 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
     Refresh();
     // An undo may open or release the filter of the slot shown.
     history::AttachUndoKeys(this, model_, [this] {
+        model_.cur_eq = SlotList()[model_.cur_slot];
+        Refresh();
+    });
+    // A change made elsewhere (a remote client) shows at once too.
+    device::FollowModel(this, model_, [this] {
         model_.cur_eq = SlotList()[model_.cur_slot];
         Refresh();
     });

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "device/device_line.h"
+#include "device/model_follow.h"
 #include "history/program_history.h"
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
@@ -111,6 +112,11 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
     SetUpSide();
     UpdateGraph();
     history::AttachUndoKeys(this, model_, [this] {
+        SetUpSide();
+        UpdateGraph();
+    });
+    // A change made elsewhere (a remote client) shows at once too.
+    device::FollowModel(this, model_, [this] {
         SetUpSide();
         UpdateGraph();
     });

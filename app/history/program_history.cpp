@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHash>
 #include <QWidget>
+#include <algorithm>
 
 #include "device/device_line.h"
 #include "device/device_task.h"
@@ -63,6 +64,10 @@ ProgramHistory* ProgramHistory::For(const CDSDATA& model) { return Registry().va
 
 void ProgramHistory::OnEdit(const CDSDATA& model, const device::SendKey& key) {
     if (replaying_) return;
+    if (grouping_) {
+        if (std::find(group_keys_.begin(), group_keys_.end(), key) == group_keys_.end()) group_keys_.push_back(key);
+        return;
+    }
     const std::size_t before = stack_.UndoCount();
     const bool could_redo = stack_.CanRedo();
     stack_.RecordEdit(model, key);
@@ -116,6 +121,24 @@ void ProgramHistory::NewHistory(const QString& reason) {
 
 void ProgramHistory::Rebase() { stack_.Rebase(model_); }
 
+void ProgramHistory::BeginGroup(const std::string& source) {
+    grouping_ = true;
+    group_source_ = source;
+    group_keys_.clear();
+}
+
+void ProgramHistory::EndGroup() {
+    if (!grouping_) return;
+    grouping_ = false;
+    const std::size_t before = stack_.UndoCount();
+    const bool could_redo = stack_.CanRedo();
+    stack_.RecordEdits(model_, group_keys_, group_source_);
+    group_keys_.clear();
+    // As for an edit at the desk: a request that joined the step on top
+    // leaves the menu's text as it was.
+    if (stack_.UndoCount() != before || could_redo != stack_.CanRedo()) emit stackChanged();
+}
+
 void ProgramHistory::FilterOpened(int chan, int slot) {
     stack_.RecordFilterOpened(model_, chan, slot);
     emit stackChanged();
@@ -138,6 +161,14 @@ void NewHistory(const CDSDATA& model, const QString& reason) {
 
 void Rebase(const CDSDATA& model) {
     if (ProgramHistory* h = ProgramHistory::For(model)) h->Rebase();
+}
+
+EditGroup::EditGroup(const CDSDATA& model, const std::string& source) : history_(ProgramHistory::For(model)) {
+    if (history_) history_->BeginGroup(source);
+}
+
+EditGroup::~EditGroup() {
+    if (history_) history_->EndGroup();
 }
 
 void SetUpUndoAction(QAction* action) {

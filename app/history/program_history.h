@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include <kvcom/kvcom.h>
 
@@ -54,6 +56,12 @@ public:
     // mutes): the next edit starts from here.
     void Rebase();
 
+    // Edits queued between these two make one step, marked with `source`
+    // ("web", "osc", "api"): one remote request, however many settings and
+    // messages it took. Not nested.
+    void BeginGroup(const std::string& source);
+    void EndGroup();
+
     // The EQ editor's pool operations, after they ran.
     void FilterOpened(int chan, int slot);
     void FilterReleased(int chan, int slot, const FilterValues& values);
@@ -75,6 +83,22 @@ private:
     HistoryStore store_;
     bool replaying_ = false;
     bool failure_told_ = false;
+    bool grouping_ = false;
+    std::string group_source_;
+    std::vector<device::SendKey> group_keys_;
+};
+
+// One remote request's edits of `model` as one step of its history, for as
+// long as it lives; nothing when the model has no history.
+class EditGroup {
+public:
+    EditGroup(const CDSDATA& model, const std::string& source);
+    ~EditGroup();
+    EditGroup(const EditGroup&) = delete;
+    EditGroup& operator=(const EditGroup&) = delete;
+
+private:
+    ProgramHistory* history_;
 };
 
 // Before and after the operations that replace the program, for windows

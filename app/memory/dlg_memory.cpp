@@ -31,6 +31,7 @@
 #include "history/program_history.h"
 #include "memory/bank_file_io.h"
 #include "memory/dlg_memory_no.h"
+#include "device/device_line.h"
 #include "device/device_task.h"
 #include "widgets/link_text.h"
 #include "widgets/dialog_units.h"
@@ -310,6 +311,10 @@ CDlgMemory::CDlgMemory(CDSDATA& model, QWidget* parent) : QDialog(parent), model
     FillList();
 }
 
+void CDlgMemory::NoteTableReadFromUnit() {
+    g_table_source = tr("from the unit, %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm")));
+}
+
 QString CDlgMemory::TableSource() {
     return g_table_source.isEmpty() ? tr("not read from the unit yet") : g_table_source;
 }
@@ -371,7 +376,10 @@ int CDlgMemory::RunRefresh() {
     const int listed =
         RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
                       [](CDSDATA& m, DeviceTaskProgress& progress) { return RefreshMemories(m, progress); });
-    if (listed) g_table_source = tr("from the unit, %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm")));
+    if (listed) {
+        NoteTableReadFromUnit();
+        device::NotifyMemoryListRead();
+    }
     return listed;
 }
 
@@ -406,7 +414,11 @@ void CDlgMemory::recall() {
     took.start();
     const int ok = RunDeviceTask(this, tr("Recalling memory %1 from the unit...").arg(n), model_,
                                  [n](CDSDATA& m) { return m.MEMRECALLFROMMCU(n); });
-    if (ok) history::NewHistory(model_, tr("Recall"));
+    if (ok) {
+        history::NewHistory(model_, tr("Recall"));
+        device::NotifyProgramMatchesUnit(model_, true);
+        device::NotifyCurrentMemory(n);
+    }
     result_flag_ = ok ? 1 : 0;
     if (!ok) prompts.tell(this, QStringLiteral("Recall fail!") + DamageNote(), AppTitle());
     if (ok) TellDone(this, tr("Recalled memory %1 \"%2\" into the PC").arg(n).arg(MemoryName(n).trimmed()), took);
@@ -448,6 +460,7 @@ void CDlgMemory::store() {
         return;
     }
     data_memoryb[m] = 1;
+    device::NotifyMemoryStored(m);
     TellDone(this, tr("Stored memory %1 \"%2\" on the unit").arg(m).arg(MemoryName(m).trimmed()), took);
     accept();
 }
@@ -480,6 +493,9 @@ void CDlgMemory::storeAll() {
             QString::fromStdString(linktext::StoreAllStoppedText(outcome.stored, outcome.total, outcome.lost_at));
         prompts.tell(this, tr("Store All stopped: %1.\n%2").arg(what, WhyOperationStopped()), AppTitle());
     } else {
+        // The unit holds the PC's table now, and its working program.
+        device::NotifyMemoryListRead();
+        device::NotifyProgramMatchesUnit(model_, false);
         TellDone(this, tr("Stored %1 on the unit").arg(Memories(outcome.total)), took);
     }
     accept();
@@ -575,6 +591,9 @@ int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {
     // The memory table is not part of the program file, but from here on
     // the user is asked before the document is replaced or the program ends.
     doc.SetModified(true);
+    // The manager moves the memory table and the model between its
+    // operations: nothing else may change them while it is open.
+    const DeskOperation busy(CDlgMemory::tr("The memory manager"));
     CDlgMemory dialog(doc.Model(), parent);
     QObject::connect(&dialog, &CDlgMemory::verifyRequested, &dialog,
                      [&doc, &dialog](int memory) { VerifyAgainstUnit(doc, &dialog, memory); });

@@ -74,6 +74,8 @@ public:
     // Where the memory table came from: "from the unit, 14:02", "from
     // show.ay", or that it was not read yet.
     static QString TableSource();
+    // The table was just read from the unit (here or by another window).
+    static void NoteTableReadFromUnit();
 
     MemoryPrompts prompts = StandardMemoryPrompts();
 

@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 #include <QPushButton>
 
+#include "device/device_line.h"
 #include "device/device_task.h"
 #include "kvdevice/sends.h"
 #include "document/my758_doc.h"
@@ -200,6 +201,9 @@ void CMy758View::paintEvent(QPaintEvent* event) {
 }
 
 void CMy758View::onFiguration() {
+    // The dialog writes the model before the question: nothing else may
+    // edit it meanwhile.
+    const DeskOperation busy(tr("Figuration"));
     CDSDATA& model = doc_->Model();
     const char old_figuration = model.figuration;
     const int old_link = model.link_on;
@@ -222,10 +226,12 @@ void CMy758View::onFiguration() {
     model.InitData();
     // After the edits still queued, and with the progress window if those
     // take a while.
-    RunDeviceTask(this, tr("Figuration"), model, [fig](CDSDATA& m) {
+    const int sent = RunDeviceTask(this, tr("Figuration"), model, [fig](CDSDATA& m) {
         const int sent = device::SendParamChecked(m, PC_FIGURATION);
         return fig != 0 ? device::SendParamChecked(m, PC_LINK) & sent : sent;
     });
+    // The unit went back to the same factory values.
+    if (sent != 0) device::NotifyProgramMatchesUnit(model, false);
     history::NewHistory(model, tr("Figuration"));
     reinitialise();
 }
@@ -234,6 +240,7 @@ void CMy758View::onRs232() {
     // The dialog may reopen the port: nothing may be on its way meanwhile
     // (while it is up, no window can queue an edit).
     if (!FinishPendingSends(this)) return;
+    const DeskOperation busy(tr("The RS232 dialog"));
     CDlgRS232 dialog(this, &doc_->Model());
     dialog.exec();
 }
@@ -250,6 +257,7 @@ void CMy758View::onUpload() {
     const int fetched =
         RunDeviceTask(this, tr("Upload Current Program"), doc_->Model(), [](CDSDATA& m) { return m.RecallToPC(); });
     if (fetched != 0) {
+        device::NotifyProgramMatchesUnit(doc_->Model(), true);
         history::NewHistory(doc_->Model(), tr("Upload"));
         reinitialise();
         TellDone(this, tr("Uploaded the unit's working program into the PC"), took);
@@ -264,6 +272,9 @@ void CMy758View::onUpload() {
 void CMy758View::onDownload() {
     // Refused before the model is touched: a closed link changes nothing.
     if (!CheckUnitConnected(this)) return;
+    // The mutes are in the model while the prompt is up: nothing else may
+    // edit it meanwhile.
+    const DeskOperation busy(tr("Download"));
     CDSDATA& model = doc_->Model();
     // Kept as the user had it, before the mutes, once the Download goes ahead.
     const CDSDATA unmuted(model);
@@ -276,7 +287,11 @@ void CMy758View::onDownload() {
     prompt.setConsequence(
         tr("OK replaces the unit's working program with '%1' and stores it in the unit's memory 1; all six outputs "
            "will be muted."));
-    if (prompt.exec() != QDialog::Accepted) return;
+    if (prompt.exec() != QDialog::Accepted) {
+        // The PC's program keeps the mutes: windows that show it are told.
+        device::NotifyModelChanged(model);
+        return;
+    }
 
     const QString name = MemoryNameFromInput(prompt.name());
     history::KeepProgram(model, tr("Download"), &unmuted);
@@ -288,6 +303,7 @@ void CMy758View::onDownload() {
     // The mutes went out with the program: the next edit starts from here.
     history::Rebase(model);
     if (stored != 0) {
+        device::NotifyProgramMatchesUnit(model, false);
         TellDone(this, tr("Downloaded the program \"%1\" to the unit").arg(QString::fromLatin1(model.prog_name)), took);
         return;
     }

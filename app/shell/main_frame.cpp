@@ -26,6 +26,8 @@
 #include "document/my758_doc.h"
 #include "history/dlg_history.h"
 #include "history/program_history.h"
+#include "remote/dlg_remote.h"
+#include "remote/remote_control.h"
 #include "response/response_window.h"
 #include "routing/my758_view.h"
 #include "shell/about_dlg.h"
@@ -50,6 +52,8 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     setCentralWidget(scroller);
 
     history_ = new history::ProgramHistory(doc_->Model(), this);
+    // Off until the settings or the user start it (start-up does).
+    remote_ = new remote::RemoteControl(*doc_, this, this);
     createActions();
     createHistoryActions();
     createMenus();
@@ -157,6 +161,11 @@ void CMainFrame::createActions() {
     a->setIcon(icons::DownloadIcon());
     connect(a, &QAction::triggered, view_, &CMy758View::onDownload);
 
+    a = makeAction(ID_REMOTE, QStringLiteral("R&emote control..."),
+                   "Serve the unit to a web page, show-control software and OSC\nRemote control: serve the unit to a "
+                   "browser or tablet, show-control software (HTTP, WebSocket) and OSC, with the page's QR code");
+    connect(a, &QAction::triggered, this, &CMainFrame::onRemote);
+
     a = makeAction(ID_APP_ABOUT, QStringLiteral("&About..."), kCmdAbout);
     a->setIcon(icons::AboutIcon());
     connect(a, &QAction::triggered, this, &CMainFrame::onAbout);
@@ -214,6 +223,11 @@ void CMainFrame::onHistory() {
     dialog.exec();
 }
 
+void CMainFrame::onRemote() {
+    CDlgRemote dialog(*remote_, this);
+    dialog.exec();
+}
+
 void CMainFrame::addCommands(QWidget* target, std::initializer_list<int> ids) {
     for (const int id : ids) {
         if (id != kSeparator) {
@@ -241,7 +255,8 @@ void CMainFrame::createMenus() {
     addCommands(edit, {ID_EDIT_UNDO, ID_EDIT_REDO});
 
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
-    addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD, ID_VERIFY});
+    addCommands(config, {ID_FIGURATION, ID_RS232, ID_MEMORY, kSeparator, ID_UPLOAD, ID_DOWNLOAD, ID_VERIFY, kSeparator,
+                         ID_REMOTE});
 
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->addAction(makeAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"), kCmdToolbar));
@@ -295,6 +310,19 @@ void CMainFrame::createStatusBar() {
     link_pane->setText(link_watch_->paneText());
     connect(link_watch_, &LinkWatch::paneTextChanged, link_pane, &QLabel::setText);
     connect(link_watch_, &LinkWatch::notice, bar, [bar](const QString& text) { bar->showMessage(text, 15000); });
+    // The remote clients follow the link too.
+    connect(link_watch_, &LinkWatch::paneTextChanged, remote_, &remote::RemoteControl::LinkChanged);
+
+    // The remote-control server, while it runs: how many pages watch.
+    auto* remote_pane = new QLabel(bar);
+    remote_pane->setObjectName(QStringLiteral("remotePane"));
+    bar->addPermanentWidget(remote_pane);
+    remote_pane->hide();
+    connect(remote_, &remote::RemoteControl::stateChanged, remote_pane, [this, remote_pane] {
+        remote_pane->setText(remote_->PaneText());
+        remote_pane->setToolTip(remote_->PaneToolTip());
+        remote_pane->setVisible(remote_->Running());
+    });
 
     // Key-lock indicators, where the system tells the keys' state.
     const LockKeyState keys = CurrentLockKeys();

@@ -12,6 +12,9 @@ class LinkWatch;
 namespace history {
 class ProgramHistory;
 }
+namespace remote {
+class RemoteControl;
+}
 class QAction;
 class QLabel;
 class QToolBar;
@@ -45,6 +48,7 @@ public:
         ID_EDIT_REDO = 57644,
         ID_FILE_HISTORY = 32780,
         ID_SYSTEM_RESPONSE = 32795,
+        ID_REMOTE = 32796,
     };
     static constexpr int kRecentFiles = 4;
 
@@ -56,6 +60,7 @@ public:
     QToolBar* toolBar() const { return toolbar_; }
     LinkWatch* linkWatch() const { return link_watch_; }
     history::ProgramHistory* programHistory() const { return history_; }
+    remote::RemoteControl* remoteControl() const { return remote_; }
 
     // Opens path as the document (after the save question), as File Open,
     // a recent file, the command line and a dropped file do.
@@ -68,6 +73,8 @@ public slots:
     void onAbout();
     // File > History...: the kept programs, their differences, Open.
     void onHistory();
+    // Config > Remote control...: the server's settings, tokens and QR code.
+    void onRemote();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,4 +106,5 @@ private:
     QLabel* lock_panes_[3] = {};
     LinkWatch* link_watch_ = nullptr;
     history::ProgramHistory* history_ = nullptr;
+    remote::RemoteControl* remote_ = nullptr;
 };

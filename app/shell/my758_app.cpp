@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStatusBar>
 
 #include <csignal>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "settings/dlg_rs232.h"
 #include "settings/port_problem.h"
 #include "settings/port_settings.h"
+#include "remote/remote_control.h"
 #include "shell/main_frame.h"
 #include "shell/single_instance.h"
 #include "widgets/logo.h"
@@ -98,5 +100,12 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     // the command line has just filled the model.
     if (!opened_file) doc->Model().InitData();
     frame_->view()->reinitialise();
+
+    // The remote-control server, when the settings turn it on; a server that
+    // cannot start is said in the status bar and the program goes on.
+    QString why;
+    if (!frame_->remoteControl()->StartFromSettings(&why))
+        frame_->statusBar()->showMessage(
+            tr("Remote control is off: %1").arg(QString(why).replace(QLatin1Char('\n'), QLatin1Char(' '))), 30000);
     return StartResult::kRunning;
 }

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -22,6 +24,8 @@
 #include "shell/single_instance.h"
 #include "modal_answerer.h"
 #include "private_settings.h"
+#include "kvremote/server.h"
+#include "remote/remote_control.h"
 #include "widgets/logo.h"
 
 namespace {
@@ -122,6 +126,45 @@ private slots:
         QCOMPARE(answers.seen.size(), 2);
         QCOMPARE(rs232_port, 2);
         QCOMPARE(npTTYInfo->connected.load(), 1);
+    }
+
+    // The remote-control server starts with the program when its settings
+    // say so; a port that is taken is said in the status bar and the program
+    // runs on without it; a second instance never starts one.
+    void theRemoteServerStartsWithTheProgram_data() {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("port_taken");
+        QTest::addColumn<bool>("second_instance");
+        QTest::addColumn<bool>("running");
+        QTest::newRow("off") << false << false << false << false;
+        QTest::newRow("on") << true << false << false << true;
+        QTest::newRow("on, its port taken") << true << true << false << false;
+        QTest::newRow("on, a second instance") << true << false << true << false;
+    }
+    void theRemoteServerStartsWithTheProgram() {
+        QFETCH(bool, enabled);
+        QFETCH(bool, port_taken);
+        QFETCH(bool, second_instance);
+        QFETCH(bool, running);
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = other.serverPort();
+        if (!port_taken) other.close();
+        kvtest::TestSettings::SetValue(QStringLiteral("Remote/Enabled"), enabled);
+        kvtest::TestSettings::SetValue(QStringLiteral("Remote/HttpPort"), port);
+        kvtest::TestSettings::SetValue(QStringLiteral("Remote/OscPort"), 0);
+        SingleInstanceLock first(QStringLiteral("KALVORE"), lock_dir_->path());
+        if (second_instance) QVERIFY(first.TryLock());
+        kvtest::PtyPair pty;
+        pty.AttachAsCom(1);
+        kvtest::ModalAnswerer answers;
+        NewApp().InitInstance({});
+        remote::RemoteControl* control = app_->frame()->remoteControl();
+        QCOMPARE(control->Running(), running);
+        if (running) QCOMPARE(control->server().HttpPort(), port);
+        const QString said = app_->frame()->statusBar()->currentMessage();
+        QCOMPARE(said.contains(QStringLiteral("HTTP port %1").arg(port)), port_taken);
+        QCOMPARE(answers.seen.size(), second_instance ? 1 : 0);
     }
 
     void secondInstanceIsRefused() {

@@ -2,6 +2,9 @@
 // which leaves 683 x 384 points: each opens inside the screen, and every
 // control can be reached, scrolled to where the window is too small.
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -23,6 +26,7 @@
 #include "editors/dlg_eq.h"
 #include "editors/dlg_xover.h"
 #include "memory/dlg_memory.h"
+#include "remote/dlg_remote.h"
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
 #include "shell/about_dlg.h"
@@ -120,6 +124,19 @@ private slots:
             [](CDSDATA& m, QWidget* frame) { return std::make_unique<CDlgFiguration>(m, frame); });
         QTest::newRow("Compare") << WindowMaker([this](CDSDATA&, QWidget* frame) -> std::unique_ptr<QWidget> {
             return std::make_unique<CDlgCompare>(shell_->doc(), frame);
+        });
+        // As a user has it set up for a tablet: all addresses, both tokens,
+        // the QR code shown.
+        QTest::newRow("Remote control") << WindowMaker([this](CDSDATA&, QWidget* frame) -> std::unique_ptr<QWidget> {
+            auto dialog = std::make_unique<CDlgRemote>(*shell_->frame().remoteControl(), frame);
+            dialog->enabledBox()->setChecked(true);
+            dialog->addressList()->setCurrentIndex(dialog->addressList()->count() - 1);
+            dialog->newTokenButton()->click();
+            dialog->newReadOnlyTokenButton()->click();
+            return dialog;
+        });
+        QTest::newRow("Remote control, as it opens") << WindowMaker([this](CDSDATA&, QWidget* frame) {
+            return std::make_unique<CDlgRemote>(*shell_->frame().remoteControl(), frame);
         });
         QTest::newRow("About") << WindowMaker(
             [](CDSDATA&, QWidget* frame) { return std::make_unique<CAboutDlg>(frame); });

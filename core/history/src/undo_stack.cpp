@@ -123,15 +123,20 @@ void UndoStack::Push(Step step) {
 }
 
 void UndoStack::RecordEdit(const CDSDATA& m, const device::SendKey& key, Clock::time_point now) {
+    RecordEdits(m, {key}, std::string(), now);
+}
+
+void UndoStack::RecordEdits(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& source,
+                            Clock::time_point now) {
     if (baseline_.empty()) Rebase(m);
     std::vector<int> row = Flatten(m);
     std::vector<FieldChange> changes = Changes(baseline_, row);
     baseline_ = std::move(row);
-    if (changes.empty()) return;
+    if (changes.empty() || keys.empty()) return;
 
     if (undone_.empty() && !done_.empty()) {
         Step& top = done_.back();
-        if (top.kind == Step::Kind::kValues && top.sends.size() == 1 && top.sends.front() == key &&
+        if (top.kind == Step::Kind::kValues && top.sends == keys && top.source == source &&
             now - top.last_edit <= kMergeWindow) {
             for (const FieldChange& c : changes) {
                 auto same = std::find_if(top.changes.begin(), top.changes.end(),
@@ -147,7 +152,8 @@ void UndoStack::RecordEdit(const CDSDATA& m, const device::SendKey& key, Clock::
     }
     Step step;
     step.changes = std::move(changes);
-    step.sends.push_back(key);
+    step.sends = keys;
+    step.source = source;
     step.last_edit = now;
     Push(std::move(step));
 }
@@ -276,14 +282,9 @@ std::string ValueName(int code) {
 
 }  // namespace
 
-std::string StepText(const Step& step) {
-    switch (step.kind) {
-    case Step::Kind::kOpenFilter: return ChannelName(step.chan) + " EQ " + std::to_string(step.slot + 1) + " added";
-    case Step::Kind::kReleaseFilter: return ChannelName(step.chan) + " EQ " + std::to_string(step.slot + 1) + " flat";
-    case Step::Kind::kValues: break;
-    }
-    if (step.sends.empty()) return {};
-    const device::SendKey& key = step.sends.front();
+namespace {
+
+std::string SendText(const device::SendKey& key) {
     switch (key.code) {
     case PC_INA_DELAY: return "In A delay";
     case PC_INB_DELAY: return "In B delay";
@@ -293,6 +294,35 @@ std::string StepText(const Step& step) {
     std::string text = ChannelName(key.chan);
     if (key.slot >= 0) text += " EQ " + std::to_string(key.slot + 1);
     return text + " " + ValueName(key.code);
+}
+
+}  // namespace
+
+std::string StepText(const Step& step) {
+    std::string text;
+    switch (step.kind) {
+    case Step::Kind::kOpenFilter:
+        text = ChannelName(step.chan) + " EQ " + std::to_string(step.slot + 1) + " added";
+        break;
+    case Step::Kind::kReleaseFilter:
+        text = ChannelName(step.chan) + " EQ " + std::to_string(step.slot + 1) + " flat";
+        break;
+    case Step::Kind::kValues: {
+        if (step.sends.empty()) return {};
+        text = SendText(step.sends.front());
+        // A request that changed several settings names the first and counts
+        // the others (a crossover's type and frequency are one setting).
+        std::vector<std::string> others;
+        for (const device::SendKey& key : step.sends) {
+            const std::string t = SendText(key);
+            if (t != text && std::find(others.begin(), others.end(), t) == others.end()) others.push_back(t);
+        }
+        if (!others.empty()) text += " and " + std::to_string(others.size()) + " more";
+        break;
+    }
+    }
+    if (!step.source.empty()) text += " (" + step.source + ")";
+    return text;
 }
 
 }  // namespace history

@@ -101,15 +101,19 @@ Request HttpFront::FromQt(const QHttpServerRequest& request) {
 }
 
 bool HttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    // An upgrade to a WebSocket has gone to the WebSocket server with its
-    // connection (RemoteServer takes it from there); Qt still hands the
-    // request here, and nothing may be written on that connection.
-    if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0) return true;
+    Request r = FromQt(request);
+    // Qt HttpServer 6.4 hands a WebSocket upgrade to its WebSocket server
+    // only when this returns true, and the handshake needs the connection
+    // untouched: nothing is written here. Only the API's socket upgrades; it
+    // passes the Host, Origin and token checks when it is accepted. Any
+    // other upgrade is refused (missingHandler) and its connection closed.
+    if (QByteArray::fromStdString(r.Header("upgrade")).compare("websocket", Qt::CaseInsensitive) == 0)
+        return r.path == "/api/v1/ws";
     socket->setProperty(kRequestBytes, 0);
     // The responder keeps the connection until the answer is written, which
     // for a recall or a list is later.
     auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
-    handler_(FromQt(request), [responder](Response response) {
+    handler_(r, [responder](Response response) {
         // The client may have gone while a long operation ran.
         if (responder->socket() == nullptr || responder->socket()->state() != QAbstractSocket::ConnectedState) return;
         responder->writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(response.status));

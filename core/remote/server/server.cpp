@@ -4,6 +4,7 @@
 #include <QNetworkRequest>
 #include <QWebSocket>
 #include <QUrl>
+#include <algorithm>
 
 #include "http_front.h"
 #include "page_assets.h"
@@ -77,9 +78,12 @@ bool RemoteServer::Start(const ServerOptions& options, QString* why) {
 void RemoteServer::Stop() {
     fan_out_.stop();
     pending_changes_.clear();
+    const bool had_clients = !clients_.empty();
+    for (const auto& c : clients_) c->socket->disconnect(this);
     clients_.clear();
     osc_.reset();
     http_.reset();
+    if (had_clients) emit clientsChanged();
 }
 
 bool RemoteServer::Running() const { return http_ != nullptr; }
@@ -131,10 +135,18 @@ void RemoteServer::AcceptWebSocket() {
         Client* c = client.get();
         connect(raw, &QWebSocket::textMessageReceived, this, [this, c](const QString& text) { Receive(*c, text); });
         connect(raw, &QWebSocket::disconnected, this, [this, raw] {
-            std::erase_if(clients_, [raw](const std::unique_ptr<Client>& c) { return c->socket.get() == raw; });
+            // The socket is still emitting (or aborting, for a slow reader):
+            // it goes once the event loop has it back.
+            const auto gone =
+                std::find_if(clients_.begin(), clients_.end(), [raw](const auto& c) { return c->socket.get() == raw; });
+            if (gone == clients_.end()) return;
+            (*gone)->socket.release()->deleteLater();
+            clients_.erase(gone);
+            emit clientsChanged();
         });
         raw->sendTextMessage(QString::fromStdString(handler_->Snapshot().dump()));
         clients_.push_back(std::move(client));
+        emit clientsChanged();
     }
 }
 

@@ -171,6 +171,68 @@ TEST(UndoStack, EditsOfOneControlWithinASecondAreOneStep) {
     }
 }
 
+// Who made a step shows in its text, and edits of another source never
+// join it, however close in time.
+TEST(UndoStack, StepsKeepTheirSourceAndJoinOnlyTheirOwn) {
+    struct Edit {
+        int chan;
+        const char* source;
+        std::chrono::milliseconds at;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Edit> edits;  // gain edits
+        std::size_t steps;
+        const char* undo_text;
+    };
+    const std::vector<Case> cases = {
+        {"a drag from a phone", {{2, "web", 0ms}, {2, "web", 200ms}, {2, "web", 400ms}}, 1, "Out 3 gain (web)"},
+        {"the desk, then a phone", {{2, "", 0ms}, {2, "web", 100ms}}, 2, "Out 3 gain (web)"},
+        {"a phone, then the desk", {{2, "web", 0ms}, {2, "", 100ms}}, 2, "Out 3 gain"},
+        {"a phone, then OSC", {{0, "web", 0ms}, {0, "osc", 100ms}}, 2, "Out 1 gain (osc)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDSDATA m;
+        UndoStack stack;
+        stack.Reset(m);
+        const Clock::time_point start{};
+        for (const Edit& e : c.edits) {
+            m.cur_chan = e.chan;
+            m.out_gain[e.chan] += 5;
+            stack.RecordEdits(m, {device::ParamKey(m, PC_OUT_GAIN)}, e.source, start + e.at);
+        }
+        EXPECT_EQ(stack.UndoCount(), c.steps);
+        EXPECT_EQ(stack.UndoText(), c.undo_text);
+    }
+}
+
+// A request that changed six settings is one step: undo puts all six back
+// and sends each message again, in the order first sent.
+TEST(UndoStack, ARequestOfSeveralSettingsIsOneStep) {
+    CDSDATA m;
+    for (int n = 0; n < KV_OUTPUTS; ++n) m.out_mute[n] = 0;
+    UndoStack stack;
+    stack.Reset(m);
+    std::vector<device::SendKey> keys;
+    for (int n = 0; n < KV_OUTPUTS; ++n) {
+        m.cur_chan = n;
+        m.out_mute[n] = 1;
+        keys.push_back(device::ParamKey(m, PC_OUT_MUTE));
+    }
+    m.cur_chan = 0;
+    stack.RecordEdits(m, keys, "api");
+    ASSERT_EQ(stack.UndoCount(), 1u);
+    EXPECT_EQ(stack.UndoText(), "Out 1 mute and 5 more (api)");
+
+    kvtest::WireRecorder wire;
+    DirectLine line;
+    ASSERT_TRUE(stack.Undo(m, line));
+    for (int n = 0; n < KV_OUTPUTS; ++n) EXPECT_EQ(m.out_mute[n], 0) << n;
+    EXPECT_EQ(wire.Messages().size(), static_cast<std::size_t>(KV_OUTPUTS)) << wire.Describe();
+    EXPECT_EQ(stack.RedoText(), "Out 1 mute and 5 more (api)");
+}
+
 TEST(UndoStack, AnEditAfterUndoDropsTheRedoAndANewHistoryDropsAll) {
     CDSDATA m;
     kvtest::WireRecorder wire;

@@ -12,6 +12,10 @@
 // A drag or a run of arrow clicks on one control is one step: an edit that
 // sends the same message as the step on top, within kMergeWindow of its
 // last edit, joins that step.
+//
+// A step knows who made it: empty for the desk, or a remote client's kind
+// ("web", "osc", "api"), shown after its text ("Out 3 gain (web)"). Edits of
+// different sources never join one step.
 #pragma once
 
 #include <kvcom/kvcom.h>
@@ -69,6 +73,7 @@ struct Step {
     int chan = -1;                       // filter steps: the channel
     int slot = -1;                       // and the slot the filter stands in
     FilterValues values;                 // kReleaseFilter: what it held
+    std::string source;                  // empty: the desk; else "web", "osc", "api"
     Clock::time_point last_edit{};
 };
 
@@ -84,6 +89,11 @@ public:
     // An edit: `m` holds the new values and `key` is the message it sent.
     // No step when nothing changed.
     void RecordEdit(const CDSDATA& m, const device::SendKey& key, Clock::time_point now = Clock::now());
+    // One edit that sent several messages (a remote client's request): `m`
+    // holds the new values, `keys` are the messages in the order sent, and
+    // `source` says who asked. One step, or none when nothing changed.
+    void RecordEdits(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& source,
+                     Clock::time_point now = Clock::now());
     // The EQ editor opened a filter in slot `slot` of `chan`; `m` as after.
     void RecordFilterOpened(const CDSDATA& m, int chan, int slot);
     // It released the filter that held `values` from that slot.
@@ -112,7 +122,8 @@ private:
     std::vector<Step> undone_;
 };
 
-// "Out 3 gain", "In A EQ 2", "Out 1 filter opened" ...
+// "Out 3 gain", "In A EQ 2", "Out 1 filter opened", "Out 3 gain (web)",
+// "Out 1 mute and 5 more (osc)" ...
 std::string StepText(const Step& step);
 
 }  // namespace history

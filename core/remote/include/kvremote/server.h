@@ -66,6 +66,10 @@ public:
 
     int WebSocketClients() const;
 
+signals:
+    // A WebSocket client came or went (WebSocketClients() tells how many).
+    void clientsChanged();
+
 private:
     struct Client;
 
