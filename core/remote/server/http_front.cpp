@@ -94,6 +94,13 @@ Request HttpFront::FromQt(const QHttpServerRequest& request) {
 }
 
 bool HttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    // Qt asks this about a WebSocket upgrade too, and hands the socket to
+    // its WebSocket server only when the answer is true: nothing may be
+    // written then, or the client reads an HTTP answer instead of the
+    // handshake. The server checks Host, Origin and token when it takes the
+    // socket (RemoteServer::AcceptWebSocket).
+    if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
+        return request.url().path() == QLatin1String(kWebSocketPath);
     // The responder keeps the connection until the answer is written, which
     // for a recall or a list is later.
     auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
