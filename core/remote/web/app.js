@@ -68,6 +68,17 @@ function refresh(path) {
   if (!view.held(path)) view.showSetting(path, shown(path));
 }
 
+function refreshAll() {
+  for (const path of view.paths()) refresh(path);
+}
+
+// Nothing that waits may go out later: the controls show the unit's values
+// again.
+function dropWaiting() {
+  sender.drop();
+  refreshAll();
+}
+
 function change(path, value) {
   if (canChange()) sender.set(path, value);
   refresh(path);
@@ -76,7 +87,7 @@ function change(path, value) {
 function failed(error, what) {
   if (error.readOnly) {
     readOnly = true;
-    sender.drop();
+    dropWaiting();
     updateLink();
     view.say('Read-only: this page may watch the unit but not change it', 'error');
     return;
@@ -102,7 +113,7 @@ function updateLink() {
     state = 'down';
     text = refusedAccess ? 'Token needed' : link.state === 'connecting' ? 'Connecting\u2026' : 'Server unreachable';
     let detail;
-    if (refusedAccess) detail = `The server refused this page: ${sentence(refusedAccess)} Open the address the server printed, with its ?token=.`;
+    if (refusedAccess) detail = `The server refused this page: ${refusedAccess.trim().replace(/\.+$/, '')}. Open the address the server printed, with its ?token=.`;
     else if (link.state === 'connecting') detail = 'Connecting to the server\u2026';
     else detail = `Trying again in ${Math.max(1, Math.ceil((link.retryAt - performance.now()) / 1000))} s.`;
     banner = { kind: 'alarm', title: 'No connection to the server \u2014 nothing is sent',
@@ -137,12 +148,12 @@ async function checkAccess() {
 function take(message) {
   const touched = model.take(message);
   if (touched === 'all') {
-    for (const path of view.paths()) refresh(path);
+    refreshAll();
     view.showMemories(model.memories, recalling);
     updateProgram();
     updateLink();
   } else if (touched === 'unit') {
-    if (!model.unit.connected) sender.drop();
+    if (!model.unit.connected) dropWaiting();
     updateProgram();
     updateLink();
   } else if (touched === 'memories') {
@@ -215,7 +226,7 @@ const feed = new Feed(new URL('/api/v1/ws', location.href).href.replace(/^http/,
   onState: (state) => {
     link = state;
     // Nothing queued may go out later, when the page is live again.
-    if (state.state !== 'live') sender.drop();
+    if (state.state !== 'live') dropWaiting();
     if (state.state === 'live') refusedAccess = null;
     if (state.state === 'down' && !state.everOpened) checkAccess();
     updateLink();

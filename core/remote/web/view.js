@@ -23,12 +23,13 @@ function stepButton(text, label, onClick) {
 }
 
 // handlers: step(path, delta), input(path, value), release(path),
-// delay(path, text), toggle(path), source(path, name), muteAll(),
-// unmuteAll(), recall(entry), readMemories(), refused(path, reason).
+// toggle(path), source(path, name), muteAll(), unmuteAll(), recall(entry),
+// readMemories(), refused(path, reason).
 export class View {
   constructor(handlers) {
     this.handlers = handlers;
     this.controls = new Map();  // path -> {show(value), held()}
+    this.faders = [];
     this.$ = (id) => document.getElementById(id);
     this.toastTimer = null;
 
@@ -92,7 +93,6 @@ export class View {
       },
       held: () => fader.held,
     });
-    this.faders = this.faders || [];
     this.faders.push(fader);
 
     // Mute and polarity.
