@@ -240,6 +240,22 @@ await run({ kvsim: args.kvsim, kvctl: args.kvctl, bank: path.join(here, 'memorie
   const heard = await t.evaluate(() => window.heard.filter((m) => m.type === 'change' && m.path === 'out4.polarity'));
   assert.deepEqual(heard.map((m) => [m.value, m.source]), [['180', 'web']]);
 
+  // --- Mute all at once; Unmute all asks first.
+  const allMutes = () => p.$$eval('.strip .mute', (els) => els.map((e) => e.getAttribute('aria-pressed')).join());
+  for (const all of [{ button: '#mute-all', asks: false, word: 'on', pressed: 'true' },
+    { button: '#unmute-all', asks: true, word: 'off', pressed: 'false' }]) {
+    mark = rig.log().length;
+    await p.click(all.button);
+    if (all.asks) {
+      await p.waitForSelector('#confirm[open]', { timeout: 1000 });
+      await p.click('#confirm [data-answer="ok"]');
+    }
+    const outputs = () => new Set(linesSince(rig, mark).map((l) => / RX Out (\d) mute (on|off)$/.exec(l))
+      .filter((m) => m && m[2] === all.word).map((m) => m[1]));
+    await waitFor(`kvsim to receive "mute ${all.word}" for every output`, () => outputs().size === 6, 2000);
+    await waitFor(`every strip to show mute ${all.word}`, async () => (await allMutes()) === Array(6).fill(all.pressed).join(), kFollowMs);
+  }
+
   // --- The memory list and a recall, which asks first.
   await p.click('#read-memories');
   await p.waitForFunction(() => document.querySelectorAll('#memory-list .memory-name').length === 2, { polling: 'mutation', timeout: 5000 });
