@@ -54,8 +54,21 @@ async function shot(page, name) {
   await page.screenshot({ path: path.join(args.out, `${name}.png`) });
 }
 
+// What a page shows in its header, for the report of a failure.
+async function describePage(page) {
+  return page.evaluate(() => {
+    const text = (id) => document.getElementById(id).textContent.trim();
+    const banner = document.getElementById('banner').hidden ? '(none)' : `${text('banner-title')}: ${text('banner-text')}`;
+    const toast = document.getElementById('toast').hidden ? '(none)' : text('toast');
+    return `${location.href} link "${text('link-text')}" (${document.getElementById('link').dataset.state}), ` +
+      `banner ${banner}, toast ${toast}`;
+  });
+}
+
 async function openPage(rig, size, route = '/') {
   const page = await rig.browser.newPage();
+  const before = rig.describe;
+  rig.describe = async () => `${await before()}${size.width}x${size.height}: ${await describePage(page)}\n`;
   const problems = [];
   const requests = [];
   const problem = (text) => {
@@ -181,6 +194,7 @@ await run({ kvsim: args.kvsim, kvctl: args.kvctl, bank: path.join(here, 'memorie
     await p.mouse.move(x + i * 8, y);
     await sleep(25);
   }
+  const released = await p.evaluate(() => performance.now());
   await p.mouse.up();
   const finalGain = (await shownGain(p, 2)).fader;
   assert.ok(finalGain > 5, `the fader moved to ${finalGain} dB`);
@@ -189,8 +203,8 @@ await run({ kvsim: args.kvsim, kvctl: args.kvctl, bank: path.join(here, 'memorie
     return gains.length > 0 && gains[gains.length - 1] === finalGain;
   }, 2000);
   const patches = (await p.evaluate(() => window.sentPatches)).filter((s) => 'out2.gain' in s.body);
-  assert.ok(patches.length >= 3, `the fader sent ${patches.length} values while it moved`);
-  assert.ok(patches.length <= 12, `the fader sent ${patches.length} values in 400 ms`);
+  const whileMoving = patches.filter((s) => s.at < released).length;
+  assert.ok(whileMoving >= 2, `the fader sent ${whileMoving} values while it moved`);
   assert.equal(patches[patches.length - 1].body['out2.gain'], finalGain);
   for (let i = 1; i < patches.length; i++)
     assert.ok(patches[i].at - patches[i - 1].at >= kPaceMs - 5, `two sends ${patches[i].at - patches[i - 1].at} ms apart`);

@@ -41,15 +41,20 @@ function freePort() {
   });
 }
 
-// A child process whose first line of output is awaited, and which is
-// stopped by its pid: SIGTERM, then SIGKILL when it does not go in time.
+// A child process whose first line on standard output is awaited (notes on
+// standard error come before it), and which is stopped by its pid:
+// SIGTERM, then SIGKILL when it does not go in time.
 class Child {
   constructor(name, command, args) {
     this.name = name;
-    this.output = '';
+    this.stdout = '';
+    this.output = '';  // both streams, for the report of a failure
     this.process = spawn(command, args, { stdio: ['ignore', 'pipe', 'pipe'] });
     this.exited = new Promise((resolve) => this.process.on('exit', (code, signal) => resolve({ code, signal })));
-    this.process.stdout.on('data', (d) => { this.output += d; });
+    this.process.stdout.on('data', (d) => {
+      this.stdout += d;
+      this.output += d;
+    });
     this.process.stderr.on('data', (d) => { this.output += d; });
     this.running = true;
     this.exited.then(() => { this.running = false; });
@@ -58,8 +63,8 @@ class Child {
   async firstLine(timeoutMs) {
     return waitFor(`${this.name} to print its first line`, () => {
       if (!this.running) throw new Error(`${this.name} ended before its first line:\n${this.output}`);
-      const newline = this.output.indexOf('\n');
-      return newline >= 0 ? this.output.slice(0, newline).trim() : null;
+      const newline = this.stdout.indexOf('\n');
+      return newline >= 0 ? this.stdout.slice(0, newline).trim() : null;
     }, timeoutMs);
   }
 
@@ -87,6 +92,8 @@ export class Rig {
     this.sim = null;
     this.server = null;
     this.browser = null;
+    // Says what the scenario's pages show, for the report of a failure.
+    this.describe = async () => '';
   }
 
   async startSim() {
@@ -114,6 +121,8 @@ export class Rig {
         ['--port', this.pty, 'serve', '--http', `127.0.0.1:${port}`, '--osc', '0', ...extra]);
       try {
         const first = await this.server.firstLine(10000);
+        // The page's address: the server listens.
+        if (!first.startsWith(`http://127.0.0.1:${port}/`)) throw new Error(`kvctl serve printed ${first}`);
         this.port = port;
         this.base = `http://127.0.0.1:${port}`;
         return first;
@@ -184,6 +193,7 @@ export async function run(options, deadlineMs, scenario) {
   } catch (e) {
     failed = true;
     console.error(`FAIL: ${e.stack || e}`);
+    console.error(`--- the pages showed:\n${await rig.describe().catch((d) => `(not known: ${d})`)}`);
     if (rig.server) console.error(`--- kvctl serve said:\n${rig.server.output}`);
     console.error(`--- the end of kvsim's log:\n${rig.log().split('\n').slice(-25).join('\n')}`);
   }

@@ -4,6 +4,8 @@
 // nothing of the unit.
 
 export function ask(dialog, { title, text, ok }) {
+  // A browser without <dialog> (older tablets) asks in its own way.
+  if (typeof dialog.showModal !== 'function') return Promise.resolve(window.confirm(`${title}\n\n${text}`));
   dialog.querySelector('.dialog-title').textContent = title;
   dialog.querySelector('.dialog-text').textContent = text;
   const okButton = dialog.querySelector('[data-answer="ok"]');

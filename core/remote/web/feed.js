@@ -67,15 +67,20 @@ export class Feed {
   async check() {
     const socket = this.socket;
     if (!socket || !this.opened) return;
+    // AbortSignal.timeout() is newer than some tablets' browsers.
+    const abort = new AbortController();
+    const timer = setTimeout(() => abort.abort(), kCheckTimeoutMs);
     try {
       // Any answer will do: the server is there.
-      await fetch('/api/v1/unit', { cache: 'no-store', signal: AbortSignal.timeout(kCheckTimeoutMs) });
+      await fetch('/api/v1/unit', { cache: 'no-store', signal: abort.signal });
     } catch (e) {
       if (this.socket === socket) {
         socket.onclose = null;
         socket.close();
         this.lost(socket);
       }
+    } finally {
+      clearTimeout(timer);
     }
   }
 
