@@ -128,7 +128,7 @@ function updateLink() {
     state = 'live';
     text = 'Unit connected';
     if (readOnly) banner = { kind: 'info', title: 'Read-only', text: 'This page may watch the unit but not change it.' };
-    else if (unit.busy) banner = { kind: 'info', title: `Busy: ${unit.busy}`, text: 'Changes wait until it has ended.' };
+    else if (unit.busy) banner = { kind: 'info', title: `Busy: ${unit.busy}`, text: 'The controls are back when it has ended.' };
   }
   view.showLink({ state, text }, banner, link.state === 'live' && unit ? unit.differs : null);
   view.setEnabled(canChange());
