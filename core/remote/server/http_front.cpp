@@ -102,13 +102,13 @@ Request HttpFront::FromQt(const QHttpServerRequest& request) {
 
 bool HttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     Request r = FromQt(request);
-    // Qt HttpServer 6.4 hands a WebSocket upgrade to its WebSocket server
-    // only when this returns true, and the handshake needs the connection
-    // untouched: nothing is written here. Only the API's socket upgrades; it
-    // passes the Host, Origin and token checks when it is accepted. Any
-    // other upgrade is refused (missingHandler) and its connection closed.
+    // Qt asks this about a WebSocket upgrade too, and hands the socket to
+    // its WebSocket server only when the answer is true: nothing may be
+    // written then, or the client reads an HTTP answer instead of the
+    // handshake. The server checks Host, Origin and token when it takes the
+    // socket (RemoteServer::AcceptWebSocket). Any other upgrade is refused.
     if (QByteArray::fromStdString(r.Header("upgrade")).compare("websocket", Qt::CaseInsensitive) == 0)
-        return r.path == "/api/v1/ws";
+        return r.path == kWebSocketPath;
     socket->setProperty(kRequestBytes, 0);
     // The responder keeps the connection until the answer is written, which
     // for a recall or a list is later.

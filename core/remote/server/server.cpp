@@ -122,7 +122,7 @@ void RemoteServer::AcceptWebSocket() {
         if (request.headers.find("origin") == request.headers.end() && !socket->origin().isEmpty())
             request.headers["origin"] = socket->origin().toStdString();
         Access access = Access::kNone;
-        if (request.path != "/api/v1/ws" || handler_->CheckUpgrade(request, &access)) {
+        if (request.path != kWebSocketPath || handler_->CheckUpgrade(request, &access)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));
             continue;
         }

@@ -43,6 +43,8 @@
 
 namespace kvremote {
 
+// The one address of the WebSocket (the snapshot, then every change).
+inline constexpr const char* kWebSocketPath = "/api/v1/ws";
 inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 inline constexpr int kMaxJsonDepth = 32;
 // Parameter sends waiting for the line beyond which a client is told to
