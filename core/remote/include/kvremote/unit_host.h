@@ -31,8 +31,9 @@ public:
     UnitHost(const CDSDATA& factory, std::string port_name, std::string device_path, QObject* parent = nullptr);
     ~UnitHost() override;
 
-    // Reads the unit's working program (and memory list) now if the link is
-    // open; the watch does the rest.
+    // Reads the unit's working program now if the link is open; the watch
+    // does the rest. The memory list is read only when a client asks for it
+    // (?refresh=1): a list holds the line for every client for seconds.
     void Start();
 
     // Called on this object's thread whenever the served program, the unit's
