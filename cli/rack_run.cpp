@@ -1,5 +1,7 @@
 #include "rack_run.h"
 
+#include "session.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -156,16 +158,6 @@ std::string LastLine(const std::string& text) {
     std::string last = nl == std::string::npos ? t : t.substr(nl + 1);
     if (last.rfind("kvctl: ", 0) == 0) last.erase(0, 7);
     return last;
-}
-
-void Confirm(const std::string& question, bool yes) {
-    if (yes) return;
-    if (::isatty(STDIN_FILENO) != 1)
-        throw Failure(kExitUsage, question + " Not confirmed: add --yes (there is no terminal to ask on).");
-    std::cerr << question << " Go ahead? [y/N] " << std::flush;
-    std::string answer;
-    std::getline(std::cin, answer);
-    if (answer != "y" && answer != "Y" && answer != "yes") throw Failure(kExitUsage, "cancelled; nothing was sent");
 }
 
 // The settings in which the units' programs differ (or the one asked for).

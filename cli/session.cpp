@@ -128,7 +128,7 @@ void Session::Note(const std::string& text) const {
 
 void Session::Warn(const std::string& text) const { std::cerr << "kvctl: warning: " << text << '\n'; }
 
-void Session::Confirm(const std::string& question, bool yes) const {
+void Confirm(const std::string& question, bool yes) {
     if (yes) return;
     if (::isatty(STDIN_FILENO) != 1)
         throw Failure(kExitUsage, question + " Not confirmed: add --yes (there is no terminal to ask on).");
@@ -137,5 +137,7 @@ void Session::Confirm(const std::string& question, bool yes) const {
     std::getline(std::cin, answer);
     if (answer != "y" && answer != "Y" && answer != "yes") throw Failure(kExitUsage, "cancelled; nothing was sent");
 }
+
+void Session::Confirm(const std::string& question, bool yes) const { kvctl::Confirm(question, yes); }
 
 }  // namespace kvctl

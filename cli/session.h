@@ -23,6 +23,10 @@ std::string LinkDevicePath();
 // windows say it.
 std::string OpenProblem();
 
+// Asks `question` on the terminal unless `yes`; refuses (usage) when
+// declined or when there is no terminal to ask on.
+void Confirm(const std::string& question, bool yes);
+
 struct Options {
     std::string port;  // --port; empty: the program's stored port
     bool json = false;

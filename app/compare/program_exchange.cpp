@@ -74,28 +74,13 @@ bool ReadProgramJson(const QString& path, CDSDATA& into, QString* why) {
     return false;
 }
 
-namespace {
-
-// A program read or taken over keeps what belongs to the PC's own place in
-// it: the memory number, the delay unit and the cursors.
-void KeepPlaceOf(const CDSDATA& model, CDSDATA& program) {
-    program.mem_num = model.mem_num;
-    program.delay_unit = model.delay_unit;
-    program.cur_chan = model.cur_chan;
-    program.cur_slot = model.cur_slot;
-    program.cur_eq = model.cur_eq;
-    program.xo_side = model.xo_side;
-}
-
-}  // namespace
-
 bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why, QString* note) {
     if (QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0)
         return ReadProgramJson(path, into, why);
     // Decode into a copy: the model keeps its memory number and cursors.
     CDSDATA read(into);
     if (!programfile::ReadFile(path, read, why, note)) return false;
-    KeepPlaceOf(into, read);
+    kvprog::KeepPlaceOf(into, read);
     into = read;
     return true;
 }
@@ -103,7 +88,7 @@ bool ReadProgramAnyFile(const QString& path, CDSDATA& into, QString* why, QStrin
 void TakeProgramIntoDocument(CMy758Doc& doc, const CDSDATA& program) {
     CDSDATA& model = doc.Model();
     CDSDATA taken(program);
-    KeepPlaceOf(model, taken);
+    kvprog::KeepPlaceOf(model, taken);
     model = taken;
     doc.SetModified(true);
     // The view shows the configuration afresh; the file and title stay.

@@ -1,5 +1,7 @@
 #include "kvprog/program_json.h"
 
+#include "kvprog/setting_json.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -52,26 +54,10 @@ int* SlotList(CDSDATA& m, int chan) {
 // ---------------------------------------------------------------------------
 // Export
 
-ojson Crossover(const CDSDATA& m, int out, int side) {
-    const int row = m.xo_freq[out][side];
-    ojson x;
-    if (row == kHighPassOut || row == kLowPassOut)
-        x["freq"] = "Out";
-    else
-        x["freq"] = units::HzOf(row);
-    x["type"] = kvvalues::XoverTypeNames[m.xo_type[out][side]].short_name;
-    return x;
-}
-
 ojson Filters(const CDSDATA& m, int chan) {
     ojson list = ojson::array();
     for (int s = 0; s < EqCount(m, chan); ++s) {
-        const int r = EqRow(m, chan, s);
-        if (r < 0) continue;
-        list.push_back({{"type", kvvalues::EqTypeNames[m.eq_type[r]]},
-                        {"freq", units::HzOf(std::clamp(m.eq_freq[r], 0, kvvalues::kFreqRows - 1))},
-                        {"gain", units::NumberOf(units::kEqGain, m.eq_gain[r])},
-                        {"width", units::NumberOf(units::kEqWidth, m.eq_bw[r])}});
+        if (EqRow(m, chan, s) >= 0) list.push_back(SettingValue(m, {Field::EqFilter, chan, s}));
     }
     return list;
 }
@@ -419,8 +405,8 @@ nlohmann::ordered_json ProgramToJson(const CDSDATA& model) {
             c["polarity"] = m.out_polarity[chan] ? "180" : "normal";
             c["limit"] = units::NumberOf(units::kLimit, m.out_limit[chan]);
             c["delay"] = units::NumberOf(units::kDelay, m.out_delay[chan]);
-            c["hp"] = Crossover(m, chan, 0);
-            c["lp"] = Crossover(m, chan, 1);
+            c["hp"] = SettingValue(m, {Field::HighPass, chan});
+            c["lp"] = SettingValue(m, {Field::LowPass, chan});
         } else {
             const int delay = chan == CHAN_IN_A ? m.ina_delay : chan == CHAN_IN_B ? m.inb_delay : m.sum_delay;
             c["delay"] = units::NumberOf(units::kDelay, delay);

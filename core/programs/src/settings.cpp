@@ -567,6 +567,15 @@ std::vector<ParamMessage> MessagesFor(const CDSDATA& m, const SettingRef& ref) {
     return {};
 }
 
+void KeepPlaceOf(const CDSDATA& model, CDSDATA& program) {
+    program.mem_num = model.mem_num;
+    program.delay_unit = model.delay_unit;
+    program.cur_chan = model.cur_chan;
+    program.cur_slot = model.cur_slot;
+    program.cur_eq = model.cur_eq;
+    program.xo_side = model.xo_side;
+}
+
 CDSDATA AimedAt(const CDSDATA& m, const ParamMessage& msg) {
     CDSDATA aimed(m);
     aimed.cur_chan = msg.chan;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
+
+#include "kvports/port_choice.h"
 #include <sstream>
 
 namespace kvrack {
@@ -117,14 +119,9 @@ std::string EncodeRack(const Rack& rack) {
 }
 
 std::string DefaultRackPath() {
-    std::string dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        dir = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        dir = std::string(home) + "/.config";
-    else
-        return {};
-    return dir + "/KALVORE/rack.json";
+    const std::string settings = kvports::SettingsFilePath();
+    if (settings.empty()) return {};
+    return settings.substr(0, settings.rfind('/') + 1) + "rack.json";
 }
 
 kvcore::Result<std::vector<RackUnit>> Select(const Rack& rack, const Selection& selection) {

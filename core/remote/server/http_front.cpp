@@ -3,6 +3,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QTcpSocket>
+#include <QNetworkRequest>
 #include <QUrl>
 #include <memory>
 
@@ -98,6 +99,19 @@ Request HttpFront::FromQt(const QHttpServerRequest& request) {
     }
     r.body = request.body().toStdString();
     return r;
+}
+
+Request HttpFront::FromHandshake(const QWebSocket& socket) {
+    Request request;
+    request.method = "GET";
+    const QNetworkRequest& handshake = socket.request();
+    request.path = handshake.url().path().toStdString();
+    request.query = handshake.url().query(QUrl::FullyEncoded).toStdString();
+    for (const QByteArray& name : handshake.rawHeaderList())
+        request.headers[name.toLower().toStdString()] = handshake.rawHeader(name).toStdString();
+    if (request.headers.find("origin") == request.headers.end() && !socket.origin().isEmpty())
+        request.headers["origin"] = socket.origin().toStdString();
+    return request;
 }
 
 bool HttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {

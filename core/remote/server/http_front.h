@@ -6,6 +6,7 @@
 
 #include <QAbstractHttpServer>
 #include <QTcpServer>
+#include <QWebSocket>
 #include <functional>
 
 #include "kvremote/request.h"
@@ -40,6 +41,8 @@ public:
 
     // The same request as the handler reads it.
     static Request FromQt(const QHttpServerRequest& request);
+    // A WebSocket's opening handshake as a request, for the same checks.
+    static Request FromHandshake(const QWebSocket& socket);
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;

@@ -286,13 +286,7 @@ void RackServer::AcceptWebSocket() {
     while (http_ && http_->hasPendingWebSocketConnections()) {
         std::unique_ptr<QWebSocket> socket = http_->nextPendingWebSocketConnection();
         if (!socket) continue;
-        Request request;
-        request.method = "GET";
-        const QNetworkRequest& handshake = socket->request();
-        request.path = handshake.url().path().toStdString();
-        request.query = handshake.url().query(QUrl::FullyEncoded).toStdString();
-        for (const QByteArray& name : handshake.rawHeaderList())
-            request.headers[name.toLower().toStdString()] = handshake.rawHeader(name).toStdString();
+        const Request request = HttpFront::FromHandshake(*socket);
         Access access = Access::kNone;
         if (request.path != "/api/v1/ws" || CheckRequestAccess(options_.front.policy, request, access)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));

@@ -112,15 +112,7 @@ void RemoteServer::AcceptWebSocket() {
         std::unique_ptr<QWebSocket> socket = http_->nextPendingWebSocketConnection();
         if (!socket) continue;
         // The same checks as every request: Host, Origin, token.
-        Request request;
-        request.method = "GET";
-        const QNetworkRequest& handshake = socket->request();
-        request.path = handshake.url().path().toStdString();
-        request.query = handshake.url().query(QUrl::FullyEncoded).toStdString();
-        for (const QByteArray& name : handshake.rawHeaderList())
-            request.headers[name.toLower().toStdString()] = handshake.rawHeader(name).toStdString();
-        if (request.headers.find("origin") == request.headers.end() && !socket->origin().isEmpty())
-            request.headers["origin"] = socket->origin().toStdString();
+        const Request request = HttpFront::FromHandshake(*socket);
         Access access = Access::kNone;
         if (request.path != kWebSocketPath || handler_->CheckUpgrade(request, &access)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));

@@ -13,16 +13,12 @@ namespace kvremote {
 
 namespace {
 
-// The served program takes what the unit holds, keeping the cursors and the
-// place of the program it replaces.
+// The served program takes what the unit holds, keeping the place of the
+// program it replaces.
 void TakeProgram(CDSDATA& into, const CDSDATA& from) {
-    const CDSDATA before(into);
-    into = from;
-    into.cur_chan = before.cur_chan;
-    into.cur_slot = before.cur_slot;
-    into.cur_eq = before.cur_eq;
-    into.xo_side = before.xo_side;
-    into.delay_unit = before.delay_unit;
+    CDSDATA taken(from);
+    kvprog::KeepPlaceOf(into, taken);
+    into = taken;
 }
 
 }  // namespace

@@ -107,6 +107,10 @@ struct ParamMessage {
     bool operator==(const ParamMessage&) const = default;
 };
 
+// A program read or taken over keeps what belongs to the place it takes:
+// the memory number, the delay unit and the cursors of `model`.
+void KeepPlaceOf(const CDSDATA& model, CDSDATA& program);
+
 // A copy of `m` with the cursors set as `msg` needs them, for a send queued
 // on its own copy of the model.
 CDSDATA AimedAt(const CDSDATA& m, const ParamMessage& msg);
