@@ -56,8 +56,13 @@ void AddDiff(CLI::App& app, Session& session) {
     cmd->add_option("B", *b, "The same kinds as A")->required();
     cmd->callback([&session, a, b] {
         const ProgramSpec spec_a = CheckedProgramSpec(*a), spec_b = CheckedProgramSpec(*b);
-        const CDSDATA program_a = LoadProgram(session, spec_a);
-        const CDSDATA program_b = LoadProgram(session, spec_b);
+        // A file is read before the unit is asked: one that cannot be read
+        // is refused before the line is touched.
+        const bool b_first = spec_a.OnUnit() && !spec_b.OnUnit();
+        const CDSDATA first = LoadProgram(session, b_first ? spec_b : spec_a);
+        const CDSDATA second = LoadProgram(session, b_first ? spec_a : spec_b);
+        const CDSDATA& program_a = b_first ? second : first;
+        const CDSDATA& program_b = b_first ? first : second;
         const auto diffs = kvprog::Diff(program_a, program_b);
         json list = json::array();
         for (const auto& d : diffs) {
