@@ -15,22 +15,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr const char* kSpecHelp =
-    "FILE.syx, FILE.json, FILE.ay (its working program), FILE.ay:N (memory N, 0 the working program), unit (its "
-    "working program) or memory:N (the unit's memory N)";
-
-ProgramSpec CheckedSpec(const std::string& text) {
-    auto spec = ParseProgramSpec(text);
-    if (!spec) throw Failure(kExitUsage, text + ": not a program (" + std::string(kSpecHelp) + ")");
-    return *spec;
-}
-
-std::string Trimmed(const std::string& s) {
-    std::string t = s;
-    while (!t.empty() && t.back() == ' ') t.pop_back();
-    return t;
-}
-
 void ShowBank(Session& session, const std::string& path) {
     const auto bank = ReadBankFile(session, path);
     json memories = json::array();
@@ -55,10 +39,10 @@ void AddShow(CLI::App& app, Session& session) {
     auto what = std::make_shared<std::string>();
     cmd->add_option("PROGRAM", *what,
                     "FILE.syx, FILE.json, FILE.ay (lists its memories), FILE.ay:N (memory N, 0 the working "
-                    "program), unit or memory:N")
+                    "program), unit (its working program) or memory:N (one memory, read alone)")
         ->required();
     cmd->callback([&session, what] {
-        const ProgramSpec spec = CheckedSpec(*what);
+        const ProgramSpec spec = CheckedProgramSpec(*what);
         if (spec.kind == ProgramSpec::Kind::BankFile && !spec.entry) return ShowBank(session, spec.path);
         const CDSDATA program = LoadProgram(session, spec);
         session.Print(kvprog::ProgramToJson(program), kvprog::DescribeText(program));
@@ -68,12 +52,17 @@ void AddShow(CLI::App& app, Session& session) {
 void AddDiff(CLI::App& app, Session& session) {
     auto* cmd = app.add_subcommand("diff", "Show the settings in which two programs differ");
     auto a = std::make_shared<std::string>(), b = std::make_shared<std::string>();
-    cmd->add_option("A", *a, kSpecHelp)->required();
+    cmd->add_option("A", *a, kProgramSpecHelp)->required();
     cmd->add_option("B", *b, "The same kinds as A")->required();
     cmd->callback([&session, a, b] {
-        const ProgramSpec spec_a = CheckedSpec(*a), spec_b = CheckedSpec(*b);
-        const CDSDATA program_a = LoadProgram(session, spec_a);
-        const CDSDATA program_b = LoadProgram(session, spec_b);
+        const ProgramSpec spec_a = CheckedProgramSpec(*a), spec_b = CheckedProgramSpec(*b);
+        // A file is read before the unit is asked: one that cannot be read
+        // is refused before the line is touched.
+        const bool b_first = spec_a.OnUnit() && !spec_b.OnUnit();
+        const CDSDATA first = LoadProgram(session, b_first ? spec_b : spec_a);
+        const CDSDATA second = LoadProgram(session, b_first ? spec_a : spec_b);
+        const CDSDATA& program_a = b_first ? second : first;
+        const CDSDATA& program_b = b_first ? first : second;
         const auto diffs = kvprog::Diff(program_a, program_b);
         json list = json::array();
         for (const auto& d : diffs) {

@@ -98,9 +98,7 @@ void AddResponseCommand(CLI::App& app, Session& session) {
     auto outputs_text = std::make_shared<std::string>();
     auto points = std::make_shared<int>(kDefaultPoints);
     auto csv = std::make_shared<bool>(false);
-    cmd->add_option("SOURCE", *source,
-                    "FILE.syx, FILE.json, FILE.ay (its working program), FILE.ay:N, unit (its working program, the "
-                    "default) or memory:N");
+    cmd->add_option("SOURCE", *source, std::string(kProgramSpecHelp) + "; default: unit");
     cmd->add_option("--outputs", *outputs_text,
                     "The outputs to show and sum, as 1,3,5 (default: those fed by In A, or by the first input that "
                     "feeds any)");
@@ -109,16 +107,13 @@ void AddResponseCommand(CLI::App& app, Session& session) {
     cmd->add_flag("--csv", *csv, "Print comma-separated values: hz, then db, deg and gd_ms of each output and the sum");
     cmd->callback([&session, source, outputs_text, points, csv] {
         if (*csv && session.options().json) throw Failure(kExitUsage, "--csv and --json: choose one");
-        const auto spec = ParseProgramSpec(*source);
-        if (!spec)
-            throw Failure(kExitUsage, *source + ": not a program (FILE.syx, FILE.json, FILE.ay[:N], unit or memory:N)");
-        const CDSDATA program = LoadProgram(session, *spec);
-
+        // What is typed is checked before the line is touched.
+        const ProgramSpec spec = CheckedProgramSpec(*source);
         std::vector<int> outputs;
-        if (!outputs_text->empty())
-            outputs = ParseOutputs(*outputs_text);
-        else if (const auto groups = resp::SourceGroups(program); !groups.empty())
-            outputs = groups.front();
+        if (!outputs_text->empty()) outputs = ParseOutputs(*outputs_text);
+        const CDSDATA program = LoadProgram(session, spec);
+        if (outputs.empty())
+            if (const auto groups = resp::SourceGroups(program); !groups.empty()) outputs = groups.front();
         for (int n : outputs)
             if (program.out_mute[n] != 0)
                 session.Note("Out " + std::to_string(n + 1) + " is muted: it adds nothing to the sum.");

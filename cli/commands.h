@@ -36,4 +36,7 @@ void NameProgram(CDSDATA& m, int entry, const std::string& name);
 // The program's name without the blanks that pad it.
 std::string ProgramName(const CDSDATA& m);
 
+// A name of the memory table or a bank without the blanks that pad it.
+std::string Trimmed(const std::string& name);
+
 }  // namespace kvctl

@@ -15,10 +15,15 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t max
 }
 
 FileWriter::FileWriter(const std::string& path) {
+    WatchInterruptions();
     if (auto refused = file_.Open(path)) throw Failure(kExitFile, "cannot write " + refused->Message());
+    scope_ = std::make_unique<InterruptionScope>(file_);
 }
 
+FileWriter::~FileWriter() = default;
+
 void FileWriter::Commit(const std::vector<std::uint8_t>& bytes) {
+    const NoInterruption whole;
     if (auto refused = file_.Commit(bytes)) throw Failure(kExitFile, "cannot write " + refused->Message());
 }
 

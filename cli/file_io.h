@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "kvfiles/atomic_file.h"
+#include "interruption.h"
 #include "kvfiles/bank_file.h"
 
 class CDSDATA;
@@ -22,15 +24,22 @@ class Session;
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t max_bytes);
 
 // A file being written (kvfiles::AtomicFile): opened at once, so an
-// unwritable place is reported before any long operation; abandoned, it
-// leaves nothing behind. Both throw Failure (file problem).
+// unwritable place (a folder, a missing folder, no permission) is reported
+// before any long operation; abandoned or interrupted, it leaves nothing
+// behind, and an interruption never comes while it is put in place. Both
+// throw Failure (file problem).
 class FileWriter {
 public:
     explicit FileWriter(const std::string& path);
+    ~FileWriter();
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
     void Commit(const std::vector<std::uint8_t>& bytes);
 
 private:
     kvfiles::AtomicFile file_;
+    std::unique_ptr<InterruptionScope> scope_;
 };
 
 // A program file read into a copy of `base`. Throws Failure (file problem)

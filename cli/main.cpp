@@ -1,7 +1,7 @@
 // kvctl: the Kalvore 758 unit from the command line.
 //
-// Exit codes: 0 success; 1 the unit did not answer or the operation failed
-// on the line (an interrupted restore included); 2 usage (a change not
+// Exit codes: 0 success; 1 the unit did not answer, or the operation failed
+// on the line or was interrupted (Ctrl+C, SIGTERM); 2 usage (a change not
 // confirmed included); 3 port problem (missing, busy, no permission); 4 file
 // problem (unreadable, refused, cannot write).
 #include <CLI/CLI.hpp>
@@ -11,13 +11,29 @@
 #include "commands.h"
 #include "rack_run.h"
 #include "failure.h"
+#include "interruption.h"
 #include "session.h"
 
 namespace {
 
 constexpr const char* kFooter =
-    "Exit codes: 0 success, 1 the unit did not answer or the operation failed on the line, 2 usage, 3 port problem "
-    "(missing, busy, no permission), 4 file problem (unreadable, refused, cannot write).";
+    "Exit codes: 0 success, 1 the unit did not answer, or the operation failed on the line or was interrupted, 2 "
+    "usage, 3 port problem (missing, busy, no permission), 4 file problem (unreadable, refused, cannot write).";
+
+std::vector<CLI::App*> Commands(CLI::App& app) {
+    return app.get_subcommands([](CLI::App*) { return true; });
+}
+
+// "kvctl frobnicate", or no command at all: what is wrong, and the commands.
+std::string NoCommand(CLI::App& app) {
+    if (!app.get_subcommands().empty()) return {};
+    const std::vector<std::string> rest = app.remaining();
+    if (!rest.empty() && !rest.front().empty() && rest.front().front() == '-') return {};
+    std::string names;
+    for (const CLI::App* command : Commands(app)) names += (names.empty() ? "" : ", ") + command->get_name();
+    const std::string wrong = rest.empty() ? "no command given" : "unknown command '" + rest.front() + "'";
+    return wrong + "; the commands are " + names + " (kvctl --help says what each does)";
+}
 
 }  // namespace
 
@@ -58,12 +74,21 @@ int main(int argc, char** argv) {
     kvctl::AddPortCommands(app, session);
     kvctl::AddServeCommand(app, session);
     kvctl::AddRackCommand(app, session);
+    // Ctrl+C and SIGTERM end every command but the server (which serves until
+    // them) as kvctl/interruption.h says, from the moment it begins.
+    for (CLI::App* command : Commands(app))
+        if (command->get_name() != "serve")
+            command->preparse_callback([](std::size_t) { kvctl::WatchInterruptions(); });
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --help, --version
     } catch (const CLI::ParseError& e) {
+        if (const std::string wrong = NoCommand(app); !wrong.empty()) {
+            std::cerr << "kvctl: " << wrong << '\n';
+            return kvctl::kExitUsage;
+        }
         app.exit(e);
         return kvctl::kExitUsage;
     } catch (const kvctl::Failure& e) {

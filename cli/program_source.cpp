@@ -1,5 +1,7 @@
 #include "program_source.h"
 
+#include <cctype>
+#include <fstream>
 #include <string_view>
 
 #include "failure.h"
@@ -52,6 +54,19 @@ std::optional<ProgramSpec> ParseProgramSpec(const std::string& text) {
     return std::nullopt;
 }
 
+ProgramSpec CheckedProgramSpec(const std::string& text) {
+    if (auto spec = ParseProgramSpec(text)) return *spec;
+    // A file by another name: a JSON document opens with "{", anything else
+    // is read as a program file (which refuses what is none).
+    if (std::ifstream in{text, std::ios::binary}) {
+        char first = ' ';
+        while (in.get(first) && std::isspace(static_cast<unsigned char>(first))) {}
+        return ProgramSpec{first == '{' ? ProgramSpec::Kind::JsonFile : ProgramSpec::Kind::ProgramFile, text,
+                           std::nullopt};
+    }
+    throw Failure(kExitUsage, text + ": not a program (" + std::string(kProgramSpecHelp) + ")");
+}
+
 CDSDATA LoadProgram(Session& session, const ProgramSpec& spec) {
     using Kind = ProgramSpec::Kind;
     CDSDATA program(session.factory());
@@ -78,17 +93,7 @@ CDSDATA LoadProgram(Session& session, const ProgramSpec& spec) {
         unit.FetchWorking();
         return unit.model();
     }
-    case Kind::Memory: {
-        Unit& unit = session.unit();
-        unit.ListMemories();
-        const int m = *spec.entry;
-        if (!data_memoryb[m]) throw Failure(kExitLine, "memory " + std::to_string(m) + " of the unit is empty");
-        const std::span<const std::uint8_t> image(prog_save[m], static_cast<std::size_t>(prog_len[m]));
-        if (auto refused = kvfiles::ReadImage(program, image))
-            throw Failure(kExitLine,
-                          "memory " + std::to_string(m) + " came garbled from the unit: " + refused->Message());
-        return program;
-    }
+    case Kind::Memory: return session.unit().FetchMemory(*spec.entry);
     }
     return program;
 }

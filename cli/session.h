@@ -8,11 +8,15 @@
 
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "kvports/port_choice.h"
+#include "line_watch.h"
 
 namespace kvctl {
+
+class Progress;
 
 // Points the library at `port` (a device path becomes COM1's device) and
 // returns its name for messages: "COM3 (/dev/ttyS2)" or the path.
@@ -26,6 +30,15 @@ std::string OpenProblem();
 // Asks `question` on the terminal unless `yes`; refuses (usage) when
 // declined or when there is no terminal to ask on.
 void Confirm(const std::string& question, bool yes);
+
+// Seconds on the line of the exchanges kvctl runs, for progress: a fetch of
+// the working program (identity exchange, request and image) and a read of
+// one memory (request and image), with an image of `image_bytes` (by
+// default one with every filter: at most).
+double FetchSeconds(std::size_t image_bytes = 0);
+double MemorySeconds(std::size_t image_bytes = 0);
+// The bytes of the program's image.
+std::size_t ImageBytes(const CDSDATA& program);
 
 struct Options {
     std::string port;  // --port; empty: the program's stored port
@@ -48,22 +61,45 @@ public:
     bool quiet() const { return quiet_; }
 
     // The unit's working program into model(). Throws Failure (line) when
-    // the unit does not answer.
-    void FetchWorking();
+    // the unit does not answer. Shows its own progress unless `progress`
+    // (of a longer operation) is given.
+    void FetchWorking(Progress* progress = nullptr);
     // The unit's memory list and images into the library's memory table;
-    // model().mem_num becomes the unit's current memory. Throws Failure (line).
-    void ListMemories();
+    // model().mem_num becomes the unit's current memory. Throws Failure
+    // (line), saying how far a list that stopped had come, then
+    // `consequence` ("nothing was written to before.ay").
+    void ListMemories(const std::string& consequence = {});
+    // Memory m (1..60) of the unit, read without recalling it (one image,
+    // not the list); nullopt when it is empty. Throws Failure (line).
+    std::optional<CDSDATA> ReadMemory(int m);
+    // As ReadMemory; an empty memory is a Failure (line) that says so.
+    CDSDATA FetchMemory(int m);
+    // Recalls memory m on the unit into model(). Throws Failure (line); an
+    // empty memory is named as such and nothing is recalled.
+    void Recall(int m, Progress* progress = nullptr);
+
     // Throws Failure (line) when the link was lost since it opened.
     void CheckLink() const;
-    [[noreturn]] void NoAnswer(const std::string& what) const;
+    // Throws Failure (line) for an exchange that failed: why, from what
+    // came, then `consequence` when given.
+    [[noreturn]] void NoAnswer(const std::string& what, Exchange exchange = Exchange::kFetch,
+                               const std::string& consequence = {}) const;
     // Throws Failure (line) unless `result` (of a library operation that
     // sends) is 1: the messages of `what` did not all reach the unit.
     void Sent(int result, const std::string& what) const;
+    // What has arrived since the last exchange began.
+    const LineWatch& watch() const { return watch_; }
 
 private:
+    // After an exchange for memory m failed: true when nothing at all came
+    // back and the unit answers a fetch of its working program (a memory
+    // that holds nothing gets no reply); else throws as NoAnswer.
+    bool Empty(const std::string& what);
+
     std::string name_;
     CDSDATA model_;
     bool quiet_;
+    LineWatch watch_;
 };
 
 class Session {

@@ -8,15 +8,24 @@
 //   1      ask for a fresh accumulation, as an operation does before a request
 //   2..4   one chunk of raw bytes (next byte + 1 of them)
 //   5      a program image made by the model's writer: memory number, filter
-//          count, repeat count; optionally cut short
+//          count, repeat count (up to four; from 0xF0 on, enough to run past
+//          the accumulation); optionally cut short
 //   6      the system block carrying a current memory
-//   7      a run of one byte value: value, then length in 64s
+//   7      a run of one byte value: value, then length (up to 240; from
+//          0xF0 on, past the accumulation)
+// An input feeds at most kFedMax bytes besides one run past the
+// accumulation (a later one is cut to the ordinary length); what it asks
+// for beyond that is left out.
 //
 // After every operation: a dump files only whole images, each under its own
 // number; a fetched working program fills entry 0 only, and only whole; no
 // other mode files anything; the receive log stays inside its buffer.
+// Each operation is cheap to check: the tables are copied and compared
+// whole without allocating, and only the entries that changed are read
+// image by image.
 #include <kvcom/kvcom.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -87,20 +96,35 @@ struct TableView {
 TableView Exported() { return {prog_save, prog_len, data_memoryb}; }
 TableView Staged() { return {kvcom::dump_table.image, kvcom::dump_table.length, kvcom::dump_table.used}; }
 
+// Entries of a table as they stood before a chunk, in storage of their own
+// (one per table, reused by every operation, so a step allocates nothing).
 struct Snapshot {
     int len[KV_MEMORIES];
-    Bytes image[KV_MEMORIES];
+    int used[KV_MEMORIES];
+    unsigned char image[KV_MEMORIES][KV_IMAGE_MAX];
 };
 
-void Take(const TableView& t, Snapshot& s) {
-    for (int m = 0; m < KV_MEMORIES; ++m) {
-        s.len[m] = t.length[m];
-        s.image[m].assign(t.image[m], t.image[m] + (t.length[m] > 0 ? t.length[m] : 0));
-    }
+int Stored(int len) { return len < 0 ? 0 : (len > KV_IMAGE_MAX ? KV_IMAGE_MAX : len); }
+
+// Copies entries [0, count) of the table, or only their lengths and used
+// marks when `whole` is false.
+void Take(const TableView& t, Snapshot& s, int count, bool whole) {
+    std::memcpy(s.len, t.length, sizeof s.len);
+    std::memcpy(s.used, t.used, sizeof s.used);
+    if (!whole) return;
+    for (int m = 0; m < count; ++m) std::memcpy(s.image[m], t.image[m], static_cast<std::size_t>(Stored(t.length[m])));
+}
+
+bool SameShape(const TableView& t, const Snapshot& s, int m) {
+    return t.length[m] == s.len[m] && t.used[m] == s.used[m];
+}
+
+bool SameShapes(const TableView& t, const Snapshot& s) {
+    return std::memcmp(t.length, s.len, sizeof s.len) == 0 && std::memcmp(t.used, s.used, sizeof s.used) == 0;
 }
 
 bool Changed(const TableView& t, const Snapshot& s, int m) {
-    return t.length[m] != s.len[m] || std::memcmp(t.image[m], s.image[m].data(), s.image[m].size()) != 0;
+    return !SameShape(t, s, m) || std::memcmp(t.image[m], s.image[m], static_cast<std::size_t>(Stored(s.len[m]))) != 0;
 }
 
 bool PlausibleLength(int len) { return len >= img::kFixedLength && len <= KV_IMAGE_MAX; }
@@ -116,17 +140,44 @@ bool WholeDumpedImage(const TableView& t, int m) {
     return true;
 }
 
+// The reader's accumulation: long runs go past it.
+constexpr std::size_t kAccumulation = 60000;
+constexpr std::size_t kFedMax = 16 * 1024;
+std::size_t g_fed = 0;
+bool g_long_run_fed = false;
+
+// Whether the operation may feed a run past the accumulation: once per input.
+bool LongRun(std::uint8_t asked) {
+    if (asked < 0xF0 || g_long_run_fed) return false;
+    g_long_run_fed = true;
+    return true;
+}
+
+// A step is checked where its mode may write: a dump in the staged table,
+// the fetch of the working program in entry 0 of the exported one. Those
+// are copied before the step and compared after it; everywhere else, where
+// no code of the reader writes at all, only the lengths and used marks are
+// compared, and the exported memories once more whole at the end.
 void Feed(const Bytes& b) {
+    g_fed += std::min(b.size(), kFedMax);
     const int mode = kvcom::rev_mode.load();
+    // A chunk longer than the reader's piece may carry the identity reply and
+    // what follows it: a step armed for the reply may file the rest.
+    const bool dump = mode == kvcom::REV_DUMP_ACK || mode == kvcom::REV_DUMP;
+    const bool fetch = mode == kvcom::REV_EDIT_ACK || mode == kvcom::REV_EDIT_IMAGE;
     const TableView exported = Exported(), staged = Staged();
-    Snapshot before_exported, before_staged;
-    Take(exported, before_exported);
-    Take(staged, before_staged);
+    static Snapshot before_exported, before_staged;
+    Take(exported, before_exported, 1, fetch);
+    Take(staged, before_staged, KV_MEMORIES, dump);
     kvcom::HandleChunk(b.data(), b.size());
 
-    for (int m = 0; m < KV_MEMORIES; ++m) {
-        const bool exported_changed = Changed(exported, before_exported, m);
-        if (mode == kvcom::REV_DUMP) {
+    // Most steps file nothing: then two comparisons say so.
+    const bool untouched =
+        !dump && !fetch && SameShapes(exported, before_exported) && SameShapes(staged, before_staged);
+    for (int m = 0; m < KV_MEMORIES && !untouched; ++m) {
+        const bool exported_changed =
+            fetch && m == 0 ? Changed(exported, before_exported, m) : !SameShape(exported, before_exported, m);
+        if (dump) {
             Check(!exported_changed, "a dump wrote into the exported table before the list was whole");
             if (!Changed(staged, before_staged, m)) continue;
             // A dump that begins empties the staging table: F0 F7, unused.
@@ -134,7 +185,10 @@ void Feed(const Bytes& b) {
             Check(WholeDumpedImage(staged, m), "a dump filed an image that is not whole");
             Check(staged.image[m][img::kMemNumOffset] == m, "a dump filed an image under another number");
             Check(staged.used[m] == 1, "a dumped image filed without its used mark");
-        } else if (exported_changed && mode == kvcom::REV_EDIT_IMAGE) {
+            continue;
+        }
+        Check(SameShape(staged, before_staged, m), "the staged table changed outside a dump");
+        if (exported_changed && fetch) {
             Check(m == 0, "the working program was filed outside entry 0");
             Check(PlausibleLength(prog_len[0]) && IsWholeSysEx(prog_save[0], static_cast<std::size_t>(prog_len[0])),
                   "the working program was filed before it was whole");
@@ -149,6 +203,14 @@ void Feed(const Bytes& b) {
     Check(strnlen(strRev, sizeof strRev) < sizeof strRev, "the receive log ran past its buffer");
 }
 
+// The exported memories 1 to 60 as the input found them: nothing of the
+// reader writes there.
+void CheckMemoriesUntouched() {
+    for (int m = 1; m < KV_MEMORIES; ++m)
+        Check(prog_len[m] == 2 && prog_save[m][0] == 0xF0 && prog_save[m][1] == 0xF7 && data_memoryb[m] == 0,
+              "the reader wrote a memory of the exported table");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
@@ -158,9 +220,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
     kvcom::rev_busy.store(0);
     kvcom::ResetAccumulation();
     strRev[0] = '\0';
+    g_fed = 0;
+    g_long_run_fed = false;
 
     Input in(data, n);
-    while (!in.empty()) {
+    while (!in.empty() && g_fed < kFedMax) {
         const std::uint8_t op = in.Byte();
         switch (op % 8) {
         case 0:
@@ -174,27 +238,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t n) {
         case 5: {
             const int mem = in.Byte() % 64;
             const int filters = in.Byte() % (img::kMaxFilters + 1);
-            int repeat = 1 + in.Byte() % 64;
+            const std::uint8_t times = in.Byte();
             const std::uint8_t cut = in.Byte();
             Bytes one = ImageFor(mem, filters);
-            if (op >= 128) {
-                // Cut short. The reader looks at every broken image again
-                // with each chunk, so a few are enough.
-                one.resize(one.size() / 2 + cut % (one.size() / 2));
-                repeat = 1 + repeat % 4;
-            }
+            // A few images show what the reader does with images in a row;
+            // a long run shows what it does past its accumulation.
+            std::size_t repeat = 1 + times % 4;
+            if (op < 128 && LongRun(times)) repeat = kAccumulation / one.size() + 1 + times % 4;
+            // Cut short: the reader looks at every broken image again with
+            // each chunk, so a few are enough.
+            if (op >= 128) one.resize(one.size() / 2 + cut % (one.size() / 2));
             Bytes run;
-            for (int r = 0; r < repeat; ++r) run.insert(run.end(), one.begin(), one.end());
+            for (std::size_t r = 0; r < repeat; ++r) run.insert(run.end(), one.begin(), one.end());
             Feed(run);
             break;
         }
         case 6: Feed(SystemBlock(in.Byte())); break;
         case 7: {
             const std::uint8_t b = in.Byte();
-            Feed(Bytes(static_cast<std::size_t>(in.Byte()) * 64 + 1, b));
+            const std::uint8_t length = in.Byte();
+            Feed(Bytes(LongRun(length) ? kAccumulation + length : length % 0xF0 + 1u, b));
             break;
         }
         }
     }
+    CheckMemoriesUntouched();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "kvproto/channels.h"
 #include "kvproto/image_layout.h"
@@ -21,6 +22,30 @@ void Broken(const char* what) {
 }
 
 const CDSDATA& BlankModel() { return kBlank; }
+
+const CDSDATA& EditedModel() {
+    static const CDSDATA edited = [] {
+        CDSDATA m(kBlank);
+        m.figuration = 1;
+        m.link_on = 1;
+        std::memcpy(m.prog_name, "BEFORE", 7);
+        m.out_gain[3] = -12;
+        m.ina_delay = 480;
+        m.eq_owner[0] = 2;
+        m.out_eq_slot[2][0] = 0;
+        m.eq_used = 1;
+        return m;
+    }();
+    return edited;
+}
+
+bool ObjectBytes::operator==(const ObjectBytes& other) const { return std::memcmp(b, other.b, sizeof b) == 0; }
+
+ObjectBytes BytesOf(const CDSDATA& m) {
+    ObjectBytes o;
+    std::memcpy(o.b, static_cast<const void*>(&m), sizeof o.b);
+    return o;
+}
 
 Bytes Input::Take(std::size_t want) {
     const std::size_t n = want < left() ? want : left();

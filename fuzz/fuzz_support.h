@@ -40,6 +40,18 @@ private:
 // resets the library's memory table, so targets copy this one instead.
 const CDSDATA& BlankModel();
 
+// A model that is not the factory one (configuration, link, name, values
+// and a filter changed), for the decoders to read over: one that touched it
+// before refusing would show.
+const CDSDATA& EditedModel();
+
+// The model's object byte for byte, to see that a refusal left it alone.
+struct ObjectBytes {
+    unsigned char b[sizeof(CDSDATA)];
+    bool operator==(const ObjectBytes& other) const;
+};
+ObjectBytes BytesOf(const CDSDATA& m);
+
 // The model's image as SaveData writes it.
 Bytes Save(const CDSDATA& m);
 

@@ -14,6 +14,7 @@
 
 #include "kvfiles/bank_file.h"
 #include "kvfiles/program_file.h"
+#include "kvprog/program_json.h"
 #include "kvproto/channels.h"
 #include "kvproto/messages.h"
 #include "kvremote/osc_codec.h"
@@ -120,7 +121,7 @@ void ReceptionSeeds() {
     Append(ops, {6, 12, 5, 12, 2, 0, 0, 5, 60, 0, 0, 0, 5, 61, 1, 0, 0, 5, 0, 5, 0, 0});
     Write("reception", "dump", ops);
 
-    ops = {0, 4, 6, 1, 5, 9, 39, 63, 0, 5, 0, 39, 0, 0};  // longer than the accumulation
+    ops = {0, 4, 6, 1, 5, 9, 39, 0xFF, 0, 5, 0, 39, 0, 0};  // longer than the accumulation
     Write("reception", "long_dump", ops);
 
     ops = {0, 5};  // one memory, cut short once, then whole
@@ -135,6 +136,18 @@ void ProgramFileSeeds() {
     write("factory", Program(0, false, 0, "", 0));
     write("linked", Program(1, true, 8, "STAGE-L", 0));
     write("many_filters", Program(2, false, 30, "HALL", 0));
+}
+
+void ProgramJsonSeeds() {
+    auto write = [](const char* name, const CDSDATA& m) {
+        const std::string text = kvprog::ExportJson(m);
+        Write("program_json", name, Bytes(text.begin(), text.end()));
+    };
+    write("factory", Program(0, false, 0, "", 0));
+    write("linked", Program(1, true, 8, "STAGE-L", 0));
+    write("many_filters", Program(2, false, 30, "HALL", 0));
+    const std::string sparse = R"({"format": "kalvore-program", "version": 1, "out2": {"gain": -2.4}})";
+    Write("program_json", "sparse", Bytes(sparse.begin(), sparse.end()));
 }
 
 void BankSeeds() {
@@ -228,6 +241,7 @@ int main(int argc, char** argv) {
     ImageSeeds();
     ReceptionSeeds();
     ProgramFileSeeds();
+    ProgramJsonSeeds();
     BankSeeds();
     SimSeeds();
     RemoteSeeds();

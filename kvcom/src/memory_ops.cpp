@@ -18,6 +18,7 @@
 #include "kvproto/messages.h"
 #include "kvproto/names.h"
 #include "kvproto/system_block.h"
+#include "kvproto/timing.h"
 #include "memory_table.h"
 #include "pacing.h"
 #include "reception.h"
@@ -29,11 +30,9 @@ using kvcom::DelayUs;
 using kvcom::PauseMs;
 using kvcom::PauseUs;
 
+using namespace kvcom::timing;
+
 constexpr unsigned char kAllDevices = 0x7F;
-constexpr int kIdentityTimeoutMs = 1000;
-constexpr int kWorkingProgramTimeoutMs = 5000;
-constexpr int kMemoryImageTimeoutMs = 1000;
-constexpr int kDumpTimeoutMs = 30000;
 constexpr int kNameLength = 8;
 constexpr unsigned char kStoreSlot = 0x0B;  // the store message's byte 7
 constexpr int kFigurationByte = kvcom::image::kFigurationOffset;
@@ -305,10 +304,10 @@ int CDSDATA::MEMRECALLFROMMCU(unsigned char n) {
     if (!RequestAndWait(kMemoryImageTimeoutMs, [this, n] { return SendImageRequest(*this, kvcom::rev_dev, n); }))
         return 0;
 
-    if (!PauseMs(500)) return 0;
+    if (!PauseMs(kRecallBeforeChangeMs)) return 0;
     // The working program is already the device's current one: no change.
     if (n != 0 && !SendProgramChange(*this, n)) return 0;
-    if (!PauseMs(500) || !PauseUs(100)) return 0;
+    if (!PauseMs(kRecallAfterChangeMs) || !PauseUs(100)) return 0;
 
     CopyProgram(*this, kvcom::rev_data);
     RebuildPool(*this, kvcom::rev_data);
@@ -335,21 +334,22 @@ int CDSDATA::FetchMemory(unsigned char n) {
 int CDSDATA::StoreMEMCur(unsigned char /*ignored*/) {
     // Outside the table there is no memory to store into.
     if (!IsMemory(mem_num) || !kvcom::LinkUp()) return 0;
-    if (!SendParam(PC_FIGURATION) || !PauseMs(1200)) return 0;
+    if (!SendParam(PC_FIGURATION) || !PauseMs(kStoreConfigMs)) return 0;
 
     // The device answers with the memory's old image; the reader drops it.
-    if (!SendImageRequest(*this, 0, static_cast<unsigned char>(mem_num)) || !PauseMs(800)) return 0;
+    if (!SendImageRequest(*this, 0, static_cast<unsigned char>(mem_num)) || !PauseMs(kStoreRequestMs)) return 0;
 
     unsigned char image[KV_IMAGE_MAX];
-    if (!SendMIDI(image, SaveAsWorkingProgram(*this, image), 0) || !PauseMs(3000)) return 0;
+    if (!SendMIDI(image, SaveAsWorkingProgram(*this, image), 0) || !PauseMs(kStoreImageMs)) return 0;
 
     for (int i = 1; i <= kNameLength; ++i) {
-        if (!SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[Entry(mem_num)][i - 1])) || !PauseMs(100))
+        if (!SendNameChar(*this, i, kvcom::NameCharToDevice(data_name[Entry(mem_num)][i - 1])) ||
+            !PauseMs(kStoreNameCharMs))
             return 0;
     }
-    if (!SendStore(*this, static_cast<unsigned char>(mem_num)) || !PauseMs(1000)) return 0;
+    if (!SendStore(*this, static_cast<unsigned char>(mem_num)) || !PauseMs(kStoreMessageMs)) return 0;
 
-    if (!SendProgramChange(*this, mem_num) || !PauseMs(500)) return 0;
+    if (!SendProgramChange(*this, mem_num) || !PauseMs(kStoreChangeMs)) return 0;
     return 1;
 }
 
@@ -377,14 +377,15 @@ void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context) {
 
 int CDSDATA::SendMEMStoreAll() {
     if (!kvcom::LinkUp()) return 0;
-    if (!SendIdentityRequest(*this, kAllDevices) || !PauseMs(600)) return 0;
-    if (!Send(*this, {0xF0, 0x00, 0x20, 0x18, kAllDevices, 0x06, 0x0F, 0xF7}) || !PauseMs(600)) return 0;
-    if (!SendMIDI(kvcom::kSystemBlock, static_cast<int>(kvcom::kSystemBlockLength), 0) || !PauseMs(600)) return 0;
+    if (!SendIdentityRequest(*this, kAllDevices) || !PauseMs(kStoreAllOpeningMs)) return 0;
+    if (!Send(*this, {0xF0, 0x00, 0x20, 0x18, kAllDevices, 0x06, 0x0F, 0xF7}) || !PauseMs(kStoreAllOpeningMs)) return 0;
+    if (!SendMIDI(kvcom::kSystemBlock, static_cast<int>(kvcom::kSystemBlockLength), 0) || !PauseMs(kStoreAllOpeningMs))
+        return 0;
 
     for (int m = KV_MEMORIES - 1; m >= 1; --m) {
         if (prog_len[m] <= kEmptyEntryMax) continue;
         ReportStoreAll(m);
-        if (!SendEntry(*this, m) || !PauseMs(1000)) return 0;
+        if (!SendEntry(*this, m) || !PauseMs(kStoreAllImageMs)) return 0;
     }
 
     // The working program: the model's own when the table holds none, else
@@ -394,5 +395,5 @@ int CDSDATA::SendMEMStoreAll() {
     ReportStoreAll(0);
     if (!SendEntry(*this, 0)) return 0;
     if (!from_model) GetData(prog_save[0], EntryLength(0), 0);
-    return PauseMs(1000) ? 1 : 0;
+    return PauseMs(kStoreAllImageMs) ? 1 : 0;
 }

@@ -5,6 +5,7 @@
 #include <kvcom/kvcom.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -44,9 +45,26 @@ std::size_t g_acc_len = 0;
 std::size_t g_resume = 0;             // dump: end of the last filed image
 bool g_block_taken = false;           // dump: the current memory has been read
 std::size_t g_block_search_from = 0;  // dump: no system block starts before this
-int g_mode_left = REV_IDLE;           // the mode this reader left after its last chunk
-bool g_dump_begun = false;            // dump_table has been cleared for the dump in progress
-int g_dump_received = 0;              // memories 1..60 filed in the dump in progress
+// No image that may still become whole starts before this: those before it
+// were taken or are broken for good. Each chunk searches on from here, so a
+// long stretch of bytes that holds no image is looked at once, not again
+// with every chunk that follows it.
+std::size_t g_image_search_from = 0;
+// How far the search for the closing run of the memory image starting at
+// `start` has come while the image is still arriving: the next chunk goes on
+// from there, so an image is read once, not once per chunk.
+struct RunSearch {
+    std::size_t start = SIZE_MAX;
+    std::size_t next = 0;
+    int run = 0;
+};
+RunSearch g_run_search;
+// Dump: how far the search for the run that ends the system block has come.
+std::size_t g_block_run_next = 0;
+int g_block_run = 0;
+int g_mode_left = REV_IDLE;  // the mode this reader left after its last chunk
+bool g_dump_begun = false;   // dump_table has been cleared for the dump in progress
+int g_dump_received = 0;     // memories 1..60 filed in the dump in progress
 // Taken while the reader calls the callback and while it is changed, so a
 // callback taken away is never called afterwards with its old context.
 std::mutex g_refresh_mutex;
@@ -59,6 +77,10 @@ void StartAfresh() {
     g_resume = 0;
     g_block_taken = false;
     g_block_search_from = 0;
+    g_image_search_from = 0;
+    g_run_search = RunSearch{};
+    g_block_run_next = 0;
+    g_block_run = 0;
 }
 
 // Publishes everything filed so far and tells the waiting operation.
@@ -85,6 +107,15 @@ void Accumulate(int mode, const std::uint8_t* data, std::size_t n) {
             std::memmove(g_acc, g_acc + g_resume, g_acc_len - g_resume);
             g_acc_len -= g_resume;
             g_block_search_from = g_block_search_from > g_resume ? g_block_search_from - g_resume : 0;
+            g_image_search_from = g_image_search_from > g_resume ? g_image_search_from - g_resume : 0;
+            if (g_run_search.start != SIZE_MAX && g_run_search.start >= g_resume) {
+                g_run_search.start -= g_resume;
+                g_run_search.next -= g_resume;
+            } else {
+                g_run_search = RunSearch{};
+            }
+            g_block_run_next = 0;  // searched again in what is left
+            g_block_run = 0;
             g_resume = 0;
         }
         // Still no room: whatever is there cannot become a message.
@@ -148,8 +179,16 @@ Framed FrameToEnd(std::size_t s) {
 Framed FrameByClosingRun(std::size_t s) {
     int run = 0;
     std::size_t e = 0;
-    for (std::size_t i = s + 1;; ++i) {
-        if (i >= g_acc_len) return {Frame::kWait};
+    std::size_t i = s + 1;
+    if (g_run_search.start == s) {
+        i = g_run_search.next;
+        run = g_run_search.run;
+    }
+    for (;; ++i) {
+        if (i >= g_acc_len) {
+            g_run_search = RunSearch{s, i, run};
+            return {Frame::kWait};
+        }
         if (i - s >= static_cast<std::size_t>(KV_IMAGE_MAX)) return {Frame::kBroken};
         const std::uint8_t b = g_acc[i];
         if (b >= 0x80) return {Frame::kBroken};
@@ -165,7 +204,10 @@ Framed FrameByClosingRun(std::size_t s) {
         }
     }
     for (std::size_t j = e; j <= e + 2; ++j) {
-        if (j >= g_acc_len) return {Frame::kWait};
+        if (j >= g_acc_len) {
+            g_run_search = RunSearch{s, e - 1, kClosingRun - 1};  // the run's last byte again
+            return {Frame::kWait};
+        }
         if (g_acc[j] == 0xF7) {
             if (!Plausible(s, j) || e - s + 2 > static_cast<std::size_t>(KV_IMAGE_MAX)) return {Frame::kBroken};
             return {Frame::kWhole, e, j};
@@ -177,9 +219,11 @@ Framed FrameByClosingRun(std::size_t s) {
 // The first whole image in the accumulation, skipping broken ones.
 template <typename FrameFn>
 bool FindWholeImage(std::size_t from, FrameFn frame, std::size_t* start, Framed* framed) {
+    from = std::max(from, g_image_search_from);
     std::size_t s = 0;
     while (FindMessageStart(from, image::kCommand, &s)) {
         const Framed f = frame(s);
+        g_image_search_from = s;
         if (f.state == Frame::kWait) return false;
         if (f.state == Frame::kWhole) {
             *start = s;
@@ -188,6 +232,8 @@ bool FindWholeImage(std::size_t from, FrameFn frame, std::size_t* start, Framed*
         }
         from = s + 1;
     }
+    // A start may lie in the last five bytes, its command byte still to come.
+    g_image_search_from = std::max(from, g_acc_len > 5 ? g_acc_len - 5 : 0);
     return false;
 }
 
@@ -250,8 +296,8 @@ void HandleMemImage() {
 // number that names no memory is not taken: the model keeps its own.
 void TakeCurrentMemory() {
     if (g_block_taken) return;
-    int run = 0;
-    std::size_t i = 0;
+    int run = g_block_run;
+    std::size_t i = g_block_run_next;
     for (; i < g_acc_len && run < kBlockRun; ++i) {
         if (g_acc[i] == 0x0F) {
             ++run;
@@ -259,6 +305,8 @@ void TakeCurrentMemory() {
             run = 0;
         }
     }
+    g_block_run_next = i;
+    g_block_run = run;
     if (run < kBlockRun) return;
     std::size_t k;
     if (!FindMessageStart(g_block_search_from, kSystemBlockCommand, &k)) {

@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pty_server.h"
@@ -25,8 +28,15 @@ struct Result {
     std::string out, err;
 };
 
-// Runs kvctl with `args`, stdin closed, and collects what it prints.
-inline Result Kvctl(const std::vector<std::string>& args) {
+// A kvctl started and not yet waited for.
+struct Running {
+    pid_t pid = -1;
+    int out = -1, err = -1;
+};
+
+// Starts kvctl with `args` as a user's shell would, but with stdin closed
+// and without a terminal (a session of its own).
+inline Running Start(const std::vector<std::string>& args) {
     std::vector<std::string> all = {KVCTL_BIN};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -42,14 +52,28 @@ inline Result Kvctl(const std::vector<std::string>& args) {
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, err[0]);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(err[1]);
+    if (spawned != 0) {
+        ::close(out[0]);
+        ::close(err[0]);
+        return {};
+    }
+    return {pid, out[0], err[0]};
+}
+
+// Collects what a started kvctl prints until it ends.
+inline Result Finish(const Running& running) {
     Result run;
-    if (spawned != 0) return run;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    if (running.pid < 0) return run;
+    pollfd fds[2] = {{running.out, POLLIN, 0}, {running.err, POLLIN, 0}};
     std::string* into[2] = {&run.out, &run.err};
     int open = 2;
     while (open > 0 && ::poll(fds, 2, 60000) > 0) {
@@ -67,10 +91,13 @@ inline Result Kvctl(const std::vector<std::string>& args) {
         }
     }
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(running.pid, &status, 0);
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
+
+// Runs kvctl with `args` and collects what it prints.
+inline Result Kvctl(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
 inline std::string Described(const Result& r) {
     return "exit " + std::to_string(r.code) + "\nout: " + r.out + "\nerr: " + r.err;
@@ -91,6 +118,31 @@ public:
         With([&](kvsim::Device& d) { t = d.ExportState(); });
         return t;
     }
+    // Waits up to two seconds for `holds(device)`: what a command sent last
+    // may still be on its way through the pseudo-terminal when it exits.
+    template <typename F>
+    bool Eventually(F holds) {
+        for (int i = 0; i < 200; ++i) {
+            bool yes = false;
+            With([&](kvsim::Device& d) { yes = holds(d); });
+            if (yes) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    // Keeps every message the unit receives from now on (instead of a log).
+    void Record() {
+        With([this](kvsim::Device& d) {
+            d.SetObserver([this](const kvsim::Bytes& bytes, const std::string& note) {
+                std::lock_guard lock(recorded_mutex_);
+                if (note.empty()) recorded_.push_back(bytes);
+            });
+        });
+    }
+    std::vector<kvsim::Bytes> Recorded() {
+        std::lock_guard lock(recorded_mutex_);
+        return recorded_;
+    }
 
 private:
     static kvsim::PtyOptions Options() {
@@ -101,6 +153,8 @@ private:
     kvsim::Device device_;
     kvsim::PtyServer server_;
     std::string path_;
+    std::mutex recorded_mutex_;
+    std::vector<kvsim::Bytes> recorded_;
 };
 
 inline std::string TempFile(const char* name) {

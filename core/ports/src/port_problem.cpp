@@ -78,6 +78,13 @@ std::string OpenFailureText(const OpenFailure& f, const std::string& reason) {
         if (!f.holders.empty()) return f.path + " is in use by " + HoldersText(f.holders) + ".";
         break;
     case ENOTTY: return f.path + " is not a serial port.";
+    case ENXIO:
+    case ENODEV:
+        // The node is there, the device behind it is not: an adapter pulled,
+        // or /dev/tty opened by a program without a terminal.
+        if (f.path == "/dev/tty")
+            return "/dev/tty stands for the terminal of the program that opens it, not a serial port.";
+        return "There is no device behind " + f.path + ". Check the cable or adapter, or choose another port.";
     default: break;
     }
     return f.path + ": " + reason;

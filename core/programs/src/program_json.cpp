@@ -429,6 +429,17 @@ std::optional<Refusal> ImportJson(CDSDATA& into, std::string_view text) {
         doc = json::parse(text.begin(), text.end());
     } catch (const json::parse_error& e) {
         return JsonSyntaxRefusal(text, e.byte, e.what());
+    } catch (const json::out_of_range& e) {
+        // A number no double holds ("1E400"): the parser names the number,
+        // not where it stands, and may quote a number of any length.
+        const std::string what = e.what();
+        const auto open = what.find('\''), close = what.rfind('\'');
+        const std::string number =
+            open != std::string::npos && close > open ? what.substr(open + 1, close - open - 1) : "";
+        const auto at = number.empty() ? std::string_view::npos : text.find(number);
+        const std::string shown = number.size() > 24 ? number.substr(0, 24) + "..." : number;
+        return JsonSyntaxRefusal(text, at == std::string_view::npos ? 0 : at + 1,
+                                 ": a number too large to read: " + shown);
     }
     return ImportJsonDocument(into, doc);
 }

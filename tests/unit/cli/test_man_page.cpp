@@ -1,5 +1,6 @@
 // The man page kept by hand in cli/kvctl.1 names every command and option
-// that the program's --help shows.
+// that the program's --help shows, and is dated and titled as the other
+// manual pages of the release.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -48,6 +49,30 @@ TEST(ManPage, NamesEveryCommandAndOptionOfTheHelp) {
         const std::string text = KvctlOutput(args);
         for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
             EXPECT_NE(man.find((*it)[0]), std::string::npos) << args << ": " << (*it)[0];
+    }
+}
+
+// The release's other manual pages give the date and the manual's title
+// (".TH 758 1 "2026-12-07" "Kalvore 758 2.30" "Kalvore 758""); kvctl's says the same.
+TEST(ManPage, DatedAndTitledAsTheOtherPages) {
+    auto th = [](const std::string& path) {
+        std::ifstream in(path);
+        std::string line;
+        std::getline(in, line);
+        return line.substr(line.find(" 1 ") + 3);  // after the name and the section
+    };
+    const std::string kvctl = th(KVCTL_MAN_PAGE);
+    EXPECT_EQ(kvctl, th(std::string(KV_MAN_PAGES) + "/758.1"));
+    EXPECT_EQ(kvctl, th(std::string(KV_MAN_PAGES) + "/kvsim.1"));
+}
+
+// A value with a blank is one word for the shell only when quoted: the help
+// and the man page show it so.
+TEST(ManPage, ValuesWithABlankAreQuoted) {
+    const std::string man = ManText(), help = KvctlOutput("--help") + KvctlOutput("set --help");
+    for (const std::string* text : {&man, &help}) {
+        EXPECT_EQ(text->find("out2.hp 80Hz"), std::string::npos) << *text;
+        EXPECT_NE(text->find("out2.hp \"80Hz lr24\""), std::string::npos) << *text;
     }
 }
 

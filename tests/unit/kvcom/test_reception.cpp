@@ -241,6 +241,36 @@ TEST_F(Reception, ImageSplitAfterItsFifteenthClosingByteWaitsForTheRest) {
     EXPECT_EQ(DumpedEntry(5), image);
 }
 
+// The reader goes on where the last chunk left it (a long stretch that holds
+// no image is read once): fed a byte at a time, after bytes that make no
+// image and a broken one, an image is still found whole and filed, in the
+// modes that take one image and in a dump.
+TEST_F(Reception, ImageAfterJunkFedByteByByteIsFiled) {
+    const Bytes image = MakeImage(7, "LATE", 3, -12);
+    Bytes line = Hex("F0 11 22 33 44 55 66");
+    line.insert(line.end(), 3000, 0x41);
+    const Bytes broken = MakeImage(9, "BROKEN", 1);
+    line.insert(line.end(), broken.begin(), broken.begin() + 300);
+    line.push_back(0x90);  // a status byte where the image's data should go on
+    const std::size_t image_at = line.size();
+    line.insert(line.end(), image.begin(), image.end());
+    auto byte_by_byte = [&line](std::size_t from) {
+        for (std::size_t i = from; i < line.size(); ++i) kvcom::HandleChunk(&line[i], 1);
+    };
+
+    Arm(kvcom::REV_MEM_IMAGE);
+    byte_by_byte(0);
+    EXPECT_EQ(Mode(), kvcom::REV_IDLE);
+    EXPECT_EQ(kvcom::rev_data.out_gain[2], -12);
+
+    Arm(kvcom::REV_DUMP);
+    const Bytes block = SystemBlock(7);
+    line.insert(line.begin() + static_cast<std::ptrdiff_t>(image_at), block.begin(), block.end());
+    byte_by_byte(0);
+    EXPECT_EQ(DumpedEntry(7), image);
+    EXPECT_EQ(Dumped().used[9], 0);
+}
+
 // ---------------------------------------------------------------------------
 // Memory dumps.
 

@@ -139,6 +139,12 @@ TEST(PortProblem, OneSentenceOnWhatIsWrongAndWhatToDo) {
          "/dev/ttyS0: the library's words"},
         {"a folder", {"/tmp", ENOTTY, "", {}, Kind::kDirectory}, "/tmp is a folder, not a serial port."},
         {"no terminal", {"/dev/null", ENOTTY, "", {}, Kind::kCharDevice}, "/dev/null is not a serial port."},
+        {"nothing behind the node",
+         {"/dev/ttyUSB0", ENXIO, "", {}, Kind::kCharDevice},
+         "There is no device behind /dev/ttyUSB0. Check the cable or adapter, or choose another port."},
+        {"the terminal of a program without one",
+         {"/dev/tty", ENXIO, "", {}, Kind::kCharDevice},
+         "/dev/tty stands for the terminal of the program that opens it, not a serial port."},
         {"anything else", {"/dev/ttyS0", EIO, "", {}, Kind::kCharDevice}, "/dev/ttyS0: the library's words"},
     };
     for (const Case& c : cases)

@@ -134,6 +134,8 @@ TEST_F(ProgramJson, RefusesTheWholeFileNamingPathAndReason) {
         {"{\n  \"name\": \"A\",\n  }", "line 3, column 3", "syntax error while parsing object"},
         {"{\"name\": \"\xC3\"}", "line 1, column 12", "invalid string"},
         {"", "line 1, column 1", "unexpected end of input"},
+        {"{\"out2\": {\"gain\":\n -1.4E0000000000000000000000000000614891469123}}", "line 2, column 2",
+         "a number too large to read: -1.4E0000000000000000000..."},
     };
     for (const auto& c : syntax) {
         const auto refused = kvprog::ImportJson(target, c.text);
