@@ -1,10 +1,11 @@
-// The processes behind the page test: kvsim on a pseudo-terminal and
-// `kvctl serve` for it on the loopback address, and the headless Chromium
-// of the system. Everything runs within a deadline and is stopped by its
-// own process id whatever happens; nothing listens beyond 127.0.0.1.
+// The processes behind the page tests: kvsim on a pseudo-terminal (one, or
+// one per unit of a rack) and `kvctl serve` for it on the loopback address
+// (or `kvctl --rack FILE serve` for them), and the headless Chromium of the
+// system. Everything runs within a deadline and is stopped by its own
+// process id whatever happens; nothing listens beyond 127.0.0.1.
 
 import { spawn } from 'node:child_process';
-import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
@@ -44,12 +45,16 @@ function freePort() {
 // A child process whose first line on standard output is awaited (notes on
 // standard error come before it), and which is stopped by its pid:
 // SIGTERM, then SIGKILL when it does not go in time.
+// A server over a rack starts processes of its own: `group` puts it in a
+// process group of its own, so that SIGKILL reaches them too when it does
+// not stop them itself.
 class Child {
-  constructor(name, command, args) {
+  constructor(name, command, args, { group = false } = {}) {
     this.name = name;
     this.stdout = '';
     this.output = '';  // both streams, for the report of a failure
-    this.process = spawn(command, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+    this.group = group;
+    this.process = spawn(command, args, { stdio: ['ignore', 'pipe', 'pipe'], detached: group });
     this.exited = new Promise((resolve) => this.process.on('exit', (code, signal) => resolve({ code, signal })));
     this.process.stdout.on('data', (d) => {
       this.stdout += d;
@@ -73,23 +78,54 @@ class Child {
     this.process.kill('SIGTERM');
     const gone = await Promise.race([this.exited, sleep(kStopMs).then(() => null)]);
     if (gone === null && this.running) {
-      this.process.kill('SIGKILL');
+      if (this.group) process.kill(-this.process.pid, 'SIGKILL');
+      else this.process.kill('SIGKILL');
       await this.exited;
     }
   }
 }
 
-// The simulator, the server and the browser of one test run. `options`:
-// kvsim and kvctl (paths), bank (a .ay file the simulator starts from; a
-// copy is used, as the simulator writes its state back).
+// One simulated unit: kvsim on a pseudo-terminal, with its state (a copy
+// of the bank it starts from, as the simulator writes its state back) and
+// its log in files of its own.
+class Sim {
+  constructor(kvsim, work, name, bank) {
+    this.kvsim = kvsim;
+    this.name = name;
+    this.bank = bank;
+    this.logFile = path.join(work, `${name}.log`);
+    this.state = path.join(work, `${name}.ay`);
+    this.child = null;
+    this.pty = null;
+  }
+
+  async start() {
+    copyFileSync(this.bank, this.state);
+    this.child = new Child(this.name, this.kvsim, ['--no-line-rate', '--log', this.logFile, '--state', this.state]);
+    this.pty = await this.child.firstLine(5000);
+  }
+
+  async stop() {
+    if (this.child) await this.child.stop();
+  }
+
+  // The simulator's log so far.
+  log() {
+    return existsSync(this.logFile) ? readFileSync(this.logFile, 'utf8') : '';
+  }
+}
+
+// The simulators, the server and the browser of one test run. `options`:
+// kvsim and kvctl (paths), bank (a .ay file each simulator starts from).
 export class Rig {
   constructor({ kvsim, kvctl, bank }) {
     this.kvsim = kvsim;
     this.kvctl = kvctl;
     this.bank = bank;
     this.work = mkdtempSync(path.join(os.tmpdir(), 'kv-page-test-'));
-    this.simLog = path.join(this.work, 'kvsim.log');
-    this.sim = null;
+    this.sim = new Sim(kvsim, this.work, 'kvsim', bank);
+    // A rack's units: alias -> Sim.
+    this.sims = {};
     this.server = null;
     this.browser = null;
     // Says what the scenario's pages show, for the report of a failure.
@@ -97,10 +133,8 @@ export class Rig {
   }
 
   async startSim() {
-    const state = path.join(this.work, 'memories.ay');
-    copyFileSync(this.bank, state);
-    this.sim = new Child('kvsim', this.kvsim, ['--no-line-rate', '--log', this.simLog, '--state', state]);
-    this.pty = await this.sim.firstLine(5000);
+    await this.sim.start();
+    this.pty = this.sim.pty;
   }
 
   async stopSim() {
@@ -109,16 +143,34 @@ export class Rig {
 
   // The simulator's log so far.
   log() {
-    return existsSync(this.simLog) ? readFileSync(this.simLog, 'utf8') : '';
+    return this.sim.log();
+  }
+
+  // A simulator for each alias, all at once.
+  async startSims(aliases) {
+    for (const alias of aliases) this.sims[alias] = new Sim(this.kvsim, this.work, alias, this.bank);
+    await Promise.all(aliases.map((alias) => this.sims[alias].start()));
   }
 
   // `kvctl serve` on the loopback address (a free port, or the one it had
   // before); extra arguments (token files) after the defaults.
   async startServer(extra = []) {
+    return this.serve(['--port', this.pty, 'serve'], extra);
+  }
+
+  // `kvctl --rack FILE serve` over the simulators of startSims(); units:
+  // [{alias, groups}] in the rack file's order.
+  async startRackServer(units, extra = []) {
+    const file = path.join(this.work, 'rack.json');
+    writeFileSync(file, JSON.stringify({ units: units.map((u) => ({ alias: u.alias, port: this.sims[u.alias].pty, groups: u.groups ?? [] })) }));
+    return this.serve(['--rack', file, 'serve'], extra);
+  }
+
+  async serve(command, extra) {
     for (let attempt = 0; ; attempt++) {
       const port = this.port ?? (await freePort());
       this.server = new Child('kvctl serve', this.kvctl,
-        ['--port', this.pty, 'serve', '--http', `127.0.0.1:${port}`, '--osc', '0', ...extra]);
+        [...command, '--http', `127.0.0.1:${port}`, '--osc', '0', ...extra], { group: true });
       try {
         const first = await this.server.firstLine(10000);
         // The page's address: the server listens.
@@ -170,7 +222,7 @@ export class Rig {
   async stopAll() {
     if (this.browser) await this.browser.close().catch(() => {});
     if (this.server) await this.server.stop();
-    if (this.sim) await this.sim.stop();
+    await Promise.all([this.sim, ...Object.values(this.sims)].map((sim) => sim.stop()));
   }
 
   cleanUp() {
@@ -195,7 +247,9 @@ export async function run(options, deadlineMs, scenario) {
     console.error(`FAIL: ${e.stack || e}`);
     console.error(`--- the pages showed:\n${await rig.describe().catch((d) => `(not known: ${d})`)}`);
     if (rig.server) console.error(`--- kvctl serve said:\n${rig.server.output}`);
-    console.error(`--- the end of kvsim's log:\n${rig.log().split('\n').slice(-25).join('\n')}`);
+    for (const sim of [rig.sim, ...Object.values(rig.sims)]) {
+      if (sim.child) console.error(`--- the end of ${sim.name}'s log:\n${sim.log().split('\n').slice(-25).join('\n')}`);
+    }
   }
   await rig.stopAll();
   clearTimeout(deadline);

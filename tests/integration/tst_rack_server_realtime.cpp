@@ -126,6 +126,28 @@ private slots:
                                  3000);
     }
 
+    void aLaterClientStartsFromTheProgramAsItIs() {
+        // The mains were opened after the front's snapshot of them: a page
+        // that connects now sees them open, and the sub still muted.
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(heard_.begin(), heard_.end(),
+                                             [](const json& m) {
+                                                 return m.value("type", "") == "change" && m.value("alias", "") == "main-l" &&
+                                                        m["path"] == "out6.mute";
+                                             }),
+                                 3000);
+        QWebSocket later;
+        std::vector<json> got;
+        connect(&later, &QWebSocket::textMessageReceived, this,
+                [&got](const QString& t) { got.push_back(json::parse(t.toStdString())); });
+        later.open(QUrl(QStringLiteral("ws") + base_.mid(4) + QStringLiteral("/api/v1/ws")));
+        QTRY_VERIFY_WITH_TIMEOUT(!got.empty(), 5000);
+        const json& units = got.front()["units"];
+        for (const char* alias : {"main-l", "main-r", "sub"})
+            for (int n = 1; n <= KV_OUTPUTS; ++n)
+                QCOMPARE(units[alias]["program"]["out" + std::to_string(n)]["mute"].get<bool>(), std::string(alias) == "sub");
+        later.close();
+    }
+
     void oneUnitsRouteAndOscByGroup() {
         QCOMPARE(Send("PATCH", QStringLiteral("/api/v1/units/sub/program"), R"({"out2.gain": -3})").first, 200);
         QTRY_VERIFY_WITH_TIMEOUT(([&] {
@@ -155,7 +177,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!Send("GET", QStringLiteral("/api/v1/units")).second["units"][2]["unit"].value("connected", true),
                                  3000);
         QCOMPARE(Send("PATCH", QStringLiteral("/api/v1/units/sub/program"), R"({"out2.gain": 0})").first, 503);
+        // The front's clients hear that its server is away, and then its
+        // snapshot when it is back.
+        auto heard = [this](const char* type, const char* server) {
+            return std::any_of(heard_.begin(), heard_.end(), [&](const json& m) {
+                return m.value("type", "") == type && m.value("alias", "") == "sub" && m.value("server", "") == server;
+            });
+        };
+        QVERIFY(heard("unit", "starting"));
+        heard_.clear();
         QTRY_VERIFY_WITH_TIMEOUT(AllConnected(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(heard("snapshot", "running"), 3000);
     }
 
     void cleanupTestCase() {

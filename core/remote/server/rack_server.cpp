@@ -171,7 +171,9 @@ void RackServer::WorkerEnded(Worker& w) {
     w.port = 0;
     w.ws.abort();
     w.unit_state = {{"connected", false}, {"reason", "its server stopped and is started again"}};
-    Broadcast({{"type", "unit"}, {"alias", w.unit.alias}, {"unit", w.unit_state}});
+    // "server" tells the pages the unit's server is away, as GET
+    // /api/v1/units does; its next snapshot says it is back.
+    Broadcast({{"type", "unit"}, {"alias", w.unit.alias}, {"server", "starting"}, {"unit", w.unit_state}});
     if (!stopping_) w.restart.start(kRestartMs);
 }
 
@@ -188,10 +190,10 @@ void RackServer::FromWorker(Worker& w, const QString& text) {
     } else if (type == "memories") {
         w.memories = m["memories"];
     } else if (type == "change") {
-        if (w.program.is_object()) {
-            // The front keeps the program's name current for the list of units.
-            if (m["path"] == "name") w.program["name"] = m["value"];
-        }
+        if (!m["path"].is_string()) return;
+        // The front's snapshot for a client that connects later holds every
+        // change since the worker's own snapshot.
+        ApplyChange(w.program, m["path"].get<std::string>(), m["value"]);
         // Subscribers of OSC hear it at the unit's address.
         subscribers_.erase(std::remove_if(subscribers_.begin(), subscribers_.end(),
                                           [](const auto& s) { return s->since.elapsed() > kOscSubscribeSeconds * 1000; }),
@@ -206,6 +208,7 @@ void RackServer::FromWorker(Worker& w, const QString& text) {
         return;
     }
     m["alias"] = w.unit.alias;
+    if (type == "snapshot") m["server"] = "running";
     Broadcast(m);
 }
 

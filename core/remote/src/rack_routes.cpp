@@ -102,4 +102,58 @@ Response FanOutResponse(const std::vector<UnitAnswer>& answers) {
     return JsonResponse(worst, {{"units", units}});
 }
 
+void ApplyChange(nlohmann::ordered_json& program, const std::string& path, const nlohmann::ordered_json& value) {
+    // A channel has 10 EQ slots; a path that names none beyond a few more
+    // never grows the list without bound.
+    constexpr std::size_t kMostEqSlots = 16;
+    struct Part {
+        std::string key;
+        std::size_t index = 0;
+        bool in_list = false;
+    };
+    std::vector<Part> parts;
+    std::string cur;
+    for (char c : path + ".") {
+        if (c != '.') {
+            cur += c;
+            continue;
+        }
+        if (cur.empty()) return;
+        const bool eq = cur.size() > 2 && cur.compare(0, 2, "eq") == 0 &&
+                        std::all_of(cur.begin() + 2, cur.end(), [](char d) { return d >= '0' && d <= '9'; });
+        if (eq) {
+            const std::size_t slot = cur.size() > 4 ? 0 : std::stoul(cur.substr(2));
+            if (slot < 1 || slot > kMostEqSlots) return;
+            parts.push_back({"eq", 0, false});
+            parts.push_back({"", slot - 1, true});
+        } else {
+            parts.push_back({cur, 0, false});
+        }
+        cur.clear();
+    }
+    if (parts.empty() || !program.is_object()) return;
+    nlohmann::ordered_json* node = &program;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const Part& p = parts[i];
+        const bool last = i + 1 == parts.size();
+        nlohmann::ordered_json* next;
+        if (p.in_list) {
+            if (!node->is_array()) *node = nlohmann::ordered_json::array();
+            while (node->size() <= p.index) node->push_back(nullptr);
+            next = &(*node)[p.index];
+        } else {
+            if (!node->is_object()) *node = nlohmann::ordered_json::object();
+            next = &(*node)[p.key];
+        }
+        if (last) {
+            *next = value;
+            // The list ends at its last filter.
+            if (p.in_list)
+                while (!node->empty() && node->back().is_null()) node->erase(node->size() - 1);
+            return;
+        }
+        node = next;
+    }
+}
+
 }  // namespace kvremote

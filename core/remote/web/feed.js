@@ -14,9 +14,11 @@ const kCheckTimeoutMs = 3000;
 export class Feed {
   // onMessage(message) for each message; onState({state, retryAt}) where
   // state is "connecting", "live" or "down" (retryAt: when the next try
-  // starts, performance.now() time).
-  constructor(url, { onMessage, onState }) {
+  // starts, performance.now() time). checkUrl: a route of the server that
+  // answers quickly (it may change once the page knows what it talks to).
+  constructor(url, { onMessage, onState, checkUrl = '/api/v1/unit' }) {
     this.url = url;
+    this.checkUrl = checkUrl;
     this.onMessage = onMessage;
     this.onState = onState;
     this.retryMs = kFirstRetryMs;
@@ -72,7 +74,7 @@ export class Feed {
     const timer = setTimeout(() => abort.abort(), kCheckTimeoutMs);
     try {
       // Any answer will do: the server is there.
-      await fetch('/api/v1/unit', { cache: 'no-store', signal: abort.signal });
+      await fetch(this.checkUrl, { cache: 'no-store', signal: abort.signal });
     } catch (e) {
       if (this.socket === socket) {
         socket.onclose = null;

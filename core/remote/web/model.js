@@ -46,11 +46,13 @@ export function parseDelay(text) {
   return Number(cleaned);
 }
 
+const kNoMemories = { current: null, read_at: null, memories: [] };
+
 export class Model {
   constructor() {
     this.unit = null;
     this.program = null;
-    this.memories = { current: null, read_at: null, memories: [] };
+    this.memories = kNoMemories;
   }
 
   // Takes a snapshot, a change, a unit or a memory message; returns what it
@@ -58,15 +60,17 @@ export class Model {
   take(message) {
     switch (message.type) {
       case 'snapshot':
-        this.unit = message.unit;
-        this.program = message.program;
-        this.memories = message.memories;
+        // A rack's unit whose server has not started yet has neither a
+        // program nor a memory list.
+        this.unit = message.unit ?? null;
+        this.program = message.program ?? null;
+        this.memories = message.memories ?? kNoMemories;
         return 'all';
       case 'unit':
         this.unit = message.unit;
         return 'unit';
       case 'memories':
-        this.memories = message.memories;
+        this.memories = message.memories ?? kNoMemories;
         return 'memories';
       case 'change':
         if (!this.program) return null;

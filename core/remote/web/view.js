@@ -5,7 +5,7 @@
 import { Fader } from './fader.js';
 import { formatDelay, formatGain, kDelay, kGain, kInputs, kOutputs, kSources, parseDelay, snapDelay, snapGain } from './model.js';
 
-function element(tag, attributes = {}, ...children) {
+export function element(tag, attributes = {}, ...children) {
   const el = document.createElement(tag);
   for (const [name, value] of Object.entries(attributes)) {
     if (name === 'class') el.className = value;
@@ -190,14 +190,23 @@ export class View {
     return this.controls.keys();
   }
 
-  showProgram(program, memory) {
-    this.$('program-name').textContent = program ? program.name : '\u2014';
-    document.title = program ? `${program.name.trim()} \u2014 Kalvore` : 'Kalvore';
+  // alias: the unit's name on a rack page, else null.
+  showProgram(program, memory, alias = null) {
     const details = [];
     if (memory) details.push(`Memory ${memory}`);
     if (program) details.push(program.config);
     if (program && program.link) details.push('stereo link');
-    this.$('program-details').textContent = details.join(' \u00b7 ');
+    const name = program ? program.name.trim() : '';
+    this.showTitle(program ? program.name : '\u2014', details.join(' \u00b7 '),
+      [alias, name].filter((t) => t).join(' \u00b7 '));
+  }
+
+  // The header's title and the line under it; the browser's title names
+  // `what` (nothing: just the product).
+  showTitle(title, details, what) {
+    this.$('program-name').textContent = title;
+    this.$('program-details').textContent = details;
+    document.title = what ? `${what} \u2014 Kalvore` : 'Kalvore';
   }
 
   // link: {state: "live"|"connecting"|"down", text}; banner: null or

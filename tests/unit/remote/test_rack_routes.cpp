@@ -86,4 +86,41 @@ TEST(RackRoutes, AFanOutAnswersWithTheWorstStatus) {
     EXPECT_EQ(body["units"]["main-r"]["body"]["error"]["reason"], "the unit is not connected");
 }
 
+// The front's copy of a unit's program follows the unit's changes, so a
+// client that connects later starts from the program as it is.
+TEST(RackRoutes, TheFrontsProgramFollowsTheChanges) {
+    using ojson = nlohmann::ordered_json;
+    auto program = ojson::parse(R"({"name": "SHOW", "out3": {"gain": 0, "mute": true,
+        "eq": [{"freq": 100}, {"freq": 200}, {"freq": 300}]}})");
+    struct Case {
+        const char* path;
+        ojson value;
+        const char* read;  // JSON pointer of what to compare
+        ojson expect;
+    };
+    const Case cases[] = {
+        {"out3.mute", false, "/out3/mute", false},
+        {"out3.gain", -2.4, "/out3/gain", -2.4},
+        {"name", "LATE", "/name", "LATE"},
+        {"out3.hp", ojson{{"freq", "Out"}}, "/out3/hp", ojson{{"freq", "Out"}}},
+        {"out3.eq1.freq", 125, "/out3/eq/0/freq", 125},
+        {"out3.eq3", nullptr, "/out3/eq", ojson::parse(R"([{"freq": 125}, {"freq": 200}])")},
+        // The last filter may be told gone before the one in front of it.
+        {"out3.eq2", nullptr, "/out3/eq", ojson::parse(R"([{"freq": 125}])")},
+        {"out4.eq2", ojson{{"freq", 50}}, "/out4/eq", ojson::parse(R"([null, {"freq": 50}])")},
+        // Paths that name nothing change nothing.
+        {"out3.eq0", 1, "/out3/eq", ojson::parse(R"([{"freq": 125}])")},
+        {"out3.eq999", 1, "/out3/eq", ojson::parse(R"([{"freq": 125}])")},
+        {"out3..gain", 1, "/out3/gain", -2.4},
+    };
+    for (const Case& c : cases) {
+        kvremote::ApplyChange(program, c.path, c.value);
+        EXPECT_EQ(program.at(nlohmann::ordered_json::json_pointer(c.read)), c.expect) << c.path;
+    }
+    // A unit whose server has not told its program yet keeps none.
+    ojson none;
+    kvremote::ApplyChange(none, "out1.mute", true);
+    EXPECT_TRUE(none.is_null());
+}
+
 }  // namespace

@@ -48,4 +48,11 @@ struct UnitAnswer {
 };
 Response FanOutResponse(const std::vector<UnitAnswer>& answers);
 
+// What the front keeps of a unit's program between its snapshots, so a
+// client that connects later starts from the program as it is: a change
+// {"path": "out3.eq2.freq", "value"} set at its place in the program JSON.
+// A channel's EQ filters are its "eq" list in slot order; a filter that goes
+// is null, and the list ends at its last filter (as the page's model does).
+void ApplyChange(nlohmann::ordered_json& program, const std::string& path, const nlohmann::ordered_json& value);
+
 }  // namespace kvremote
