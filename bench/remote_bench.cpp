@@ -12,14 +12,20 @@
 //   CPU, RSS  of the server process over the run.
 //
 // Senders send over HTTP (a PATCH each) or over their own WebSocket
-// ({"type": "patch"} messages), as --over says.
+// ({"type": "patch"} messages), as --over says. With --host 758 the server
+// is 758's own (offscreen, its settings in a folder of the run's), and its
+// memory is printed with the server listening before the clients come and
+// after the run.
 //
-//   remote_bench [--seconds T] [--watchers W] [--senders S] [--rate R] [--over http|ws]
+//   remote_bench [--seconds T] [--watchers W] [--senders S] [--rate R] [--over http|ws] [--host kvctl|758]
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QDir>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
 #include <QTcpServer>
 #include <QThread>
 #include <QTemporaryDir>
@@ -81,10 +87,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int seconds = 30, watchers = 20, senders = 4, rate = 200;
     bool over_ws = false;
+    bool host_758 = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         const int v = std::atoi(argv[i + 1]);
         if (a == "--over") over_ws = std::string(argv[i + 1]) == "ws";
+        if (a == "--host") host_758 = std::string(argv[i + 1]) == "758";
         if (a == "--seconds") seconds = v;
         if (a == "--watchers") watchers = v;
         if (a == "--senders") senders = std::clamp(v, 1, 6);
@@ -104,12 +112,37 @@ int main(int argc, char** argv) {
     const quint16 port = probe.serverPort();
     probe.close();
     QProcess serve;
-    serve.start(QStringLiteral(KVCTL_PROGRAM), {QStringLiteral("--port"), QString::fromStdString(pty),
-                                                QStringLiteral("--quiet"), QStringLiteral("serve"),
-                                                QStringLiteral("--http"), QStringLiteral("127.0.0.1:%1").arg(port),
-                                                QStringLiteral("--osc"), QStringLiteral("0")});
+    if (host_758) {
+#ifdef DESK_PROGRAM
+        // 758 takes its port and the server's from its settings file; the
+        // run's own folder keeps the user's settings out of it.
+        const QString config = dir.filePath(QStringLiteral("config"));
+        QDir().mkpath(config + QStringLiteral("/KALVORE"));
+        QSettings settings(config + QStringLiteral("/KALVORE/KALVORE.conf"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Settings/RS232Port"), 1);
+        settings.setValue(QStringLiteral("Settings/RS232Device1"), QString::fromStdString(pty));
+        settings.setValue(QStringLiteral("Remote/Enabled"), true);
+        settings.setValue(QStringLiteral("Remote/Address"), QStringLiteral("127.0.0.1"));
+        settings.setValue(QStringLiteral("Remote/HttpPort"), port);
+        settings.setValue(QStringLiteral("Remote/OscPort"), 0);
+        settings.sync();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        serve.setProcessEnvironment(env);
+        serve.start(QStringLiteral(DESK_PROGRAM), {});
+#else
+        std::fprintf(stderr, "remote_bench: built without 758 (the GUI is off)\n");
+        return 2;
+#endif
+    } else {
+        serve.start(QStringLiteral(KVCTL_PROGRAM), {QStringLiteral("--port"), QString::fromStdString(pty),
+                                                    QStringLiteral("--quiet"), QStringLiteral("serve"),
+                                                    QStringLiteral("--http"), QStringLiteral("127.0.0.1:%1").arg(port),
+                                                    QStringLiteral("--osc"), QStringLiteral("0")});
+        serve.waitForReadyRead(5000);
+    }
     serve.waitForStarted();
-    serve.waitForReadyRead(5000);
     const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
     QNetworkAccessManager probe_net;
     auto unit_state = [&] {
@@ -126,6 +159,8 @@ int main(int argc, char** argv) {
         if (u.is_object() && u.value("connected", false) && u["busy"].is_null()) break;
         QThread::msleep(100);
     }
+
+    const long rss_listening = RssKiB(serve.processId());
 
     // Every send by (path, value): the times it left, newest last.
     std::map<std::pair<std::string, double>, std::vector<std::int64_t>> sent;
@@ -267,8 +302,9 @@ int main(int argc, char** argv) {
                 Percentile(to_unit_ms, 0.5), Percentile(to_unit_ms, 0.99), received);
     std::printf("  final values         %d of %d lost at the unit, %d of %d watcher values not the last sent\n", lost,
                 senders, unheard, watchers * senders);
-    std::printf("  server               CPU %.1f %% of a core (%.2f s over %.1f s), RSS %ld KiB\n",
-                100.0 * cpu / wall, cpu, wall, rss);
+    std::printf("  server (%s)%s CPU %.1f %% of a core (%.2f s over %.1f s), RSS %ld KiB listening, %ld KiB after\n",
+                host_758 ? "758" : "kvctl serve", host_758 ? "       " : "", 100.0 * cpu / wall, cpu, wall,
+                rss_listening, rss);
     serve.terminate();
     serve.waitForFinished(10000);
     unit.Stop();
