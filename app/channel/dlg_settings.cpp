@@ -9,6 +9,7 @@
 #include "channel/dlg_in.h"
 #include "channel/dlg_output.h"
 #include "device/model_follow.h"
+#include "device/unit_state_line.h"
 #include "history/program_history.h"
 #include "widgets/dialog_units.h"
 #include "widgets/screen_fit.h"
@@ -44,7 +45,11 @@ CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent) : QDialo
     ok->setObjectName(QStringLiteral("ok"));
     cancel->setObjectName(QStringLiteral("cancel"));
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
+    // Undo and Redo, and the link with the PC/unit state: the main status
+    // bar is out of reach while the sheet is open.
+    if (QWidget* undo = history::AttachUndoControls(this, model, [this] { ActivateCurrent(); }))
+        buttons->addWidget(undo);
+    buttons->addWidget(new device::UnitStateLine(model, this), 1);
     for (QPushButton* b : {ok, cancel}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
@@ -60,10 +65,10 @@ CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent) : QDialo
     FitToScreen(this, layout->sizeHint());
 
     connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        UpdateTitle();
         if (isVisible()) ActivateCurrent();
     });
-    // The page shows undone values at once.
-    history::AttachUndoKeys(this, model, [this] { ActivateCurrent(); });
+    UpdateTitle();
     // And every change made elsewhere (an editor, a remote client). The
     // page leaves the cursors where the window that set them wants them.
     // Pages made for another configuration or link would edit the wrong
@@ -83,6 +88,13 @@ CDlgSettings::CDlgSettings(CDSDATA& model, int output, QWidget* parent) : QDialo
         model.cur_eq = eq;
         model.xo_side = side;
     });
+}
+
+void CDlgSettings::UpdateTitle() {
+    // "KV758 - Out 3": the page in front names what the sheet edits.
+    QString page = tabs_->tabText(tabs_->currentIndex());
+    page.replace(QStringLiteral("&&"), QStringLiteral("&"));
+    setWindowTitle(page.isEmpty() ? QStringLiteral("KV758") : QStringLiteral("KV758 - %1").arg(page));
 }
 
 void CDlgSettings::SetEditors(ChannelEditors* editors) {

@@ -1,4 +1,4 @@
-// The channel sheet: a modal dialog captioned "KV758" holding the input page
+// The channel sheet: a modal dialog captioned "KV758 - <page>" holding the input page
 // and the output pages that the output configuration and the stereo link
 // call for. It is made afresh for every press of a routing-view button and
 // opens on the page of that button. Every change on a page was sent the
@@ -41,6 +41,7 @@ protected:
 
 private:
     void ActivateCurrent();
+    void UpdateTitle();
 
     QTabWidget* tabs_;
     std::vector<ChannelPage*> pages_;  // in tab order, the input page first

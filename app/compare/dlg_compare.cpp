@@ -13,11 +13,13 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include <kvcom/kvcom.h>
 
 #include "compare/setting_transfer.h"
 #include "device/device_line.h"
+#include "device/unit_state.h"
 #include "document/my758_doc.h"
 #include "history/program_history.h"
 #include "widgets/link_guard.h"
@@ -225,6 +227,8 @@ bool CDlgCompare::compare() {
     for (int i = 0; i < 2; ++i) {
         QString why;
         if (!ReadSource(sources[i], *sides[i], this, &why)) {
+            // The list of an earlier comparison would pass for this one.
+            clearComparison();
             status_->setText(tr("%1 could not be read: %2").arg(SourceTitle(sources[i]), why));
             return false;
         }
@@ -277,6 +281,33 @@ void CDlgCompare::showDifferences() {
     updateButtons();
 }
 
+void CDlgCompare::clearComparison() {
+    loaded_ = false;
+    diffs_.clear();
+    a_.reset();
+    b_.reset();
+    table_->clear();
+    table_->setHeaderLabels({tr("Setting"), tr("A"), tr("B")});
+    updateButtons();
+}
+
+void CDlgCompare::selectSettings(const std::vector<kvprog::SettingRef>& refs) {
+    table_->clearSelection();
+    QTreeWidgetItem* first = nullptr;
+    for (int g = 0; g < table_->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = table_->topLevelItem(g);
+        for (int r = 0; r < group->childCount(); ++r) {
+            QTreeWidgetItem* row = group->child(r);
+            const kvprog::SettingRef& ref = diffs_[static_cast<std::size_t>(row->data(0, kDiffIndexRole).toInt())].ref;
+            if (std::find(refs.begin(), refs.end(), ref) == refs.end()) continue;
+            row->setSelected(true);
+            if (!first) first = row;
+        }
+    }
+    if (first) table_->scrollToItem(first);
+    updateButtons();
+}
+
 std::vector<kvprog::SettingRef> CDlgCompare::selectedSettings() const {
     std::vector<kvprog::SettingRef> refs;
     for (int g = 0; g < table_->topLevelItemCount(); ++g) {
@@ -322,13 +353,23 @@ void CDlgCompare::takeSelected() {
     CDSDATA taken(doc_.Model());
     const TransferOutcome outcome = TakeSettings(taken, program(side), refs);
     if (outcome.done > 0) {
-        // Nothing of this went to the unit, so it is no edit to undo: the
-        // program before it is kept in the history and a new one begins.
-        history::KeepProgram(doc_.Model(), tr("Take"));
-        doc_.Model() = taken;
-        history::NewHistory(doc_.Model(), tr("Take"));
-        doc_.SetModified(true);
-        emit doc_.documentReset();
+        CDSDATA& pc = doc_.Model();
+        if (ResetsTheProgram(refs)) {
+            // A configuration or link is a program of its own: the one
+            // before it is kept in the history and a new history begins.
+            history::KeepProgram(pc, tr("Take"));
+            pc = taken;
+            history::NewHistory(pc, tr("Take"));
+            emit doc_.documentReset();
+        } else {
+            // One step of the history: its undo writes the old values back
+            // and sends them, as an edit's undo does.
+            pc = taken;
+            if (history::ProgramHistory* h = history::ProgramHistory::For(pc))
+                h->RecordStep(Counted(outcome.done, tr("Take of 1 setting"), tr("Take of %1 settings")),
+                              SendKeysFor(pc, refs));
+            device::NotifyModelChanged(pc);
+        }
         // The PC's side shows what it holds now.
         for (int i = 0; i < 2; ++i)
             if (shown_[i].kind == ProgramSource::kPcProgram) (i == 0 ? a_ : b_) = std::make_unique<CDSDATA>(taken);
@@ -355,8 +396,25 @@ void CDlgCompare::sendSelected() {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     const TransferOutcome outcome = QueueSettingSends(program(side), refs);
-    QString text = Counted(outcome.done, tr("1 message on its way to the unit; Compare reads the unit again to check."),
-                           tr("%1 messages on their way to the unit; Compare reads the unit again to check."));
+    QString text = Counted(outcome.done, tr("1 message sent to the unit."), tr("%1 messages sent to the unit."));
+    // The unit is read again after the messages (the read waits for them),
+    // so the list shows what it holds now.
+    const bool unit_shown =
+        shown_[0].kind == ProgramSource::kUnitProgram || shown_[1].kind == ProgramSource::kUnitProgram;
+    if (outcome.done > 0 && unit_shown) {
+        const ProgramSource sources[2] = {shown_[0], shown_[1]};
+        setSources(sources[0], sources[1]);
+        if (compare())
+            text += QLatin1Char(' ') + (diffs_.empty() ? tr("Read again: no differences left.")
+                                                       : tr("Read again: %1 left.")
+                                                             .arg(Counted(static_cast<int>(diffs_.size()),
+                                                                          tr("1 difference"), tr("%1 differences"))));
+        else
+            text += QLatin1Char(' ') + tr("The unit could not be read again: %1").arg(status_->text());
+    } else if (outcome.done > 0) {
+        // What the unit plays now is known again once it has been read.
+        if (device::UnitState* state = device::UnitState::For(doc_.Model())) state->ReadUnit();
+    }
     if (!outcome.refused.isEmpty()) {
         text += tr(" Not sent:") + Listed(outcome.refused);
         ShowMessage(this, QMessageBox::Warning, Caption(), text);

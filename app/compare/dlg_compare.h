@@ -61,6 +61,9 @@ public:
     // The settings of the selected rows (a channel row stands for all its
     // settings), in the table's order.
     std::vector<kvprog::SettingRef> selectedSettings() const;
+    // Selects the rows of these settings (others are cleared) and shows the
+    // first of them.
+    void selectSettings(const std::vector<kvprog::SettingRef>& refs);
 
 public slots:
     // Reads both sides (the unit's through the device thread) and lists
@@ -73,6 +76,8 @@ public slots:
 
 private:
     void showDifferences();
+    // Nothing is shown any more (a side could not be read).
+    void clearComparison();
     void updateButtons();
     // The side whose values Take copies (the one that is not the PC's
     // program) and the side whose values Send sends (the one that is not

@@ -10,6 +10,7 @@
 #include "kvfiles/program_file.h"
 
 #include "compare/program_exchange.h"
+#include "device/device_line.h"
 #include "device/device_task.h"
 #include "widgets/link_guard.h"
 #include "widgets/message_box.h"
@@ -47,6 +48,8 @@ bool FetchFromUnit(int memory, CDSDATA& into, QWidget* parent, QString* why) {
         return false;
     }
     into = fetched;
+    // What the unit plays now, after every edit sent before the read.
+    if (memory == 0) device::NotifyUnitProgramRead(fetched);
     return true;
 }
 

@@ -53,6 +53,16 @@ TransferOutcome QueueSettingSends(const CDSDATA& from, const std::vector<kvprog:
     return outcome;
 }
 
+std::vector<device::SendKey> SendKeysFor(const CDSDATA& program, const std::vector<kvprog::SettingRef>& refs) {
+    std::vector<device::SendKey> keys;
+    for (const kvprog::SettingRef& ref : refs)
+        for (const kvprog::ParamMessage& msg : kvprog::MessagesFor(program, ref)) {
+            const CDSDATA aimed = kvprog::AimedAt(program, msg);
+            keys.push_back(msg.source ? device::SourceKey(aimed, msg.chan) : device::ParamKey(aimed, msg.code));
+        }
+    return keys;
+}
+
 bool ResetsTheProgram(const std::vector<kvprog::SettingRef>& refs) {
     for (const kvprog::SettingRef& ref : refs)
         if (ref.field == kvprog::Field::Config || ref.field == kvprog::Field::Link) return true;

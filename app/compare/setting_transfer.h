@@ -9,6 +9,8 @@
 
 #include <kvprog/settings.h>
 
+#include "kvdevice/sends.h"
+
 class CDSDATA;
 
 struct TransferOutcome {
@@ -27,6 +29,10 @@ TransferOutcome TakeSettings(CDSDATA& to, const CDSDATA& from, const std::vector
 // Settings that no parameter message carries (names, a whole EQ filter)
 // are named in `refused`. Returns the number of messages queued in `done`.
 TransferOutcome QueueSettingSends(const CDSDATA& from, const std::vector<kvprog::SettingRef>& refs);
+
+// The keys of the messages that carry each setting of `program` to the
+// unit, in sending order (what an undo of a Take sends again).
+std::vector<device::SendKey> SendKeysFor(const CDSDATA& program, const std::vector<kvprog::SettingRef>& refs);
 
 // Whether the settings change the configuration or the link: on the unit
 // that resets every setting to its factory value.

@@ -70,6 +70,8 @@ void NotifyProgramMatchesUnit(const CDSDATA& model, bool read_from_unit) {
     emit Line().programMatchesUnit(&model, read_from_unit);
 }
 
+void NotifyUnitProgramRead(const CDSDATA& unit_program) { emit Line().unitProgramRead(&unit_program); }
+
 void NotifyMemoryListRead() { emit Line().memoryListRead(); }
 
 void NotifyCurrentMemory(int memory) { emit Line().currentMemoryChanged(memory); }

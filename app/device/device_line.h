@@ -51,6 +51,9 @@ signals:
     // (read_from_unit: an Upload, a recall) or sent to it whole (a Download,
     // a Figuration), or found equal to it (Verify).
     void programMatchesUnit(const CDSDATA* model, bool read_from_unit);
+    // The unit's working program was read into a model of its own (Compare,
+    // Verify), after every send asked for before: what the unit plays now.
+    void unitProgramRead(const CDSDATA* unit_program);
     // The library's memory table holds the unit's list as just read from it.
     void memoryListRead();
     // The unit plays memory `memory` now (after a recall).
@@ -91,6 +94,7 @@ void NotifyModelChanged(const CDSDATA& model);
 // What the windows learn of the unit beyond single edits, for those that
 // follow it (the remote-control server): each emits its signal above.
 void NotifyProgramMatchesUnit(const CDSDATA& model, bool read_from_unit);
+void NotifyUnitProgramRead(const CDSDATA& unit_program);
 void NotifyMemoryListRead();
 void NotifyCurrentMemory(int memory);
 void NotifyMemoryStored(int memory);

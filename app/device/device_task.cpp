@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
+#include <atomic>
+#include <memory>
 
 #include "device/device_line.h"
 
@@ -118,6 +120,28 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
 
 int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model, const std::function<int(CDSDATA&)>& work) {
     return RunDeviceTask(parent, label, model, [&work](CDSDATA& m, DeviceTaskProgress&) { return work(m); });
+}
+
+void QueueDeviceRead(QObject* context, const CDSDATA& model, std::function<int(CDSDATA&)> work,
+                     std::function<void(int result, const CDSDATA& copy)> done) {
+    // The job and the answer share the copy; whichever ends last frees it.
+    auto copy = std::make_shared<CDSDATA>(model);
+    auto result = std::make_shared<std::atomic<int>>(0);
+    device::DeviceLine& line = device::Line();
+    const device::Ticket ticket = line.thread().QueueTask(*copy, [copy, result, work = std::move(work)](CDSDATA& m) {
+        const int r = work(m);
+        result->store(r);
+        return r;
+    });
+    // The end is posted to this thread, so it cannot come before the
+    // connection below is made.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(&line, &device::DeviceLine::jobFinished, context,
+                                   [ticket, copy, result, connection, done = std::move(done)](quint64 t) {
+                                       if (t < ticket) return;
+                                       QObject::disconnect(*connection);
+                                       done(result->load(), *copy);
+                                   });
 }
 
 bool FinishPendingSends(QWidget* parent) {

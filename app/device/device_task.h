@@ -13,6 +13,7 @@
 
 #include <kvcom/kvcom.h>
 
+class QObject;
 class QWidget;
 
 // Lets an operation report its progress (thread-safe; call from the work).
@@ -33,6 +34,14 @@ int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
 
 // Shorthand for work that reports no progress.
 int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model, const std::function<int(CDSDATA&)>& work);
+
+// A short read nobody waits for (the unit's program, read to compare it
+// with the PC's when the link opens): work(copy of model) runs on the device
+// thread after every job queued before it, with no progress window and
+// without holding the window's thread; done(result, copy) follows on the
+// window's thread, unless `context` has gone by then.
+void QueueDeviceRead(QObject* context, const CDSDATA& model, std::function<int(CDSDATA&)> work,
+                     std::function<void(int result, const CDSDATA& copy)> done);
 
 // True while a device task is running (its dialog is up).
 bool DeviceTaskRunning();

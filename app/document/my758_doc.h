@@ -4,6 +4,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
 
 #include <kvcom/kvcom.h>
 
@@ -23,9 +26,12 @@ public:
     // "NoTitle" or the file's name.
     QString Title() const;
 
-    bool IsModified() const { return modified_; }
-    // Set only when the memory manager opens: from then on the program asks
-    // before the document is replaced or the program ends.
+    // The program differs from the file it was opened from or saved to (or,
+    // for a new document, from the program it started with), or was marked
+    // modified (a program imported, a Download that failed).
+    bool IsModified() const;
+    // true marks it modified until it is saved or replaced; false takes the
+    // program as it stands as the unmodified one.
     void SetModified(bool modified);
 
     // File New: a fresh title; the model keeps every value.
@@ -34,9 +40,17 @@ public:
     // the model untouched and says why (for the user) in *why. A file whose
     // image is damaged is opened, and *note says so.
     bool OpenDocument(const QString& path, QString* why = nullptr, QString* note = nullptr);
+    // Reads a program file into the model as a new untitled document
+    // called `title` ("Recall 00:01 (from history)"): the file stays as it
+    // is, Save asks for a name, and the recent-file list leaves it out.
+    bool OpenCopy(const QString& path, const QString& title, QString* why = nullptr, QString* note = nullptr);
     // Writes the model to path and makes it the document's file. On failure
-    // returns false, keeps the old file and says why in *why.
+    // returns false, keeps the old file and says why in *why. A path in the
+    // kept folder is refused.
     bool SaveDocument(const QString& path, QString* why = nullptr);
+    // The folder the document never writes into (the history's: only the
+    // history writes there), asked at every save.
+    void SetKeptFolder(std::function<QString()> folder) { kept_folder_ = std::move(folder); }
 
     // The question before the document is replaced or the program ends:
     // "Save changes to <title>?" when modified. Returns false when the user
@@ -58,13 +72,26 @@ signals:
     void documentReset();
     // A file was opened or saved under path (for the recent-file list).
     void fileUsed(const QString& path);
+    // IsModified() changed (the title's mark follows it).
+    void modifiedChanged(bool modified);
 
 private:
     void SetPath(const QString& path);
     // Saves to path, reporting a failure with a message box over parent.
     bool SaveWithReport(const QString& path, QWidget* parent);
 
+    // The program as it stands is the unmodified one.
+    void MarkClean();
+    // Looks again whether the program is modified and says so when that
+    // changed.
+    void CheckModified();
+
     CDSDATA model_;
     QString path_;
-    bool modified_ = false;
+    QString copy_title_;  // an untitled copy's name
+    std::function<QString()> kept_folder_;
+    bool forced_ = false;             // marked modified whatever the program holds
+    std::unique_ptr<CDSDATA> clean_;  // the program as opened, saved or started
+    bool shown_modified_ = false;     // what modifiedChanged last said
+    QTimer check_;                    // one look per turn of the event loop
 };

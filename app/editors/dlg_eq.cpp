@@ -14,6 +14,7 @@
 #include "device/device_line.h"
 #include "device/device_task.h"
 #include "device/model_follow.h"
+#include "device/unit_state_line.h"
 #include "editors/response_graph.h"
 #include "history/program_history.h"
 #include "kvproto/channels.h"
@@ -130,6 +131,17 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
     page->addWidget(graph_);
     page->addLayout(values);
     page->addLayout(stepping);
+    // Undo and Redo, and the link with the PC/unit state (the main status
+    // bar is out of reach while the editor is open). An undo may open or
+    // release the filter of the slot shown.
+    auto* status = new QHBoxLayout;
+    if (QWidget* undo = history::AttachUndoControls(this, model_, [this] {
+            model_.cur_eq = SlotList()[model_.cur_slot];
+            Refresh();
+        }))
+        status->addWidget(undo);
+    status->addWidget(new device::UnitStateLine(model_, this), 1);
+    page->addLayout(status);
 
     connect(type_list_, &QComboBox::activated, this, &CDlgEQ::OnTypeChosen);
     const Field spin_fields[3] = {Field::Freq, Field::Gain, Field::Width};
@@ -151,11 +163,6 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
     connect(exit_button_, &QPushButton::clicked, this, &QDialog::accept);
 
     Refresh();
-    // An undo may open or release the filter of the slot shown.
-    history::AttachUndoKeys(this, model_, [this] {
-        model_.cur_eq = SlotList()[model_.cur_slot];
-        Refresh();
-    });
     // A change made elsewhere (a remote client) shows at once too.
     device::FollowModel(this, model_, [this] {
         model_.cur_eq = SlotList()[model_.cur_slot];

@@ -16,6 +16,7 @@
 
 #include "device/device_line.h"
 #include "device/model_follow.h"
+#include "device/unit_state_line.h"
 #include "history/program_history.h"
 #include "editors/dlg_eq.h"
 #include "editors/response_graph.h"
@@ -102,6 +103,16 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
     auto* page = new QVBoxLayout(this);
     page->addWidget(graph_);
     page->addLayout(controls);
+    // Undo and Redo, and the link with the PC/unit state (the main status
+    // bar is out of reach while the editor is open).
+    auto* status = new QHBoxLayout;
+    if (QWidget* undo = history::AttachUndoControls(this, model_, [this] {
+            SetUpSide();
+            UpdateGraph();
+        }))
+        status->addWidget(undo);
+    status->addWidget(new device::UnitStateLine(model_, this), 1);
+    page->addLayout(status);
 
     connect(sides, &QButtonGroup::idClicked, this, &CDlgXover::OnSideChosen);
     connect(type_list_, &QListWidget::currentRowChanged, this, &CDlgXover::OnTypeChosen);
@@ -111,10 +122,6 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
     (Side() == kLowPass ? high_radio_ : low_radio_)->setChecked(true);
     SetUpSide();
     UpdateGraph();
-    history::AttachUndoKeys(this, model_, [this] {
-        SetUpSide();
-        UpdateGraph();
-    });
     // A change made elsewhere (a remote client) shows at once too.
     device::FollowModel(this, model_, [this] {
         SetUpSide();

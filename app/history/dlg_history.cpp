@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "document/program_file.h"
+#include "widgets/screen_fit.h"
 #include "kvprog/describe.h"
 
 CDlgHistory::CDlgHistory(const CDSDATA& model, const history::HistoryStore& store, QWidget* parent)
@@ -45,7 +46,7 @@ CDlgHistory::CDlgHistory(const CDSDATA& model, const history::HistoryStore& stor
 
     open_button_ = new QPushButton(tr("&Open"), this);
     open_button_->setObjectName(QStringLiteral("openButton"));
-    open_button_->setToolTip(tr("Open the chosen program as the document (nothing is sent to the unit)"));
+    open_button_->setToolTip(tr("Open a copy of the chosen program as a new document (nothing is sent to the unit)"));
     open_button_->setEnabled(false);
     auto* close = new QPushButton(tr("&Close"), this);
     close->setObjectName(QStringLiteral("closeButton"));
@@ -59,7 +60,11 @@ CDlgHistory::CDlgHistory(const CDSDATA& model, const history::HistoryStore& stor
     layout->addWidget(new QLabel(tr("Differences (current program -> kept program):"), this));
     layout->addWidget(differences_, 3);
     layout->addLayout(buttons);
-    resize(720, 560);
+    // As large as it likes where there is room; the list and the
+    // differences give way on a small screen, the buttons stay in view.
+    list_->setMinimumHeight(list_->verticalHeader()->defaultSectionSize() * 3);
+    differences_->setMinimumHeight(differences_->fontMetrics().lineSpacing() * 3);
+    FitToScreen(this, QSize(720, 560));
 
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CDlgHistory::selectionChanged);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &CDlgHistory::openChosen);
@@ -101,5 +106,5 @@ void CDlgHistory::selectionChanged() {
 void CDlgHistory::openChosen() {
     const int row = ChosenRow();
     if (row < 0 || entries_[row].bank || !open) return;
-    if (open(entries_[row].path)) accept();
+    if (open(entries_[row])) accept();
 }

@@ -1,6 +1,6 @@
 // File > History...: the programs the history kept (time, reason, program
 // name), newest first; the differences of the chosen one to the current
-// program; and Open, which makes it the document.
+// program; and Open, which makes an untitled copy of it the document.
 #pragma once
 
 #include <QDialog>
@@ -23,8 +23,9 @@ public:
     // model: the current program, compared with each entry, never changed.
     CDlgHistory(const CDSDATA& model, const history::HistoryStore& store, QWidget* parent = nullptr);
 
-    // Opens a kept program file as the document; true when it was opened.
-    std::function<bool(const QString& path)> open;
+    // Opens a kept program as the document (an untitled copy: the kept
+    // file is never written); true when it was opened.
+    std::function<bool(const history::HistoryEntry& entry)> open;
 
     QTableWidget* List() const { return list_; }
     QPlainTextEdit* Differences() const { return differences_; }

@@ -42,6 +42,12 @@ QString ProgramNameOf(const QString& path) {
 
 }  // namespace
 
+QString CopyTitle(const HistoryEntry& entry, const QDate& today) {
+    const QString when = entry.time.date() == today ? entry.time.toString(QStringLiteral("HH:mm"))
+                                                    : entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return QStringLiteral("%1 %2 (from history)").arg(entry.reason, when);
+}
+
 HistoryStore::HistoryStore()
     : folder_(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history")) {}
 

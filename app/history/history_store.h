@@ -24,6 +24,10 @@ struct HistoryEntry {
     bool bank = false;     // a bank of the unit's memories (".ay")
 };
 
+// The title of a kept program opened as an untitled copy: "Recall 00:01
+// (from history)", with the date too when it is not from today.
+QString CopyTitle(const HistoryEntry& entry, const QDate& today = QDate::currentDate());
+
 class HistoryStore {
 public:
     // The default folder: the application's data folder + "/history".

@@ -1,6 +1,8 @@
 #include "history/program_history.h"
 
 #include <QAction>
+#include <QHBoxLayout>
+#include <QToolButton>
 #include <QHash>
 #include <QWidget>
 #include <algorithm>
@@ -139,6 +141,11 @@ void ProgramHistory::EndGroup() {
     if (stack_.UndoCount() != before || could_redo != stack_.CanRedo()) emit stackChanged();
 }
 
+void ProgramHistory::RecordStep(const QString& label, const std::vector<device::SendKey>& keys) {
+    stack_.RecordStep(model_, keys, label.toStdString());
+    emit stackChanged();
+}
+
 void ProgramHistory::FilterOpened(int chan, int slot) {
     stack_.RecordFilterOpened(model_, chan, slot);
     emit stackChanged();
@@ -187,9 +194,12 @@ void SetUpRedoAction(QAction* action) {
     action->setIcon(QIcon::fromTheme(QStringLiteral("edit-redo")));
 }
 
-void AttachUndoKeys(QWidget* window, CDSDATA& model, std::function<void()> refresh) {
+namespace {
+
+// The two actions of AttachUndoKeys, or nullptr for none.
+std::pair<QAction*, QAction*> MakeUndoActions(QWidget* window, CDSDATA& model, std::function<void()> refresh) {
     ProgramHistory* h = ProgramHistory::For(model);
-    if (!h) return;
+    if (!h) return {nullptr, nullptr};
     auto* undo = new QAction(window);
     auto* redo = new QAction(window);
     undo->setObjectName(QStringLiteral("undoAction"));
@@ -201,6 +211,46 @@ void AttachUndoKeys(QWidget* window, CDSDATA& model, std::function<void()> refre
     QObject::connect(undo, &QAction::triggered, window, [h, window] { h->Undo(window); });
     QObject::connect(redo, &QAction::triggered, window, [h, window] { h->Redo(window); });
     QObject::connect(h, &ProgramHistory::modelRestored, window, [refresh] { refresh(); });
+    return {undo, redo};
+}
+
+}  // namespace
+
+void AttachUndoKeys(QWidget* window, CDSDATA& model, std::function<void()> refresh) {
+    MakeUndoActions(window, model, std::move(refresh));
+}
+
+QWidget* AttachUndoControls(QWidget* window, CDSDATA& model, std::function<void()> refresh) {
+    const auto [undo, redo] = MakeUndoActions(window, model, std::move(refresh));
+    if (!undo) return nullptr;
+    ProgramHistory* h = ProgramHistory::For(model);
+    auto* row = new QWidget(window);
+    row->setObjectName(QStringLiteral("undoControls"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    for (QAction* a : {undo, redo}) {
+        auto* button = new QToolButton(row);
+        button->setDefaultAction(a);
+        button->setObjectName(a == undo ? QStringLiteral("undoButton") : QStringLiteral("redoButton"));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(false);
+        layout->addWidget(button);
+    }
+    // The buttons say what they would undo or redo, as the Edit menu does.
+    auto update = [h, undo = undo, redo = redo] {
+        const UndoStack& stack = h->Stack();
+        undo->setEnabled(stack.CanUndo());
+        redo->setEnabled(stack.CanRedo());
+        undo->setToolTip(stack.CanUndo() ? QObject::tr("Undo %1 (Ctrl+Z)").arg(QString::fromStdString(stack.UndoText()))
+                                         : QObject::tr("Nothing to undo"));
+        redo->setToolTip(stack.CanRedo()
+                             ? QObject::tr("Redo %1 (Ctrl+Shift+Z)").arg(QString::fromStdString(stack.RedoText()))
+                             : QObject::tr("Nothing to redo"));
+    };
+    QObject::connect(h, &ProgramHistory::stackChanged, row, update);
+    update();
+    return row;
 }
 
 }  // namespace history

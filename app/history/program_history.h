@@ -62,6 +62,11 @@ public:
     void BeginGroup(const std::string& source);
     void EndGroup();
 
+    // Several settings changed at once on the PC (Compare's Take), after
+    // they were written: one step named `label`, whose undo writes the old
+    // values back and sends them with `keys`.
+    void RecordStep(const QString& label, const std::vector<device::SendKey>& keys);
+
     // The EQ editor's pool operations, after they ran.
     void FilterOpened(int chan, int slot);
     void FilterReleased(int chan, int slot, const FilterValues& values);
@@ -111,6 +116,11 @@ void Rebase(const CDSDATA& model);
 // (Ctrl+Z; Ctrl+Shift+Z and Ctrl+Y) on the model's history, and calls
 // refresh after every undo or redo so it shows the values at once.
 void AttachUndoKeys(QWidget* window, CDSDATA& model, std::function<void()> refresh);
+
+// AttachUndoKeys, and the two commands as buttons for the window's own
+// row, enabled and named as the history allows (nullptr when the model has
+// no history).
+QWidget* AttachUndoControls(QWidget* window, CDSDATA& model, std::function<void()> refresh);
 
 // The standard keys and texts of the two commands.
 void SetUpUndoAction(QAction* action);

@@ -588,9 +588,9 @@ void CDlgMemory::loadAll() {
 }
 
 int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {
-    // The memory table is not part of the program file, but from here on
-    // the user is asked before the document is replaced or the program ends.
-    doc.SetModified(true);
+    // The document is modified only by what the manager does to the
+    // program (a Recall): the memory table is no part of the program file,
+    // and choosing a memory in the list is no edit.
     // The manager moves the memory table and the model between its
     // operations: nothing else may change them while it is open.
     const DeskOperation busy(CDlgMemory::tr("The memory manager"));

@@ -127,7 +127,7 @@ private:
     QString confirmation_detail_;
 };
 
-// The Memory command: marks the document modified, runs the memory manager
-// modally on the document's model and returns its result flag (1: the model
-// changed and the view shows it again).
+// The Memory command: runs the memory manager modally on the document's
+// model and returns its result flag (1: the model changed and the view shows
+// it again).
 int RunMemoryManager(CMy758Doc& doc, QWidget* parent);

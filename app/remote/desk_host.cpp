@@ -9,6 +9,7 @@
 
 #include "device/device_line.h"
 #include "device/device_task.h"
+#include "device/unit_state.h"
 #include "document/my758_doc.h"
 #include "history/program_history.h"
 #include "kvdevice/sends.h"
@@ -72,31 +73,21 @@ DeskHost::DeskHost(CMy758Doc& doc, QWidget* window, QObject* parent) : QObject(p
     flush_.setInterval(0);
     connect(&flush_, &QTimer::timeout, this, [this] { Flush(Source::kDesk); });
 
+    // One state for the status bar and the clients: the frame's, or one of
+    // the host's own where it runs without a frame.
+    state_ = device::UnitState::For(doc_.Model());
+    if (!state_) {
+        own_state_ = std::make_unique<device::UnitState>(doc_.Model());
+        state_ = own_state_.get();
+        connect(&doc_, &CMy758Doc::documentReset, state_, &device::UnitState::ProgramReplaced);
+    }
+    connect(state_, &device::UnitState::changed, this, &DeskHost::UpdateDiffers);
+
     device::DeviceLine& line = device::Line();
-    connect(&line, &device::DeviceLine::modelSent, this, [this](const CDSDATA* m, bool task) {
-        if (m == &doc_.Model())
-            agreement_.Sent(*m);
-        else if (!task)
-            agreement_.OtherProgramSent();  // a task on another model only read into it
-        Touched();
-    });
-    connect(&line, &device::DeviceLine::modelChanged, this, [this](const CDSDATA* m) {
-        if (m == &doc_.Model()) agreement_.PcOnly(*m);
-        Touched();
-    });
-    connect(&doc_, &CMy758Doc::documentReset, this, [this] {
-        agreement_.PcOnly(doc_.Model());
-        Touched();
-    });
-    connect(&line, &device::DeviceLine::programMatchesUnit, this, [this](const CDSDATA* m, bool) {
-        if (m == &doc_.Model()) agreement_.Matches(*m);
-        Touched();
-    });
-    connect(&line, &device::DeviceLine::sendFinished, this, [this](const device::SendKey&, int result) {
-        if (result != 0) return;
-        agreement_.SendFailed();
-        UpdateDiffers();
-    });
+    connect(&line, &device::DeviceLine::modelSent, this, [this] { Touched(); });
+    connect(&line, &device::DeviceLine::modelChanged, this, [this] { Touched(); });
+    connect(&doc_, &CMy758Doc::documentReset, this, [this] { Touched(); });
+    connect(&line, &device::DeviceLine::programMatchesUnit, this, [this] { Touched(); });
     connect(&line, &device::DeviceLine::busyChanged, this, &DeskHost::TellUnit);
     connect(&line, &device::DeviceLine::memoryListRead, this, &DeskHost::ReadMemoryTable);
     connect(&line, &device::DeviceLine::currentMemoryChanged, this, &DeskHost::SetCurrentMemory);
@@ -106,10 +97,6 @@ DeskHost::DeskHost(CMy758Doc& doc, QWidget* window, QObject* parent) : QObject(p
             memories_.entries[m - 1] = {m, std::string(data_name[m], strnlen(data_name[m], 8)), true};
         SetCurrentMemory(m);
     });
-
-    connected_ = UnitConnected();
-    if (connected_) agreement_.LinkOpened();
-    agreement_.PcOnly(doc_.Model());
 }
 
 DeskHost::~DeskHost() = default;
@@ -119,10 +106,10 @@ void DeskHost::SetServer(kvremote::RemoteServer* server) {
     ++generation_;
     // Kept up to date only while a server runs: a comparison per edit is
     // for the clients.
-    if (server_) differs_ = agreement_.Differs(doc_.Model());
+    if (server_) differs_ = state_->Differs();
 }
 
-std::string DeskHost::differs() const { return server_ ? differs_ : agreement_.Differs(doc_.Model()); }
+std::string DeskHost::differs() const { return server_ ? differs_ : state_->Differs(); }
 
 const CDSDATA& DeskHost::Program() { return doc_.Model(); }
 
@@ -144,22 +131,15 @@ void DeskHost::TellUnit() {
 
 void DeskHost::UpdateDiffers() {
     if (!server_) return;
-    std::string now = agreement_.Differs(doc_.Model());
+    std::string now = state_->Differs();
     if (now == differs_) return;
     differs_ = std::move(now);
     TellUnit();
 }
 
 void DeskHost::LinkChanged() {
-    const bool now = UnitConnected();
-    if (now != connected_) {
-        connected_ = now;
-        if (now)
-            agreement_.LinkOpened();
-        else
-            agreement_.LinkClosed();
-        if (server_) differs_ = agreement_.Differs(doc_.Model());
-    }
+    state_->LinkChanged();
+    if (server_) differs_ = state_->Differs();
     TellUnit();
 }
 

@@ -13,15 +13,18 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "kvremote/host.h"
-#include "remote/unit_agreement.h"
 
 class CMy758Doc;
 class QWidget;
 
+namespace device {
+class UnitState;
+}
 namespace kvremote {
 class RemoteServer;
 }
@@ -84,8 +87,8 @@ private:
     int generation_ = 0;  // of the server; answers for an older one are dropped
     bool applying_ = false;
     std::string busy_;  // a long operation asked over the network
-    bool connected_ = false;
-    UnitAgreement agreement_;
+    device::UnitState* state_ = nullptr;  // whether the program is the unit's
+    std::unique_ptr<device::UnitState> own_state_;
     std::string differs_;
     kvremote::MemoryList memories_;
     QTimer flush_;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollArea>
@@ -23,6 +24,7 @@
 #include "compare/program_exchange.h"
 #include "device/device_line.h"
 #include "device/device_task.h"
+#include "device/unit_state.h"
 #include "document/my758_doc.h"
 #include "history/dlg_history.h"
 #include "history/program_history.h"
@@ -35,6 +37,7 @@
 #include "shell/lock_keys.h"
 #include "traffic/traffic_dock.h"
 #include "widgets/icons.h"
+#include "widgets/message_box.h"
 #include "widgets/screen_fit.h"
 #include "widgets/string_table.h"
 
@@ -52,6 +55,10 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     setCentralWidget(scroller);
 
     history_ = new history::ProgramHistory(doc_->Model(), this);
+    doc_->SetKeptFolder([this] { return history_->Store().Folder(); });
+    // Before the remote control, whose clients are told the same state.
+    unit_state_ = new device::UnitState(doc_->Model(), this);
+    connect(doc_, &CMy758Doc::documentReset, unit_state_, &device::UnitState::ProgramReplaced);
     // Off until the settings or the user start it (start-up does).
     remote_ = new remote::RemoteControl(*doc_, this, this);
     createActions();
@@ -66,6 +73,7 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
         sheet.exec();
     });
     connect(doc_, &CMy758Doc::titleChanged, this, &CMainFrame::updateCaption);
+    connect(doc_, &CMy758Doc::modifiedChanged, this, &QWidget::setWindowModified);
     connect(doc_, &CMy758Doc::fileUsed, this, &CMainFrame::addRecentFile);
     updateCaption();
     updateRecentActions();
@@ -219,8 +227,37 @@ void CMainFrame::updateUndoActions() {
 
 void CMainFrame::onHistory() {
     CDlgHistory dialog(doc_->Model(), history_->Store(), this);
-    dialog.open = [this](const QString& path) { return openFile(path); };
+    // A kept program opens as an untitled copy: a Save never writes into
+    // the history's folder.
+    dialog.open = [this](const history::HistoryEntry& entry) {
+        return replaceDocument(tr("Open"), [this, &entry](QString* why, QString* note) {
+            return doc_->OpenCopy(entry.path, history::CopyTitle(entry), why, note);
+        });
+    };
     dialog.exec();
+}
+
+void CMainFrame::updateUnitPane() {
+    const QString text = unit_state_->Text();
+    unit_pane_->setVisible(!text.isEmpty());
+    if (!unit_state_->OffersRemedy()) {
+        unit_pane_->setText(text.toHtmlEscaped());
+        unit_pane_->setToolTip(text);
+        return;
+    }
+    unit_pane_->setText(tr("%1 — <a href=\"upload\">Upload</a>, <a href=\"download\">Download</a> or "
+                           "<a href=\"compare\">Compare</a>")
+                            .arg(text.toHtmlEscaped()));
+    unit_pane_->setToolTip(tr("%1.\nUpload takes the unit's program into the PC, Download sends the PC's program to "
+                              "the unit, Compare shows where they differ.")
+                               .arg(text));
+}
+
+void CMainFrame::onCompareWithUnit() {
+    const std::vector<kvprog::SettingRef> kept = unit_state_->KeptOnPc();
+    CDlgCompare* window = OpenCompareWindow(*doc_, this);
+    window->setSources({ProgramSource::kPcProgram, 1, {}}, {ProgramSource::kUnitProgram, 1, {}});
+    if (window->compare() && !kept.empty()) window->selectSettings(kept);
 }
 
 void CMainFrame::onRemote() {
@@ -310,8 +347,34 @@ void CMainFrame::createStatusBar() {
     link_pane->setText(link_watch_->paneText());
     connect(link_watch_, &LinkWatch::paneTextChanged, link_pane, &QLabel::setText);
     connect(link_watch_, &LinkWatch::notice, bar, [bar](const QString& text) { bar->showMessage(text, 15000); });
-    // The remote clients follow the link too.
+    // The PC's program against the unit's, with what brings them together.
+    unit_pane_ = new QLabel(bar);
+    unit_pane_->setObjectName(QStringLiteral("unitPane"));
+    unit_pane_->setTextFormat(Qt::RichText);
+    unit_pane_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    bar->addPermanentWidget(unit_pane_);
+    connect(unit_pane_, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == QLatin1String("upload")) actions_[ID_UPLOAD]->trigger();
+        if (link == QLatin1String("download")) actions_[ID_DOWNLOAD]->trigger();
+        if (link == QLatin1String("compare")) onCompareWithUnit();
+    });
+    connect(unit_state_, &device::UnitState::changed, this, &CMainFrame::updateUnitPane);
+    connect(unit_state_, &device::UnitState::keptOnPcFound, this, [bar](int count) {
+        bar->showMessage(count == 1 ? tr("The unit is back: 1 setting edited while it was away is only on the PC "
+                                         "(Compare shows it)")
+                                    : tr("The unit is back: %1 settings edited while it was away are only on the PC "
+                                         "(Compare shows them)")
+                                          .arg(count),
+                         30000);
+    });
+    // The state and the remote clients follow the link too.
+    connect(link_watch_, &LinkWatch::paneTextChanged, unit_state_, [this](const QString& text) {
+        unit_state_->SetLinkText(text);
+        unit_state_->LinkChanged();
+    });
+    unit_state_->SetLinkText(link_watch_->paneText());
     connect(link_watch_, &LinkWatch::paneTextChanged, remote_, &remote::RemoteControl::LinkChanged);
+    updateUnitPane();
 
     // The remote-control server, while it runs: how many pages watch.
     auto* remote_pane = new QLabel(bar);
@@ -360,7 +423,9 @@ void CMainFrame::updateLockKeys() {
 }
 
 void CMainFrame::updateCaption() {
-    setWindowTitle(QStringLiteral("%1 - %2").arg(doc_->Title(), DocTemplateField(kDocWindowTitle)));
+    // "show.syx* - KALVORE" while the program differs from its file.
+    setWindowTitle(QStringLiteral("%1[*] - %2").arg(doc_->Title(), DocTemplateField(kDocWindowTitle)));
+    setWindowModified(doc_->IsModified());
 }
 
 QStringList CMainFrame::recentFiles() const {
@@ -406,12 +471,23 @@ void CMainFrame::updateRecentActions() {
 }
 
 bool CMainFrame::openFile(const QString& path) {
+    return replaceDocument(tr("Open"), [this, &path](QString* why, QString* note) {
+        return doc_->OpenDocument(path, why, note);
+    });
+}
+
+bool CMainFrame::replaceDocument(const QString& reason, const std::function<bool(QString*, QString*)>& open) {
     // Every edit reaches the unit before the model is replaced.
     if (!FinishPendingSends(this)) return false;
     if (!doc_->SaveModified(this)) return false;
-    history_->KeepProgram(tr("Open"));
-    if (!doc_->OpenWithReport(path, this)) return false;
-    history_->NewHistory(tr("Open"));
+    history_->KeepProgram(reason);
+    QString why, note;
+    if (!open(&why, &note)) {
+        ShowMessage(this, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), why);
+        return false;
+    }
+    if (!note.isEmpty()) ShowMessage(this, QMessageBox::Warning, DocTemplateField(kDocWindowTitle), note);
+    history_->NewHistory(reason);
     return true;
 }
 
@@ -424,12 +500,16 @@ void CMainFrame::onFileNew() {
 }
 
 void CMainFrame::onFileOpen() {
-    // As New: the question about the changes comes before the file is chosen.
+    // As New: the question about the changes comes before the file is
+    // chosen; the program being replaced is kept and a new history begins,
+    // as for every other way of opening a file.
     if (!FinishPendingSends(this)) return;
     if (!doc_->SaveModified(this)) return;
     const QString path =
         QFileDialog::getOpenFileName(this, tr("Open"), QFileInfo(doc_->Path()).path(), CMy758Doc::FileFilter());
-    if (!path.isEmpty()) doc_->OpenWithReport(path, this);
+    if (path.isEmpty()) return;
+    history_->KeepProgram(tr("Open"));
+    if (doc_->OpenWithReport(path, this)) history_->NewHistory(tr("Open"));
 }
 
 void CMainFrame::onAbout() {

@@ -4,11 +4,15 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <initializer_list>
 
 class CMy758Doc;
 class CMy758View;
 class LinkWatch;
+namespace device {
+class UnitState;
+}
 namespace history {
 class ProgramHistory;
 }
@@ -61,11 +65,18 @@ public:
     LinkWatch* linkWatch() const { return link_watch_; }
     history::ProgramHistory* programHistory() const { return history_; }
     remote::RemoteControl* remoteControl() const { return remote_; }
+    // Whether the PC's program is the unit's, shown in the status bar.
+    device::UnitState* unitState() const { return unit_state_; }
 
     // Opens path as the document (after the save question), as File Open,
     // a recent file, the command line and a dropped file do.
     bool openFile(const QString& path);
     QStringList recentFiles() const;
+    // Replaces the document with what `open` reads (after the pending sends
+    // and the save question), keeping the program it replaces in the
+    // history under `reason` and starting a new undo history. A refusal or
+    // a note of `open` is told in a message box.
+    bool replaceDocument(const QString& reason, const std::function<bool(QString* why, QString* note)>& open);
 
 public slots:
     void onFileNew();
@@ -75,6 +86,9 @@ public slots:
     void onHistory();
     // Config > Remote control...: the server's settings, tokens and QR code.
     void onRemote();
+    // The PC's program against the unit's working program in Compare, with
+    // the settings edited while the unit was away selected.
+    void onCompareWithUnit();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,6 +110,7 @@ private:
     void updateLockKeys();
     void createHistoryActions();
     void updateUndoActions();
+    void updateUnitPane();
 
     CMy758Doc* doc_;
     CMy758View* view_;
@@ -107,4 +122,6 @@ private:
     LinkWatch* link_watch_ = nullptr;
     history::ProgramHistory* history_ = nullptr;
     remote::RemoteControl* remote_ = nullptr;
+    device::UnitState* unit_state_ = nullptr;
+    QLabel* unit_pane_ = nullptr;
 };

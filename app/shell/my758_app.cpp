@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <kvcom/kvcom.h>
 
+#include "device/unit_state.h"
 #include "document/my758_doc.h"
 #include "routing/my758_view.h"
 #include "settings/dlg_rs232.h"
@@ -100,6 +101,14 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     // the command line has just filled the model.
     if (!opened_file) doc->Model().InitData();
     frame_->view()->reinitialise();
+
+    // From here on the unit's working program is read whenever the link
+    // opens (now, and on every reconnect), and the status bar says whether
+    // the PC's program is the unit's.
+    device::UnitState* state = frame_->unitState();
+    state->ProgramReplaced();
+    state->SetReadsUnitOnLink(true);
+    state->LinkChanged();
 
     // The remote-control server, when the settings turn it on; a server that
     // cannot start is said in the status bar and the program goes on.

@@ -1,6 +1,7 @@
 // The Compare window, Verify, and programs exported and imported as text
 // and JSON: what the table lists, what Take and Send do to the model and
 // the line, and that a refused import changes nothing.
+#include <QAction>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -12,6 +13,10 @@
 
 #include "compare/dlg_compare.h"
 #include "compare/program_exchange.h"
+#include "device.h"
+#include "device/device_line.h"
+#include "history/program_history.h"
+#include "reception.h"
 #include "device_queue.h"
 #include "document/program_file.h"
 #include "modal_answerer.h"
@@ -140,7 +145,89 @@ private slots:
         const std::vector<Bytes> expected = {kvtest::Hex("F0 00 20 18 00 2D 20 20 00 20 1C 01 F7"),
                                              kvtest::Hex("F0 00 20 18 00 2D 62 62 00 3F F7")};
         QCOMPARE(wire.Messages(), expected);
-        QVERIFY(window.statusText().startsWith(QStringLiteral("2 messages on their way")));
+        QVERIFY2(window.statusText().startsWith(QStringLiteral("2 messages sent to the unit.")),
+                 qPrintable(window.statusText()));
+    }
+
+    // Send selected reads the unit again once the messages have gone, and
+    // the list shows what the unit holds then.
+    void sendSelectedReadsTheUnitAgain() {
+        CDSDATA& pc = shell_->model();
+        kvsim::Device unit;
+        kvtest::WireRecorder wire;
+        wire.on_write = [&unit](const Bytes& message) {
+            const Bytes reply = unit.Feed(message.data(), message.size());
+            if (!reply.empty()) kvcom::HandleChunk(reply.data(), reply.size());
+        };
+        pc.out_gain[2] = -12;
+        pc.out_polarity[4] = 1;
+        CDlgCompare window(shell_->doc());
+        window.setSources(kPc, {ProgramSource::kUnitProgram, 1, {}});
+        QVERIFY(window.compare());
+        QCOMPARE(Rows(window.table()).size(), 2);
+        Select(window.table(), QStringLiteral("Out 3"), QStringLiteral("gain"));
+        window.sendSelected();
+        QCOMPARE(Rows(window.table()), QStringList{"Out 5 | polarity | 180 | normal"});
+        QCOMPARE(window.statusText(), QStringLiteral("1 message sent to the unit. Read again: 1 difference left."));
+        kvtest::ResetReception();
+    }
+
+    // A side that cannot be read leaves no list of an earlier comparison
+    // behind under its names.
+    void aFailedReadClearsTheList() {
+        CDSDATA& pc = shell_->model();
+        FileEntry(5, pc);
+        pc.out_gain[2] = -12;
+        CDlgCompare window(shell_->doc());
+        window.setSources(kPc, Entry(5));
+        QVERIFY(window.compare());
+        QCOMPARE(Rows(window.table()).size(), 1);
+        kvtest::WireRecorder wire;  // a unit that does not answer
+        window.setSources(kPc, {ProgramSource::kUnitMemory, 9, {}});
+        QVERIFY(!window.compare());
+        QVERIFY(Rows(window.table()).isEmpty());
+        QCOMPARE(window.table()->headerItem()->text(2), QStringLiteral("B"));
+        QVERIFY2(window.statusText().startsWith(QStringLiteral("Unit: memory 9 could not be read")),
+                 qPrintable(window.statusText()));
+        kvtest::ResetReception();
+    }
+
+    // Take is one step of the undo history, after the edits before it: its
+    // undo writes the old values back and sends them.
+    void takeIsOneStepOfTheHistory() {
+        CDSDATA& pc = shell_->model();
+        history::ProgramHistory& h = *shell_->frame().programHistory();
+        CDSDATA other(pc);
+        other.out_gain[2] = 10;
+        other.out_gain[4] = -10;
+        FileEntry(7, other);
+        pc.cur_chan = 0;
+        pc.out_mute[0] = 0;
+        device::SendParam(pc, PC_OUT_MUTE);  // an edit before the Take
+        QCOMPARE(h.Stack().UndoCount(), std::size_t(1));
+
+        CDlgCompare window(shell_->doc());
+        window.setSources(kPc, Entry(7));
+        QVERIFY(window.compare());
+        Select(window.table(), QStringLiteral("Out 3"), QStringLiteral("gain"));
+        Select(window.table(), QStringLiteral("Out 5"), QStringLiteral("gain"));
+        window.takeSelected();
+        QCOMPARE(pc.out_gain[2], 10);
+        QCOMPARE(pc.out_gain[4], -10);
+        QCOMPARE(h.Stack().UndoCount(), std::size_t(2));
+        QCOMPARE(shell_->frame().action(CMainFrame::ID_EDIT_UNDO)->text(), QStringLiteral("&Undo Take of 2 settings"));
+
+        kvtest::WireRecorder wire;
+        shell_->frame().action(CMainFrame::ID_EDIT_UNDO)->trigger();
+        QCOMPARE(pc.out_gain[2], 0);
+        QCOMPARE(pc.out_gain[4], 0);
+        QCOMPARE(pc.out_mute[0], 0);  // the edit before stays
+        const std::vector<Bytes> expected = {kvtest::Hex("F0 00 20 18 00 2D 62 62 00 4B F7"),
+                                             kvtest::Hex("F0 00 20 18 00 2D 64 62 00 4B F7")};
+        QCOMPARE(wire.Messages(), expected);
+        QVERIFY(h.CanUndo());
+        QCOMPARE(shell_->frame().action(CMainFrame::ID_EDIT_UNDO)->text(), QStringLiteral("&Undo Out 1 mute"));
+        QVERIFY(h.CanRedo());
     }
 
     void takeCopiesOnlyTheSelectedSettings() {
@@ -180,6 +267,7 @@ private slots:
         QFETCH(QString, named);
         CDSDATA& pc = shell_->model();
         pc.out_gain[0] = 7;
+        shell_->doc().SetModified(false);  // as saved
         const QByteArray before = kvtest::ImageOf(pc);
         const QString path = dir_.filePath(QStringLiteral("bad.json"));
         WriteFile(path, json);

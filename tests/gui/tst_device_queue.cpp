@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "device/device_line.h"
+#include "modal_answerer.h"
 #include "shell_fixture.h"
 #include "wire_recorder.h"
 
@@ -64,6 +65,9 @@ private slots:
                 progress_shown |= d->isVisible() && d->labelText().startsWith(QStringLiteral("Sending"));
         });
         look.start(20);
+        // The edits changed the program: closing asks whether to save it.
+        kvtest::ModalAnswerer answers;
+        answers.ThenPress(QStringLiteral("No"));
         const bool closed = shell.frame().close();
         releaser.join();
         look.stop();

@@ -86,7 +86,15 @@ void TestDlgSettings::pagesPerConfiguration() {
 void TestDlgSettings::captionAndButtons() {
     CDSDATA m;
     CDlgSettings sheet(m, 0);
-    QCOMPARE(sheet.windowTitle(), QString("KV758"));
+    // The title names the output the page in front edits.
+    QCOMPARE(sheet.windowTitle(), QString("KV758 - Out 1"));
+    sheet.Tabs()->setCurrentIndex(3);
+    QCOMPARE(sheet.windowTitle(), QString("KV758 - Out 3"));
+    sheet.Tabs()->setCurrentIndex(0);
+    QCOMPARE(sheet.windowTitle(), QString("KV758 - In"));
+    Configure(m, 1, 1);
+    CDlgSettings linked(m, 3);
+    QCOMPARE(linked.windowTitle(), QString("KV758 - Out 3&4"));
     QStringList buttons;
     for (auto* b : sheet.findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly)) buttons << b->text();
     QCOMPARE(buttons.join('|'), QString("OK|Cancel"));  // no Apply, no Help

@@ -25,6 +25,7 @@
 #include "device.h"
 #include "device/device_line.h"
 #include "document/program_file.h"
+#include "document/my758_doc.h"
 #include "history/dlg_history.h"
 #include "history/program_history.h"
 #include "memory/dlg_memory.h"
@@ -114,9 +115,10 @@ private slots:
     void aReplacedProgramStartsANewHistory() {
         QFETCH(QString, operation);
         kvtest::WireRecorder wire;
-        const QString file = dir_->filePath(QStringLiteral("other.syx"));
+        QTemporaryDir files;  // not the history's folder: the document never saves there
+        const QString file = files.filePath(QStringLiteral("other.syx"));
         QVERIFY(shell_->doc().SaveDocument(file));
-        const QString json = dir_->filePath(QStringLiteral("other.json"));
+        const QString json = files.filePath(QStringLiteral("other.json"));
         QVERIFY(WriteProgramJson(model(), json, nullptr));
         EditGain(0, 40);
         QVERIFY(programHistory().CanUndo());
@@ -175,13 +177,54 @@ private slots:
                      differences.contains(QStringLiteral("+2.0 dB")),
                  qPrintable(differences));
         QString opened;
-        dialog.open = [&opened](const QString& path) {
-            opened = path;
+        dialog.open = [&opened](const history::HistoryEntry& entry) {
+            opened = entry.path;
             return true;
         };
         dialog.OpenButton()->click();
         QCOMPARE(opened, programHistory().Store().Entries().first().path);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    // A kept program opens as an untitled copy named after its entry: Save
+    // asks for a name, and nothing the program saves lands in the history's
+    // folder; the kept file stays as it was.
+    void aKeptProgramOpensAsAnUntitledCopy() {
+        model().out_gain[2] = 14;
+        programHistory().KeepProgram(QStringLiteral("Recall"));
+        const history::HistoryEntry entry = programHistory().Store().Entries().first();
+        const QByteArray kept = kvtest::ReadAll(entry.path);
+        model().out_gain[2] = 0;
+
+        kvtest::ModalAnswerer answers;
+        answers.Then([](QWidget* w) {
+            auto* dialog = qobject_cast<CDlgHistory*>(w);
+            QVERIFY(dialog);
+            dialog->List()->selectRow(0);
+            dialog->OpenButton()->click();
+        });
+        frame().onHistory();
+        QCOMPARE(answers.pending(), 0);
+        QCOMPARE(model().out_gain[2], 14);
+        CMy758Doc& doc = shell_->doc();
+        QVERIFY(doc.Path().isEmpty());
+        const QString title = QStringLiteral("Recall %1 (from history)").arg(entry.time.toString(QStringLiteral("HH:mm")));
+        QCOMPARE(doc.Title(), title);
+        QCOMPARE(frame().windowTitle(), title + QStringLiteral("[*] - KALVORE"));
+        QVERIFY(!frame().recentFiles().contains(entry.path));
+
+        answers.ThenReject();  // Save asks where
+        QVERIFY(!doc.FileSave(&frame()));
+        QCOMPARE(answers.seen.last().class_name, QStringLiteral("QFileDialog"));
+        QString why;
+        QVERIFY(!doc.SaveDocument(entry.path, &why));
+        QVERIFY2(why.contains(QStringLiteral("history")), qPrintable(why));
+        QVERIFY(!doc.SaveDocument(dir_->filePath(QStringLiteral("mine.syx")), &why));
+        QCOMPARE(kvtest::ReadAll(entry.path), kept);
+        // Only the history wrote there: the program the copy replaced.
+        const QList<history::HistoryEntry> entries = programHistory().Store().Entries();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.first().reason, QStringLiteral("Open"));
     }
 
     // A disk that takes nothing more is told once in the status bar, and

@@ -22,7 +22,6 @@
 #include "kvvalues/text_conversions.h"
 #include "remote/desk_host.h"
 #include "remote/remote_control.h"
-#include "remote/unit_agreement.h"
 #include "shell_fixture.h"
 #include "wire_recorder.h"
 
@@ -204,58 +203,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(host().Unit().busy.empty(), 2000);
         QVERIFY2(!wire.Messages().empty() && wire.Messages().front() == kvtest::Hex("F0 00 20 18 00 2D 01 12 01 01 F7"),
                  wire.Describe().c_str());
-    }
-
-    // What the server says of the program it serves against the unit's, as
-    // 758 learns of reads, sends and changes on the PC alone.
-    void whetherTheProgramIsTheUnits() {
-        using Step = std::function<void(remote::UnitAgreement&, CDSDATA&)>;
-        const Step opened = [](remote::UnitAgreement& a, CDSDATA&) { a.LinkOpened(); };
-        const Step read = [](remote::UnitAgreement& a, CDSDATA& m) { a.Matches(m); };
-        const Step edit_sent = [](remote::UnitAgreement& a, CDSDATA& m) {
-            m.out_gain[1] += 5;
-            a.Sent(m);
-        };
-        const Step pc_only = [](remote::UnitAgreement& a, CDSDATA& m) {
-            m.out_delay[3] += 40;
-            m.out_mute[4] = !m.out_mute[4];
-            a.PcOnly(m);
-        };
-        const Step pc_only_back = [](remote::UnitAgreement& a, CDSDATA& m) {
-            m.out_delay[3] -= 40;
-            m.out_mute[4] = !m.out_mute[4];
-            a.PcOnly(m);
-        };
-        const Step send_failed = [](remote::UnitAgreement& a, CDSDATA&) { a.SendFailed(); };
-        const Step other_sent = [](remote::UnitAgreement& a, CDSDATA&) { a.OtherProgramSent(); };
-        const Step closed = [](remote::UnitAgreement& a, CDSDATA&) { a.LinkClosed(); };
-        struct Case {
-            const char* name;
-            std::vector<Step> steps;
-            const char* differs;  // "" or a part of the text
-        };
-        const std::vector<Case> cases = {
-            {"nothing read since the link opened", {opened}, "has not read the unit's since the link opened"},
-            {"read", {opened, read}, ""},
-            {"read, then edits sent", {opened, read, edit_sent, edit_sent}, ""},
-            {"changed on the PC alone", {opened, read, pc_only}, "differs from the unit's in 2 settings"},
-            {"on the PC alone, then an edit sent", {opened, read, pc_only, edit_sent}, "in 2 settings"},
-            {"on the PC alone and back", {opened, read, pc_only, pc_only_back}, ""},
-            {"an edit lost", {opened, read, edit_sent, send_failed}, "an edit did not reach the unit"},
-            {"another program sent", {opened, read, other_sent}, "another program"},
-            {"unplugged", {opened, read, closed}, "not connected"},
-            {"plugged in again", {opened, read, closed, opened}, "has not read"},
-            {"read while unplugged is no read", {read, opened}, "has not read"},
-        };
-        for (const Case& c : cases) {
-            CDSDATA m(model());
-            remote::UnitAgreement agreement;
-            for (const Step& step : c.steps) step(agreement, m);
-            const QString differs = QString::fromStdString(agreement.Differs(m));
-            const QString want = QString::fromLatin1(c.differs);
-            QVERIFY2(want.isEmpty() ? differs.isEmpty() : differs.contains(want),
-                     qPrintable(QStringLiteral("%1: \"%2\"").arg(QLatin1String(c.name), differs)));
-        }
     }
 
     // The host hears of the desk's news through the line and the document.

@@ -1,6 +1,6 @@
-// The document in its frame: saving and opening program files, the caption,
-// File New, the save question once the memory manager has been opened, the
-// recent-file list and dropped files.
+// The document in its frame: saving and opening program files, the caption
+// with its modified mark, File New, the save question, the recent-file list
+// and dropped files.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -18,6 +19,7 @@
 #include <kvcom/kvcom.h>
 
 #include "document/my758_doc.h"
+#include "device/device_line.h"
 #include "document/program_file.h"
 #include "routing/my758_view.h"
 #include "shell/main_frame.h"
@@ -67,7 +69,7 @@ private slots:
         const QByteArray bytes = ReadAll(File("a.syx"));
         QCOMPARE(bytes.left(4), QByteArray("\x50\x01\x00\x00", 4));
         QCOMPARE(bytes.mid(4), kvtest::ImageOf(doc_->Model()));
-        QCOMPARE(frame_->windowTitle(), QStringLiteral("a.syx - KALVORE"));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("a.syx[*] - KALVORE"));
     }
 
     void openReadsTheImageAfterTheHeader() {
@@ -88,13 +90,14 @@ private slots:
         QCOMPARE(m.out_delay[3], 960);
         QCOMPARE(m.sum_delay, 48);
         QCOMPARE(kvtest::ImageOf(m), kvtest::ImageOf(source));
-        QCOMPARE(frame_->windowTitle(), QStringLiteral("b.syx - KALVORE"));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("b.syx[*] - KALVORE"));
         // The view follows the opened configuration.
         QVERIFY(frame_->view()->button(1155)->isVisibleTo(frame_->view()));
     }
 
     void oversizedFileIsRefusedWithAMessage() {
         Edit(doc_->Model());
+        doc_->SetModified(false);  // as saved: no question first
         const QByteArray before = kvtest::ImageOf(doc_->Model());
         WriteAll(File("big.syx"), programfile::Encode(CDSDATA()) + QByteArray(2600, '\0'));
         kvtest::ModalAnswerer answers;
@@ -102,7 +105,7 @@ private slots:
         QCOMPARE(answers.seen.size(), 1);
         QVERIFY(answers.seen[0].text.contains(QStringLiteral("big.syx")));
         QCOMPARE(kvtest::ImageOf(doc_->Model()), before);
-        QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle[*] - KALVORE"));
     }
 
     void fileNewKeepsEveryParameter() {
@@ -114,16 +117,54 @@ private slots:
         frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
         QVERIFY(reset);
         QCOMPARE(kvtest::ImageOf(doc_->Model()), before);
-        QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("NoTitle[*] - KALVORE"));
         QVERIFY(doc_->Path().isEmpty());
     }
 
-    void noQuestionUntilTheMemoryManagerOpened() {
+    // A new document starts from the program as it stands: closing asks
+    // nothing more.
+    void noQuestionForTheProgramAsItStarted() {
         kvtest::ModalAnswerer answers;
         Edit(doc_->Model());
+        answers.ThenPress(QStringLiteral("No"));
         frame_->action(CMainFrame::ID_FILE_NEW)->trigger();
+        QCOMPARE(answers.seen.size(), 1);
         QVERIFY(frame_->close());
-        QVERIFY(answers.seen.isEmpty());
+        QCOMPARE(answers.seen.size(), 1);
+    }
+
+    // The title carries the desktop's mark while the program differs from
+    // its file: an edit sets it and its undo clears it; the memory manager
+    // opened, a memory chosen and closed with Escape is no edit.
+    void theTitleMarksRealEditsOnly() {
+        QVERIFY(doc_->SaveDocument(File("e.syx")));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("e.syx[*] - KALVORE"));
+        QVERIFY(!frame_->isWindowModified());
+
+        kvtest::ModalAnswerer answers;
+        answers.Then([](QWidget* w) {
+            auto* list = w->findChild<QTableWidget*>(QStringLiteral("memoryList"));
+            QVERIFY(list);
+            list->selectRow(7);
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        frame_->action(CMainFrame::ID_MEMORY)->trigger();
+        QCOMPARE(answers.pending(), 0);
+        QVERIFY(!doc_->IsModified());
+        QTest::qWait(20);
+        QVERIFY(!frame_->isWindowModified());
+
+        CDSDATA& m = doc_->Model();
+        m.cur_chan = 2;
+        m.out_gain[2] = -20;
+        device::SendParam(m, PC_OUT_GAIN);
+        QVERIFY(doc_->IsModified());
+        QTRY_VERIFY(frame_->isWindowModified());
+        frame_->action(CMainFrame::ID_EDIT_UNDO)->trigger();
+        QCOMPARE(m.out_gain[2], 0);
+        QTRY_VERIFY(!frame_->isWindowModified());
+        QVERIFY(frame_->close());
+        QVERIFY(answers.seen.size() == 1);  // no question at the end
     }
 
     void saveQuestionAnswers() {
@@ -208,7 +249,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(frame_, &drop);
-        QTRY_COMPARE(frame_->windowTitle(), QStringLiteral("dropped.syx - KALVORE"));
+        QTRY_COMPARE(frame_->windowTitle(), QStringLiteral("dropped.syx[*] - KALVORE"));
         QCOMPARE(doc_->Model().out_limit[2], 33);
     }
 

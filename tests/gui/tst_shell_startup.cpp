@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(int(npTTYInfo->port_number), 1);
         QVERIFY(answers.seen.isEmpty());
         QVERIFY(app_->frame()->isVisible());
-        QCOMPARE(app_->frame()->windowTitle(), QStringLiteral("NoTitle - KALVORE"));
+        QCOMPARE(app_->frame()->windowTitle(), QStringLiteral("NoTitle[*] - KALVORE"));
     }
 
     void fileSizeLimitCannotKillTheProgram() {
@@ -197,7 +197,7 @@ private slots:
         qputenv("KVCOM_COM1", "/nonexistent/ttyKV1");
         kvtest::ModalAnswerer answers;  // the port message
         QCOMPARE(NewApp().InitInstance({path}), CMy758App::StartResult::kRunning);
-        QCOMPARE(app_->frame()->windowTitle(), QStringLiteral("show.syx - KALVORE"));
+        QCOMPARE(app_->frame()->windowTitle(), QStringLiteral("show.syx[*] - KALVORE"));
         // The model holds the file, not factory values.
         const CDSDATA& m = app_->document()->Model();
         QCOMPARE(int(m.figuration), 2);

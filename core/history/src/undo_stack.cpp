@@ -136,7 +136,7 @@ void UndoStack::RecordEdits(const CDSDATA& m, const std::vector<device::SendKey>
 
     if (undone_.empty() && !done_.empty()) {
         Step& top = done_.back();
-        if (top.kind == Step::Kind::kValues && top.sends == keys && top.source == source &&
+        if (top.kind == Step::Kind::kValues && top.label.empty() && top.sends == keys && top.source == source &&
             now - top.last_edit <= kMergeWindow) {
             for (const FieldChange& c : changes) {
                 auto same = std::find_if(top.changes.begin(), top.changes.end(),
@@ -155,6 +155,19 @@ void UndoStack::RecordEdits(const CDSDATA& m, const std::vector<device::SendKey>
     step.sends = keys;
     step.source = source;
     step.last_edit = now;
+    Push(std::move(step));
+}
+
+void UndoStack::RecordStep(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& label) {
+    if (baseline_.empty()) Rebase(m);
+    std::vector<int> row = Flatten(m);
+    std::vector<FieldChange> changes = Changes(baseline_, row);
+    baseline_ = std::move(row);
+    if (changes.empty()) return;
+    Step step;
+    step.changes = std::move(changes);
+    step.sends = keys;
+    step.label = label;
     Push(std::move(step));
 }
 
@@ -308,6 +321,10 @@ std::string StepText(const Step& step) {
         text = ChannelName(step.chan) + " EQ " + std::to_string(step.slot + 1) + " flat";
         break;
     case Step::Kind::kValues: {
+        if (!step.label.empty()) {
+            text = step.label;
+            break;
+        }
         if (step.sends.empty()) return {};
         text = SendText(step.sends.front());
         // A request that changed several settings names the first and counts

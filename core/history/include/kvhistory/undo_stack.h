@@ -74,6 +74,7 @@ struct Step {
     int slot = -1;                       // and the slot the filter stands in
     FilterValues values;                 // kReleaseFilter: what it held
     std::string source;                  // empty: the desk; else "web", "osc", "api"
+    std::string label;                   // a step of several settings named as a whole ("Take of 3 settings")
     Clock::time_point last_edit{};
 };
 
@@ -94,6 +95,11 @@ public:
     // `source` says who asked. One step, or none when nothing changed.
     void RecordEdits(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& source,
                      Clock::time_point now = Clock::now());
+    // A change of several settings made at once on the PC (Compare's Take):
+    // `m` holds the new values, `keys` are the messages that carry them.
+    // One step named `label`, never joined with an edit; none when nothing
+    // changed.
+    void RecordStep(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& label);
     // The EQ editor opened a filter in slot `slot` of `chan`; `m` as after.
     void RecordFilterOpened(const CDSDATA& m, int chan, int slot);
     // It released the filter that held `values` from that slot.
