@@ -46,8 +46,15 @@ public:
 
     void reject() override { AskToStop(); }
 
+    // The work has ended: the window goes.
+    void Finish() {
+        finished_ = true;
+        close();
+    }
+
 protected:
     void closeEvent(QCloseEvent* event) override {
+        if (finished_) return QProgressDialog::closeEvent(event);
         event->ignore();
         AskToStop();
     }
@@ -64,6 +71,7 @@ private:
     QString stopping_text_;
     std::function<void()> on_cancel_;
     bool stopping_ = false;
+    bool finished_ = false;
 };
 
 // Carries progress from the device thread to the dialog through queued
@@ -127,7 +135,7 @@ void WaitOnDeviceThread(QWidget* parent, const QString& label,
     line.thread().WaitFor(ticket);
     show_later.stop();
     QApplication::restoreOverrideCursor();
-    dialog.hide();
+    dialog.Finish();
     g_running = false;
 }
 
