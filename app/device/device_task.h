@@ -16,21 +16,33 @@
 class QObject;
 class QWidget;
 
-// Lets an operation report its progress (thread-safe; call from the work).
+// Lets an operation report its progress and see whether the user asked it
+// to stop (thread-safe; call from the work).
 class DeviceTaskProgress {
 public:
     virtual ~DeviceTaskProgress() = default;
     // step of total; text replaces the dialog's label when not empty.
     virtual void Report(int step, int total, const QString& text = QString()) = 0;
+    // True once the user pressed Cancel in the progress window of a task
+    // run with RunCancellableDeviceTask; the work stops at its next safe
+    // point. Always false for a task without Cancel.
+    virtual bool CancelRequested() const { return false; }
 };
 
 // Runs work(copy of model, progress) on the device thread while a modal
 // progress window with `label` is shown over parent (once it has taken
 // longer than 300 ms); writes the copy back into model and returns what
-// work returned. The window has no cancel button: the device's pacing must
-// run to its end.
+// work returned. The window has no cancel button: an operation without safe
+// points to stop at runs to its end.
 int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model,
                   const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work);
+
+// As RunDeviceTask, with a Cancel button (and Escape) in the progress
+// window, shown at once: pressing it makes progress.CancelRequested() true
+// and the window says `stopping` until the work has come to its safe point
+// and returned. The window stays modal meanwhile; nothing else runs.
+int RunCancellableDeviceTask(QWidget* parent, const QString& label, const QString& stopping, CDSDATA& model,
+                             const std::function<int(CDSDATA&, DeviceTaskProgress&)>& work);
 
 // Shorthand for work that reports no progress.
 int RunDeviceTask(QWidget* parent, const QString& label, CDSDATA& model, const std::function<int(CDSDATA&)>& work);

@@ -99,17 +99,50 @@ constexpr std::chrono::milliseconds kStoreAllSettle{1000};
 struct StoreAllReporter {
     DeviceTaskProgress* progress;
     int total;
-    int sent;
-    int in_hand;  // the memory going out now, -1 before the first
+    std::vector<int> begun;  // the images begun, as they went out
 
     static void OnImage(int memory, void* context) {
         auto* self = static_cast<StoreAllReporter*>(context);
-        self->in_hand = memory;
         const QString text = memory == 0 ? CDlgMemory::tr("Storing the working program on the unit...")
                                          : CDlgMemory::tr("Storing memory %1 on the unit...").arg(memory);
-        self->progress->Report(self->sent++, self->total, text);
+        self->progress->Report(static_cast<int>(self->begun.size()), self->total, text);
+        self->begun.push_back(memory);
     }
 };
+
+// While it lives, the library's Store All and list stop at their next safe
+// point once the user has pressed Cancel; Stopped() tells whether they did.
+// Device thread only, as the operation it watches.
+class StopWhenCancelled {
+public:
+    explicit StopWhenCancelled(const DeviceTaskProgress& progress) : progress_(progress) {
+        SetMemCancelCheck(&Check, this);
+    }
+    ~StopWhenCancelled() { SetMemCancelCheck(nullptr, nullptr); }
+    StopWhenCancelled(const StopWhenCancelled&) = delete;
+    StopWhenCancelled& operator=(const StopWhenCancelled&) = delete;
+    bool Stopped() const { return stopped_; }
+
+private:
+    static int Check(void* context) {
+        auto* self = static_cast<StopWhenCancelled*>(context);
+        if (self->progress_.CancelRequested()) self->stopped_ = true;
+        return self->stopped_ ? 1 : 0;
+    }
+    const DeviceTaskProgress& progress_;
+    bool stopped_ = false;
+};
+
+// What the progress window says between Cancel and the safe point.
+QString StoppingStoreAll() { return CDlgMemory::tr("Cancelling: the memory going out now is stored whole first..."); }
+QString StoppingRefresh() { return CDlgMemory::tr("Cancelling..."); }
+
+// A list the user cancelled: what the window and the unit hold then.
+QString RefreshCancelledText() {
+    return CDlgMemory::tr(
+        "Refresh cancelled: the list shows what it held before. Nothing on the unit changed; it may go on "
+        "sending its list for a few seconds.");
+}
 
 }  // namespace
 
@@ -119,15 +152,30 @@ int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::
     for (int m = 1; m < KV_MEMORIES; ++m)
         if (prog_len[m] > 2) ++images;
 
-    StoreAllReporter reporter{&progress, images, 0, -1};
-    SetMemStoreAllProgress(&StoreAllReporter::OnImage, &reporter);
-    const int result = model.SendMEMStoreAll();
-    SetMemStoreAllProgress(nullptr, nullptr);
+    StoreAllReporter reporter{&progress, images, {}};
+    int result = 0;
+    bool cancelled = false;
+    {
+        const StopWhenCancelled stop(progress);
+        SetMemStoreAllProgress(&StoreAllReporter::OnImage, &reporter);
+        result = model.SendMEMStoreAll();
+        SetMemStoreAllProgress(nullptr, nullptr);
+        cancelled = stop.Stopped();
+    }
     if (outcome) {
-        // The image in hand when it stopped did not reach the unit whole.
-        const int memories = images - 1;
-        const int gone = result ? images : std::max(0, reporter.sent - 1);
-        *outcome = {std::min(gone, memories), memories, result ? -1 : reporter.in_hand};
+        // A cancel stops before the next image: all that began went whole.
+        // Otherwise the image in hand when it stopped did not reach the unit
+        // whole.
+        std::vector<int> whole = reporter.begun;
+        if (!result && !cancelled && !whole.empty()) whole.pop_back();
+        std::erase(whole, 0);  // the working program is no memory
+        StoreAllOutcome o;
+        o.total = images - 1;
+        o.stored = static_cast<int>(whole.size());
+        o.lost_at = result || cancelled || reporter.begun.empty() ? -1 : reporter.begun.back();
+        o.cancelled = cancelled;
+        o.stored_memories = std::move(whole);
+        *outcome = std::move(o);
     }
     if (!result) return 0;  // nothing to settle: the unit took no last image
     progress.Report(images, images, CDlgMemory::tr("Waiting for the unit..."));
@@ -135,7 +183,7 @@ int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::
     return result;
 }
 
-int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress) {
+int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress, bool* cancelled) {
     // Called on the reader thread; Report only queues the new text.
     const MemRefreshProgress report = [](int received, void* context) {
         // The unit lists only its used memories: how many is not known
@@ -143,9 +191,11 @@ int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress) {
         static_cast<DeviceTaskProgress*>(context)->Report(
             0, 0, CDlgMemory::tr("Reading the memory list from the unit: %1 received...").arg(Memories(received)));
     };
+    const StopWhenCancelled stop(progress);
     SetMemRefreshProgress(report, &progress);
     const int result = model.MemRefresh();
     SetMemRefreshProgress(nullptr, nullptr);
+    if (cancelled) *cancelled = stop.Stopped();
     return result;
 }
 
@@ -372,10 +422,12 @@ void CDlgMemory::selectionChanged() {
     recall_->setEnabled(IsUsed(model_.mem_num));
 }
 
-int CDlgMemory::RunRefresh() {
-    const int listed =
-        RunDeviceTask(this, tr("Reading the memory list from the unit..."), model_,
-                      [](CDSDATA& m, DeviceTaskProgress& progress) { return RefreshMemories(m, progress); });
+int CDlgMemory::RunRefresh(bool* cancelled) {
+    bool stopped = false;
+    const int listed = RunCancellableDeviceTask(
+        this, tr("Reading the memory list from the unit..."), StoppingRefresh(), model_,
+        [&stopped](CDSDATA& m, DeviceTaskProgress& progress) { return RefreshMemories(m, progress, &stopped); });
+    if (cancelled) *cancelled = stopped;
     if (listed) {
         NoteTableReadFromUnit();
         device::NotifyMemoryListRead();
@@ -395,8 +447,13 @@ void CDlgMemory::refresh() {
     // alone; a link lost on the way is told.
     QElapsedTimer took;
     took.start();
-    const int listed = RunRefresh();
+    bool cancelled = false;
+    const int listed = RunRefresh(&cancelled);
     FillList();
+    if (cancelled) {
+        prompts.tell(this, RefreshCancelledText(), AppTitle());
+        return;
+    }
     if (listed) TellDone(this, tr("Read the names of %1 from the unit").arg(Memories(UsedMemories())), took);
     if (!listed && (!UnitConnected() || LastReplyDamaged()))
         prompts.tell(this,
@@ -475,20 +532,24 @@ void CDlgMemory::storeAll() {
             .arg(Memories(overwritten), TableSource());
     bool keep_copy = true;
     if (prompts.confirm_store_all && !prompts.confirm_store_all(this, text, keep_copy)) return;
-    if (keep_copy) KeepUnitMemories();
+    if (keep_copy && !KeepUnitMemories()) return;
     history::KeepProgram(model_, tr("Store All"));
     const std::vector<int> program_before = history::Flatten(model_);
     StoreAllOutcome outcome;
     QElapsedTimer took;
     took.start();
-    const int ok = RunDeviceTask(this, tr("Storing all memories on the unit..."), model_,
-                                 [&outcome](CDSDATA& m, DeviceTaskProgress& progress) {
-                                     return StoreAllMemories(m, progress, kStoreAllSettle, &outcome);
-                                 });
+    const int ok = RunCancellableDeviceTask(this, tr("Storing all memories on the unit..."), StoppingStoreAll(), model_,
+                                            [&outcome](CDSDATA& m, DeviceTaskProgress& progress) {
+                                                return StoreAllMemories(m, progress, kStoreAllSettle, &outcome);
+                                            });
     // The working program of a loaded table replaces the PC's program.
     if (history::Flatten(model_) != program_before) history::NewHistory(model_, tr("Store All"));
     result_flag_ = 1;
-    if (!ok) {
+    if (!ok && outcome.cancelled) {
+        prompts.tell(this,
+                     QString::fromStdString(linktext::StoreAllCancelledText(outcome.stored_memories, outcome.total)),
+                     AppTitle());
+    } else if (!ok) {
         const QString what =
             QString::fromStdString(linktext::StoreAllStoppedText(outcome.stored, outcome.total, outcome.lost_at));
         prompts.tell(this, tr("Store All stopped: %1.\n%2").arg(what, WhyOperationStopped()), AppTitle());
@@ -501,10 +562,11 @@ void CDlgMemory::storeAll() {
     accept();
 }
 
-void CDlgMemory::KeepUnitMemories() {
+bool CDlgMemory::KeepUnitMemories() {
     const MemoryTableCopy pc_table;
     const QString source = g_table_source;
-    const int listed = RunRefresh();
+    bool cancelled = false;
+    const int listed = RunRefresh(&cancelled);
     if (listed) {
         auto* h = history::ProgramHistory::For(model_);
         const QByteArray bank = EncodeMemoryTable(model_);
@@ -512,11 +574,19 @@ void CDlgMemory::KeepUnitMemories() {
     }
     pc_table.Restore();
     g_table_source = source;
+    if (cancelled) {
+        prompts.tell(this,
+                     tr("Store All cancelled while the unit's memories were read for a copy: nothing was stored; "
+                        "the unit's memories and its working program are as they were."),
+                     AppTitle());
+        return false;
+    }
     if (!listed)
         prompts.tell(this,
                      tr("The unit's memories could not be read for a copy; Store All goes on without one.\n%1")
                          .arg(WhyOperationStopped()),
                      AppTitle());
+    return true;
 }
 
 void CDlgMemory::saveAll() {
@@ -532,8 +602,17 @@ void CDlgMemory::saveAll() {
     const bool opened = writer.Open(path, &why);
     // The bank holds what the unit has now; without a whole list no file is
     // written (the old one, if any, stays as it was).
-    const int listed = RunRefresh();
+    bool cancelled = false;
+    const int listed = RunRefresh(&cancelled);
     FillList();
+    if (cancelled) {
+        prompts.tell(this,
+                     tr("Save All cancelled: the bank file %1 was not written, and the list shows what it held "
+                        "before. Nothing on the unit changed.")
+                         .arg(path),
+                     AppTitle());
+        return;
+    }
     if (!listed) {
         prompts.tell(this,
                      tr("The bank file %1 was not written: the memory list could not be read from the "

@@ -8,6 +8,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class CDSDATA;
 class CMy758Doc;
@@ -44,19 +45,24 @@ MemoryPrompts StandardMemoryPrompts();
 // Store All's work, off the GUI thread: the library's SendMEMStoreAll with
 // one progress step per image as it goes out (the used memories 60 down to
 // 1, then the working program), then `settle` for the unit to take in the
-// last image. Returns what SendMEMStoreAll returned.
+// last image. A Cancel in the progress window stops it before the next
+// image. Returns what SendMEMStoreAll returned.
 // When it stops, `outcome` (may be null) says how far it came.
 struct StoreAllOutcome {
-    int stored = 0;    // memories the unit got whole
-    int total = 0;     // the used memories to store
-    int lost_at = -1;  // the memory in hand when it stopped (0: the working program), -1: none
+    int stored = 0;                    // memories the unit got whole
+    int total = 0;                     // the used memories to store
+    int lost_at = -1;                  // the memory in hand when it stopped (0: the working program), -1: none
+    bool cancelled = false;            // stopped by Cancel, before the next image: nothing was cut short
+    std::vector<int> stored_memories;  // the memories the unit got whole, as they went out (60 down)
 };
 int StoreAllMemories(CDSDATA& model, DeviceTaskProgress& progress, std::chrono::milliseconds settle,
                      StoreAllOutcome* outcome = nullptr);
 
 // Refresh's work, off the GUI thread: the library's MemRefresh, telling the
-// number of memories received so far as they come in.
-int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress);
+// number of memories received so far as they come in. A Cancel in the
+// progress window ends the wait with the memory table as it was and sets
+// `cancelled` (may be null).
+int RefreshMemories(CDSDATA& model, DeviceTaskProgress& progress, bool* cancelled = nullptr);
 
 class CDlgMemory : public QDialog {
     Q_OBJECT
@@ -102,13 +108,15 @@ private slots:
 private:
     void FillList();
     void SizeColumns();
-    // Runs a long device operation behind the progress dialog.
-    int RunRefresh();
+    // Reads the memory list behind the progress dialog, which offers
+    // Cancel; `cancelled` (may be null) tells whether the user took it.
+    int RunRefresh(bool* cancelled = nullptr);
     // True while the link is open; otherwise tells the user so, once.
     bool UnitReachable();
     // Reads the unit's memories into the history as a bank, leaving the
-    // PC's memory table as it was.
-    void KeepUnitMemories();
+    // PC's memory table as it was. False when the user cancelled the read
+    // (Store All then stops before sending anything).
+    bool KeepUnitMemories();
     void ShowTableSource();
 
     CDSDATA& model_;

@@ -44,6 +44,14 @@ QString ShortName(const QString& path) {
     return path;
 }
 
+// The device this program's open link holds, "" while the link is closed.
+QString LinkDevice() {
+    if (LinkConnected() == 0 || npTTYInfo == nullptr) return {};
+    char path[4096];
+    PortDevicePath(npTTYInfo->port_number, path, sizeof path);
+    return QFile::decodeName(path);
+}
+
 }  // namespace
 
 int StoredPort() { return ReadStoredPortChoice().stored_com; }
@@ -167,6 +175,17 @@ std::vector<CDlgRS232::Row> CDlgRS232::gatherRows() {
         r.note = tr("remembered for COM%1").arg(i + 1);
         rows.push_back(r);
     }
+    // The link's own device, wherever the link was told to find it.
+    const QString link = LinkDevice();
+    bool listed = link.isEmpty();
+    for (const Row& r : rows) listed = listed || kvports::SameDevice(*system_, r.port.path, S(link));
+    if (!listed) {
+        Row r;
+        r.port.path = S(link);
+        r.remembered = link;
+        r.note = tr("the link of COM%1").arg(static_cast<int>(npTTYInfo->port_number));
+        rows.push_back(r);
+    }
     return rows;
 }
 
@@ -179,9 +198,10 @@ void CDlgRS232::refreshPorts() {
 void CDlgRS232::fillList(const std::vector<QString>& results) {
     filling_ = true;
     list_->clear();
+    const std::string link = S(LinkDevice());
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& r = rows_[i];
-        const kvports::PortState state = kvports::CheckPort(*system_, r.port.path);
+        const kvports::PortState state = kvports::CheckPort(*system_, r.port.path, link);
         const QString state_text = i < results.size() ? results[i] : Q(kvports::StateText(state));
         auto* item = new QTreeWidgetItem(list_);
         item->setText(kColPort, ShortName(Q(r.port.path)));
@@ -265,10 +285,10 @@ void CDlgRS232::onEdited(const QString& text) {
 
 void CDlgRS232::findUnit() {
     if (model_ == nullptr || DeviceTaskRunning()) return;
-    // The link's own port must be free to be asked; the link comes back as
-    // it was afterwards, whatever is found (OK applies the choice).
-    const bool was_open = npTTYInfo != nullptr && npTTYInfo->connected.load() != 0;
-    CloseConnection();
+    // The link stays as it is: its own port is never opened or asked (that
+    // would drop it for a moment), and the unit is known to be there. OK
+    // applies the choice.
+    const std::string link = S(LinkDevice());
 
     std::vector<Row> rows = gatherRows();
     std::vector<kvports::PortInfo> ports;
@@ -282,10 +302,10 @@ void CDlgRS232::findUnit() {
             [&progress](std::size_t i, std::size_t n, const kvports::PortInfo& p) {
                 progress.Report(static_cast<int>(i), static_cast<int>(n),
                                 tr("Asking %1 for the unit...").arg(Q(p.path)));
-            });
+            },
+            link);
         return found.found >= 0 ? 1 : 0;
     });
-    if (was_open) OpenConnection();
 
     // One result per row, in the rows' order.
     rows_ = std::move(rows);
@@ -299,11 +319,15 @@ void CDlgRS232::findUnit() {
         selectRowOf(port != 0 ? devices_[port - 1] : QString());
         return;
     }
-    const kvports::PortInfo& at = found.results[static_cast<std::size_t>(found.found)].port;
+    const kvports::ProbeResult& hit = found.results[static_cast<std::size_t>(found.found)];
+    const kvports::PortInfo& at = hit.port;
     if (port != 0) devices_[port - 1] = Q(at.RememberedPath());
     showDevice();
-    status_->setText(port != 0 ? tr("The unit answered on %1. OK uses it for COM%2.").arg(Q(at.path)).arg(port)
-                               : tr("The unit answered on %1. Choose a COM port for it.").arg(Q(at.path)));
+    const QString where = hit.outcome == kvports::ProbeOutcome::kLink
+                              ? tr("The unit is on %1, where this program's link is open.").arg(Q(at.path))
+                              : tr("The unit answered on %1.").arg(Q(at.path));
+    status_->setText(port != 0 ? tr("%1 OK uses it for COM%2.").arg(where).arg(port)
+                               : tr("%1 Choose a COM port for it.").arg(where));
 }
 
 void CDlgRS232::accept() {

@@ -53,7 +53,9 @@ public slots:
     // Reads the machine's ports and their states again.
     void refreshPorts();
     // Asks each free port for the unit, one second each, and chooses the
-    // first where it answers for the selected COM port.
+    // first where it answers for the selected COM port. The port of the
+    // open link is neither opened nor asked, and the link stays up: the
+    // unit is on it, and it is reported so.
     void findUnit();
     // After a failed OK: the port it was opened with comes back, stored,
     // with its link open again if it was.

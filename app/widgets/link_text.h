@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace linktext {
 
@@ -31,5 +32,16 @@ std::string EditsStayText();
 // memory 16". lost_at is the memory in hand when it stopped, 0 for the
 // working program, -1 when it stopped before the first memory.
 std::string StoreAllStoppedText(int stored, int total, int lost_at);
+
+// Memory numbers as a list, consecutive runs of three or more shortened:
+// "memory 7", "memories 60 and 45", "memories 60 to 41, 38 and 33".
+std::string MemoriesText(const std::vector<int>& memories);
+
+// A Store All the user cancelled (it stops before the next image, so every
+// memory sent went whole): what the unit holds now. `stored` as sent, 60
+// down; total: the used memories of the PC's table. "Store All cancelled
+// after 2 of 4 memories: the unit now holds the PC's memories 60 and 45;
+// its other memories and its working program are as they were."
+std::string StoreAllCancelledText(const std::vector<int>& stored, int total);
 
 }  // namespace linktext

@@ -127,11 +127,18 @@ bool IdentityAccepted(int next) {
     return ok;
 }
 
-// Sends a request with `send` and waits for the reader to finish the reply.
+MemCancelCheck g_cancel_check = nullptr;
+void* g_cancel_context = nullptr;
+
+// The caller asked the operation in hand to stop.
+bool CancelAsked() { return g_cancel_check != nullptr && g_cancel_check(g_cancel_context) != 0; }
+
+// Sends a request with `send` and waits for the reader to finish the reply;
+// a wait given `stop` also ends once that holds.
 template <typename SendFn>
-bool RequestAndWait(int timeout_ms, SendFn send) {
+bool RequestAndWait(int timeout_ms, SendFn send, bool (*stop)() = nullptr) {
     const unsigned done_before = kvcom::rev_done.load(std::memory_order_acquire);
-    const bool ok = send() && kvcom::RaiseAndWaitReply(timeout_ms, done_before) == 0 &&
+    const bool ok = send() && kvcom::RaiseAndWaitReply(timeout_ms, done_before, stop) == 0 &&
                     !kvcom::rev_damaged.load(std::memory_order_acquire);
     kvcom::rev_mode.store(kvcom::REV_IDLE, std::memory_order_release);
     return ok;
@@ -286,7 +293,7 @@ int CDSDATA::StoreFromPC() {
 int CDSDATA::MemRefresh() {
     if (!kvcom::LinkUp()) return 0;
     if (!OpenExchange(*this, kvcom::REV_DUMP_ACK, kAllDevices, kvcom::REV_DUMP)) return 0;
-    if (!RequestAndWait(kDumpTimeoutMs, [this] { return SendDumpRequest(*this, kAllDevices); })) return 0;
+    if (!RequestAndWait(kDumpTimeoutMs, [this] { return SendDumpRequest(*this, kAllDevices); }, CancelAsked)) return 0;
 
     // The whole dump is in: only now does it replace the table, all at once.
     const kvcom::MemoryTable& dumped = kvcom::dump_table;
@@ -370,6 +377,11 @@ int CDSDATA::StoreMEM(unsigned char n) {
     return 1;
 }
 
+void SetMemCancelCheck(MemCancelCheck check, void* context) {
+    g_cancel_check = check;
+    g_cancel_context = context;
+}
+
 void SetMemStoreAllProgress(MemStoreAllProgress callback, void* context) {
     g_store_all_progress = callback;
     g_store_all_context = context;
@@ -384,6 +396,7 @@ int CDSDATA::SendMEMStoreAll() {
 
     for (int m = KV_MEMORIES - 1; m >= 1; --m) {
         if (prog_len[m] <= kEmptyEntryMax) continue;
+        if (CancelAsked()) return 0;
         ReportStoreAll(m);
         if (!SendEntry(*this, m) || !PauseMs(kStoreAllImageMs)) return 0;
     }
@@ -391,6 +404,7 @@ int CDSDATA::SendMEMStoreAll() {
     // The working program: the model's own when the table holds none, else
     // the table's, which the model takes over once it has gone out.
     const bool from_model = prog_len[0] < kNoWorkingProgramBelow;
+    if (CancelAsked()) return 0;
     if (from_model) prog_len[0] = SaveAsWorkingProgram(*this, prog_save[0]);
     ReportStoreAll(0);
     if (!SendEntry(*this, 0)) return 0;

@@ -53,8 +53,9 @@ int WaitReply(int timeout_ms);
 // Raises rev_busy after a request went out and waits as WaitReply, but
 // counts as complete any reader transition since `done_before` (rev_done
 // read before the request was sent). Returns 0 when the reply is complete
-// and the link still up.
-int RaiseAndWaitReply(int timeout_ms, unsigned done_before);
+// and the link still up. `stop`, when given, is asked between naps and ends
+// the wait unfinished once it holds.
+int RaiseAndWaitReply(int timeout_ms, unsigned done_before, bool (*stop)() = nullptr);
 // Busy-waits us microseconds.
 void DelayUs(unsigned us);
 

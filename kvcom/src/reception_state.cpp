@@ -33,7 +33,7 @@ int WaitReply(int timeout_ms) {
     return rev_busy.load(std::memory_order_acquire);
 }
 
-int RaiseAndWaitReply(int timeout_ms, unsigned done_before) {
+int RaiseAndWaitReply(int timeout_ms, unsigned done_before, bool (*stop)()) {
     rev_busy.store(1, std::memory_order_release);
     Pacing& p = pacing();
     const std::int64_t start = p.NowUs();
@@ -50,7 +50,7 @@ int RaiseAndWaitReply(int timeout_ms, unsigned done_before) {
             return 0;
         }
         if (rev_busy.load(std::memory_order_acquire) == 0) return 0;
-        if (p.NowUs() - start >= limit) return 1;
+        if (p.NowUs() - start >= limit || (stop != nullptr && stop())) return 1;
         p.NapUntilChanged(rev_done, seen);
     }
 }

@@ -1,20 +1,28 @@
 // The memory manager: its list, the selection rules, and what each button
 // does to the memory table, the model and the line.
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTableWidget>
 #include <QtTest>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
+#include "device.h"
+#include "memory_table_bytes.h"
 #include "scripted_user.h"
 #include "device/device_task.h"
 #include "widgets/icons.h"
+#include "widgets/link_text.h"
 #include "wire_recorder.h"
 
 using namespace kvtest;
@@ -54,6 +62,87 @@ struct RecordingProgress final : DeviceTaskProgress {
         reports << QStringLiteral("%1/%2 after %3: %4").arg(step).arg(total).arg(rec->Messages().size()).arg(text);
     }
 };
+
+// The simulated unit answers on the recorder's line; `first` bytes of a
+// reply at most (all when negative), the rest kept in `held_back`.
+struct SimulatedUnit {
+    kvsim::Device device;
+    long first = -1;
+    Bytes held_back;
+    void Answer(const Bytes& message) {
+        Bytes reply = device.Feed(message.data(), message.size());
+        if (first >= 0 && reply.size() > std::size_t(first)) {
+            held_back.assign(reply.begin() + first, reply.end());
+            reply.resize(std::size_t(first));
+        }
+        if (!reply.empty()) kvcom::HandleChunk(reply.data(), reply.size());
+    }
+};
+
+bool IsImageOf(const Bytes& msg, int memory) { return msg.size() > 8 && msg[5] == 0x2C && msg[7] == memory; }
+bool IsSystemBlock(const Bytes& msg) { return msg.size() > 8 && msg[5] == 0x2B; }
+bool IsDumpRequest(const Bytes& msg) { return msg == Hex("F0 00 20 18 7F 00 F7"); }
+
+// Holds the device thread at the first message `at` picks, once the unit has
+// answered it, until the test has pressed Cancel in the progress window, as
+// a user would while that message goes out.
+class CancelAt : public QObject {
+public:
+    CancelAt(WireRecorder& rec, std::function<bool(const Bytes&)> at, SimulatedUnit& unit) {
+        rec.on_write = [this, at, &unit](const Bytes& msg) {
+            unit.Answer(msg);
+            if (held_ || !at(msg)) return;
+            held_ = true;
+            std::unique_lock lock(mutex_);
+            reached_ = true;
+            // Bounded only so that a broken window cannot hang the run.
+            released_cv_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
+        };
+        connect(&poll_, &QTimer::timeout, this, &CancelAt::Poll);
+        poll_.start(1);
+    }
+    ~CancelAt() override { Release(); }
+
+    bool pressed = false;   // Cancel was there and pressed
+    QString stopping_text;  // the progress window's words right after
+
+private:
+    void Poll() {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!reached_ || released_) return;
+        }
+        auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (progress == nullptr || !progress->isVisible()) return;
+        if (auto* cancel = progress->findChild<QPushButton*>(); cancel != nullptr && cancel->isVisible()) {
+            QTest::mouseClick(cancel, Qt::LeftButton);
+            pressed = true;
+            stopping_text = progress->labelText();
+        }
+        Release();
+    }
+    void Release() {
+        {
+            const std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        released_cv_.notify_all();
+    }
+
+    QTimer poll_;
+    bool held_ = false;  // device thread only
+    std::mutex mutex_;
+    std::condition_variable released_cv_;
+    bool reached_ = false;
+    bool released_ = false;
+};
+
+// Puts `image` into entry m of the memory table, as Load All does.
+void PutEntry(int m, const QByteArray& image, const char* name) {
+    std::memcpy(prog_save[m], image.constData(), std::size_t(image.size()));
+    prog_len[m] = int(image.size());
+    MarkUsed(m, name);
+}
 
 }  // namespace
 
@@ -375,6 +464,138 @@ private slots:
         CDSDATA again(model);
         again.SendMEMStoreAll();
         QVERIFY2(by_dialog == rec.events, (Describe(by_dialog) + "---\n" + rec.Describe()).c_str());
+    }
+
+    // Cancel in Store All's progress window stops it before the next image:
+    // the unit holds the memories that went out, whole, and the message
+    // names them; its other memories and its working program are as they
+    // were, and so is the PC's program.
+    void cancelledStoreAllSaysWhatTheUnitHolds_data() {
+        QTest::addColumn<int>("at");  // the image going out at Cancel; 0: the system block
+        QTest::addColumn<QList<int>>("stored");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("during the opening messages")
+            << 0 << QList<int>{}
+            << "Store All cancelled before anything was stored: the unit's memories and its working program are as "
+               "they were.";
+        QTest::newRow("after two memories")
+            << 45 << QList<int>{60, 45}
+            << "Store All cancelled after 2 of 4 memories: the unit now holds the PC's memories 60 and 45; its other "
+               "memories and its working program are as they were.";
+        QTest::newRow("before the working program")
+            << 2 << QList<int>{60, 45, 33, 2}
+            << "Store All cancelled after all 4 memories: the unit now holds the PC's memories 60, 45, 33 and 2; its "
+               "other memories and its working program are as they were.";
+    }
+    void cancelledStoreAllSaysWhatTheUnitHolds() {
+        QFETCH(int, at);
+        QFETCH(QList<int>, stored);
+        QFETCH(QString, told);
+        SimulatedUnit unit;
+        CDSDATA old_program;
+        old_program.out_gain[0] = -40;
+        for (int m : {60, 45, 33, 7}) unit.device.StoreMemory(m, old_program, "OLD");
+        const Bytes working_before = unit.device.WorkingImage();
+        CDSDATA model;
+        model.out_gain[1] = 12;
+        for (int m : {60, 45, 33, 2}) PutEntry(m, ImageOf(model, m, "NEW"), "NEW");
+        const QByteArray model_before = ImageOf(model, 0, "");
+
+        WireRecorder rec;
+        CancelAt cancel(
+            rec, [at](const Bytes& msg) { return at == 0 ? IsSystemBlock(msg) : IsImageOf(msg, at); }, unit);
+        CDlgMemory d(model);
+        QSignalSpy finished(&d, &QDialog::finished);
+        ScriptedUser user;  // no copy of the unit's memories first
+        user.Attach(d);
+        d.storeAll();
+
+        QVERIFY(cancel.pressed);
+        QCOMPARE(cancel.stopping_text, QStringLiteral("Cancelling: the memory going out now is stored whole first..."));
+        QCOMPARE(user.told, QStringList{QStringLiteral("KALVORE: ") + told});
+        QCOMPARE(finished.count(), 1);
+        for (int m = 1; m <= 60; ++m) {
+            const kvsim::Memory& held = unit.device.MemoryAt(m);
+            const bool was_unit_s = m == 60 || m == 45 || m == 33 || m == 7;
+            const QString expected = stored.contains(m) ? QStringLiteral("NEW     ")
+                                     : was_unit_s       ? QStringLiteral("OLD     ")
+                                                        : QString();
+            QCOMPARE(held.used ? QString::fromStdString(held.name) : QString(), expected);
+        }
+        QVERIFY(unit.device.WorkingImage() == working_before);
+        QCOMPARE(ImageOf(model, 0, ""), model_before);
+    }
+
+    // The memories a cancelled Store All names: runs of three or more as a
+    // range, in the order they went out.
+    void memoryListsAreShortened_data() {
+        QTest::addColumn<std::vector<int>>("memories");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one") << std::vector<int>{7} << "memory 7";
+        QTest::newRow("two in a row") << std::vector<int>{60, 59} << "memories 60 and 59";
+        QTest::newRow("runs and gaps") << std::vector<int>{60, 59, 58, 57, 41, 38, 37, 33, 3, 2, 1}
+                                       << "memories 60 to 57, 41, 38, 37, 33 and 3 to 1";
+    }
+    void memoryListsAreShortened() {
+        QFETCH(std::vector<int>, memories);
+        QFETCH(QString, text);
+        QCOMPARE(QString::fromStdString(linktext::MemoriesText(memories)), text);
+    }
+
+    // Cancel while the memory list is read ends the wait at once: the list
+    // and the memory table stay as they were, even when the rest of the list
+    // arrives afterwards, and nothing is written or stored on the strength
+    // of it.
+    void cancelledListKeepsTheTable_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("Refresh") << "Refresh"
+                                 << "Refresh cancelled: the list shows what it held before. Nothing on the unit "
+                                    "changed; it may go on sending its list for a few seconds.";
+        QTest::newRow("Save All") << "Save All"
+                                  << "Save All cancelled: the bank file %1 was not written, and the list shows what "
+                                     "it held before. Nothing on the unit changed.";
+        QTest::newRow("Store All's copy first")
+            << "Store All"
+            << "Store All cancelled while the unit's memories were read for a copy: nothing was stored; the unit's "
+               "memories and its working program are as they were.";
+    }
+    void cancelledListKeepsTheTable() {
+        QFETCH(QString, button);
+        QFETCH(QString, told);
+        SimulatedUnit unit;
+        CDSDATA unit_program;
+        for (int m : {50, 9}) unit.device.StoreMemory(m, unit_program, "UNIT");
+        unit.first = 700;  // the system block, memory 50 and a part of 9, then the line goes quiet
+        CDSDATA model;
+        PutEntry(2, ImageOf(model, 2, "GONE"), "GONE");
+        const Bytes table_before = MemoryTableBytes();
+        QTemporaryDir dir;
+        const QString bank = dir.filePath(QStringLiteral("unit.ay"));
+
+        WireRecorder rec;
+        CancelAt cancel(rec, IsDumpRequest, unit);
+        CDlgMemory d(model);
+        ScriptedUser user;
+        user.save_path = bank;
+        user.keep_copy_answer = true;
+        user.Attach(d);
+        Button(d, qPrintable(button))->click();
+        // The rest of the list comes in after the wait has ended.
+        QVERIFY(!unit.held_back.empty());
+        kvcom::HandleChunk(unit.held_back.data(), unit.held_back.size());
+
+        QVERIFY(cancel.pressed);
+        QCOMPARE(cancel.stopping_text, QStringLiteral("Cancelling..."));
+        QCOMPARE(user.told,
+                 QStringList{QStringLiteral("KALVORE: ") + QString(told).replace(QStringLiteral("%1"), bank)});
+        QVERIFY(MemoryTableBytes() == table_before);
+        QCOMPARE(List(d)->item(1, 1)->text(), QStringLiteral("GONE"));
+        QCOMPARE(List(d)->item(49, 1)->text(), QStringLiteral("<None>"));
+        QVERIFY(QDir(dir.path()).isEmpty());  // no bank, and no half-written one either
+        // Nothing went out after the request for the list.
+        QVERIFY(IsDumpRequest(rec.Messages().back()));
+        QVERIFY(unit.device.MemoryAt(2).used == false);
     }
 };
 

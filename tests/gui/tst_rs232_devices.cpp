@@ -6,17 +6,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <errno.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <kvcom/kvcom.h>
 
 #include "document/my758_doc.h"
 #include "pty_pair.h"
+#include "pty_port_system.h"
 #include "settings/dlg_rs232.h"
 #include "settings/port_problem.h"
 #include "settings/port_settings.h"
@@ -26,6 +30,32 @@
 #include "widgets/string_table.h"
 
 namespace {
+
+// The test's own pseudo-terminals as the machine, noting every device the
+// dialog opens for a look and whether the link was up at each question.
+class WatchedPorts final : public kvports::PortSystem {
+public:
+    std::vector<std::string> opened;
+    int asked_while_link_down = 0;
+
+    std::vector<kvports::RawPort> EnumeratePorts() override { return Note(), inner_.EnumeratePorts(); }
+    bool UartPresent(const std::string& path) override { return Note(), inner_.UartPresent(path); }
+    std::vector<kvports::StableLink> StableLinks() override { return Note(), inner_.StableLinks(); }
+    kvports::NodeInfo Inspect(const std::string& path) override { return Note(), inner_.Inspect(path); }
+    int Access(const std::string& path) override { return Note(), inner_.Access(path); }
+    std::vector<kvports::Holder> Holders(unsigned long long rdev) override { return Note(), inner_.Holders(rdev); }
+    int TryOpen(const std::string& path) override {
+        Note();
+        opened.push_back(path);
+        return inner_.TryOpen(path);
+    }
+
+private:
+    void Note() {
+        if (LinkConnected() == 0) ++asked_while_link_down;
+    }
+    kvtest::PtyPortSystem inner_;
+};
 
 QVariant Stored(const QString& key) { return kvtest::TestSettings::Value(QStringLiteral("Settings/") + key); }
 
@@ -189,6 +219,40 @@ private slots:
         QCOMPARE(s.error, EBUSY);
         const QString text = PortProblemText(s);
         QVERIFY2(text.contains(QStringLiteral("this program (PID %1)").arg(::getpid())), qPrintable(text));
+    }
+
+    // Find unit with the link up leaves the link alone: its device is
+    // neither opened nor asked (nothing reaches the unit), the link never
+    // drops, and the unit is reported where the link holds it.
+    void findUnitLeavesTheLiveLinkAlone() {
+        kvtest::PtyPair unit;
+        unit.AttachAsCom(1);
+        rs232_port = 1;
+        QVERIFY(OpenConnection() != 0);
+        const int link_fd = npTTYInfo->port_handle;
+        const QString path = QString::fromStdString(unit.slave_path());
+
+        CDSDATA model;
+        CDlgRS232 dlg(nullptr, &model);
+        WatchedPorts ports;
+        dlg.setPortSystem(&ports);
+        dlg.portButton(2)->setChecked(true);
+        dlg.findButton()->click();
+
+        QCOMPARE(ports.asked_while_link_down, 0);
+        QCOMPARE(std::count(ports.opened.begin(), ports.opened.end(), unit.slave_path()), 0);
+        QCOMPARE(npTTYInfo->connected.load(), 1);
+        QCOMPARE(npTTYInfo->port_handle, link_fd);
+        pollfd line{unit.master_fd(), POLLIN, 0};
+        QCOMPARE(::poll(&line, 1, 0), 0);  // no identity request went out
+        QCOMPARE(dlg.portList()->topLevelItemCount(), 1);
+        const QTreeWidgetItem* row = dlg.portList()->topLevelItem(0);
+        QCOMPARE(row->text(1), QStringLiteral("the link of COM1"));
+        QCOMPARE(row->text(2), QStringLiteral("unit connected (this program's link)"));
+        QCOMPARE(dlg.chosenDevice(2), path);
+        QCOMPARE(
+            dlg.statusLabel()->text(),
+            QStringLiteral("The unit is on %1, where this program's link is open. OK uses it for COM2.").arg(path));
     }
 };
 

@@ -1,5 +1,5 @@
 // Find unit in the RS232 dialog, on real pseudo-terminals: the silent one
-// costs its second, the simulator answers; the link comes back as it was.
+// costs its second, the simulator answers; the link stays up throughout.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,6 +33,8 @@ private slots:
         link.AttachAsCom(1);
         rs232_port = 1;
         QVERIFY(OpenConnection() != 0);
+        const int link_fd = npTTYInfo->port_handle;
+        const QString link_path = QString::fromStdString(link.slave_path());
 
         kvtest::PtyPair silent;
         kvsim::Device device;
@@ -55,16 +57,19 @@ private slots:
         QCOMPARE(dlg.chosenDevice(2), sim);
         QCOMPARE(dlg.deviceEdit()->text(), sim);
         QVERIFY2(dlg.statusLabel()->text().contains(sim), qPrintable(dlg.statusLabel()->text()));
-        QString sim_state, quiet_state;
+        QString sim_state, quiet_state, link_state;
         for (int i = 0; i < dlg.portList()->topLevelItemCount(); ++i) {
             const QTreeWidgetItem* item = dlg.portList()->topLevelItem(i);
             if (item->data(0, Qt::UserRole).toString() == sim) sim_state = item->text(2);
             if (item->data(0, Qt::UserRole).toString() == quiet) quiet_state = item->text(2);
+            if (item->data(0, Qt::UserRole).toString() == link_path) link_state = item->text(2);
         }
         QCOMPARE(sim_state, QStringLiteral("unit answered"));
         QCOMPARE(quiet_state, QStringLiteral("no answer"));
-        // The link was closed to free its port for the search, and is back.
+        QCOMPARE(link_state, QStringLiteral("unit connected (this program's link)"));
+        // The link's own port was left alone: the same open port, never closed.
         QCOMPARE(npTTYInfo->connected.load(), 1);
+        QCOMPARE(npTTYInfo->port_handle, link_fd);
         QCOMPARE(rs232_port, 1);
         CloseConnection();
         for (int p = 1; p <= 4; ++p) SetPortDevicePath(p, nullptr);

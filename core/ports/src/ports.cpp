@@ -3,6 +3,7 @@
 #include "kvports/port_problem.h"
 
 #include <errno.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -154,6 +155,22 @@ PortState CheckPort(PortSystem& sys, const std::string& path) {
     } else {
         state.condition = Condition::kUnusable;
     }
+    return state;
+}
+
+bool SameDevice(PortSystem& sys, const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    if (a == b) return true;
+    const std::string ra = sys.Inspect(a).resolved, rb = sys.Inspect(b).resolved;
+    return !ra.empty() && ra == rb;
+}
+
+PortState CheckPort(PortSystem& sys, const std::string& path, const std::string& held_by_link) {
+    if (!SameDevice(sys, path, held_by_link)) return CheckPort(sys, path);
+    PortState state;
+    state.condition = Condition::kBusy;
+    state.holders = {Holder{static_cast<int>(::getpid()), {}, true}};
+    state.error = EBUSY;
     return state;
 }
 

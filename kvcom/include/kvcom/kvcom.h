@@ -249,6 +249,18 @@ KVCOM_API void SetTrafficTap(TrafficTap tap, void* context);
 // set before is no longer called.
 using MemRefreshProgress = void (*)(int received, void* context);
 KVCOM_API void SetMemRefreshProgress(MemRefreshProgress callback, void* context);
+// Lets the caller stop CDSDATA::SendMEMStoreAll and CDSDATA::MemRefresh at a
+// safe point: `check` is called on the operation's thread, in SendMEMStoreAll
+// before each image (after the opening messages, so every image that went out
+// went out whole) and in MemRefresh while it waits for the unit's list (every
+// few milliseconds). When it returns non-zero the operation stops there and
+// returns 0: a Store All has sent what the progress callback named before,
+// a list leaves the memory table as it was (the unit may go on sending it
+// for a while; the reader lets it pass). An operation that is not stopped
+// sends the same messages with the same pauses as without a check. Set it on
+// the thread that runs the operation; nullptr for none.
+using MemCancelCheck = int (*)(void* context);
+KVCOM_API void SetMemCancelCheck(MemCancelCheck check, void* context);
 
 // The version of the loaded library, "major.minor" (for example "2.30"):
 // the library a program runs with, which may be newer than the header it was

@@ -231,6 +231,128 @@ TEST_F(MemoryOps, SendMEMStoreAllSendsUsedMemoriesDescendingThenTheWorkingProgra
     EXPECT_EQ(model.mem_num, kept);
 }
 
+// Asked to stop, Store All stops before the next image: every image that
+// went out went out whole, with its pause, and nothing follows. A stop
+// before the working program leaves the model as it was, whether the
+// working program would have come from the model or from the table.
+TEST_F(MemoryOps, SendMEMStoreAllStopsBeforeTheNextImageWhenAsked) {
+    struct Case {
+        int stop_at;            // the check that says stop (1: before the first image)
+        bool fetched_working;   // entry 0 holds a program the model would take over
+        std::vector<int> sent;  // the memories that went out
+    };
+    const Case cases[] = {
+        {1, false, {}},
+        {3, false, {60, 33}},
+        {4, true, {60, 33, 1}},
+    };
+    CDSDATA fetched;
+    Edit(fetched, -20);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stop_at);
+        CDSDATA m(model);  // leaves the table alone
+        for (int n : {1, 33, 60}) {
+            const Bytes image = WithMemNum(CDSDATA(model), n);
+            std::memcpy(prog_save[n], image.data(), image.size());
+            prog_len[n] = static_cast<int>(image.size());
+        }
+        const Bytes working = WithMemNum(fetched, 0);
+        std::memcpy(prog_save[0], working.data(), working.size());
+        prog_len[0] = c.fetched_working ? static_cast<int>(working.size()) : 0;
+        const Bytes model_before = ImageOf(m);
+        rec.Clear();
+        struct Asked {
+            int checks = 0;
+            int stop_at;
+        } asked{0, c.stop_at};
+        SetMemCancelCheck(
+            [](void* p) -> int {
+                auto* a = static_cast<Asked*>(p);
+                return ++a->checks >= a->stop_at ? 1 : 0;
+            },
+            &asked);
+        EXPECT_EQ(m.SendMEMStoreAll(), 0);
+        SetMemCancelCheck(nullptr, nullptr);
+        EXPECT_EQ(asked.checks, c.stop_at);
+        const Bytes block(kvcom::kSystemBlock, kvcom::kSystemBlock + kvcom::kSystemBlockLength);
+        Events expected = {Msg("F0 00 20 18 7F 06 01 F7"),
+                           SleepMs(600),
+                           Msg("F0 00 20 18 7F 06 0F F7"),
+                           SleepMs(600),
+                           kvtest::WireEvent{WireEvent::kWrite, block, 0},
+                           SleepMs(600)};
+        for (int n : c.sent) {
+            expected.push_back(
+                kvtest::WireEvent{WireEvent::kWrite, Bytes(prog_save[n], prog_save[n] + prog_len[n]), 0});
+            expected.push_back(SleepMs(1000));
+        }
+        EXPECT_EQ(rec.events, expected) << rec.Describe();
+        // The working program was neither built nor sent nor taken over.
+        EXPECT_EQ(prog_len[0], c.fetched_working ? static_cast<int>(working.size()) : 0);
+        EXPECT_EQ(ImageOf(m), model_before);
+    }
+}
+
+// A check that never stops anything leaves every byte and pause as it was,
+// and so does clearing it.
+TEST_F(MemoryOps, ACheckThatNeverStopsChangesNothingOnTheLine) {
+    CDSDATA three;
+    device.dump = {Bytes(kvcom::kSystemBlock, kvcom::kSystemBlock + kvcom::kSystemBlockLength), WithMemNum(three, 3),
+                   WithMemNum(device.working, 0)};
+    // Each run starts from the same table and model.
+    auto run = [this](const std::function<int(CDSDATA&)>& operation) {
+        kvcom::ClearAllMemoryEntries();
+        for (int m : {7, 59}) {
+            const Bytes image = WithMemNum(CDSDATA(device.working), m);
+            std::memcpy(prog_save[m], image.data(), image.size());
+            prog_len[m] = static_cast<int>(image.size());
+        }
+        CDSDATA m(device.working);
+        rec.Clear();
+        EXPECT_EQ(operation(m), 1);
+        return rec.events;
+    };
+    const std::function<int(CDSDATA&)> operations[] = {[](CDSDATA& m) { return m.SendMEMStoreAll(); },
+                                                       [](CDSDATA& m) { return m.MemRefresh(); }};
+    for (const auto& operation : operations) {
+        const bool store_all = &operation == &operations[0];
+        const Events without = run(operation);
+        int checks = 0;
+        SetMemCancelCheck(
+            [](void* c) {
+                ++*static_cast<int*>(c);
+                return 0;
+            },
+            &checks);
+        const Events with = run(operation);
+        SetMemCancelCheck(nullptr, nullptr);
+        // Before each of three images; the fake unit's list is in before
+        // the wait begins, so a list has nothing to ask.
+        EXPECT_EQ(checks, store_all ? 3 : 0);
+        EXPECT_EQ(with, without) << "with:\n" << Describe(with) << "without:\n" << Describe(without);
+    }
+}
+
+// Asked to stop while the list is awaited, the wait ends within a few
+// milliseconds and the table stays as it was.
+TEST_F(MemoryOps, MemRefreshStopsWaitingWhenAskedAndKeepsTheTable) {
+    device.dump = {};  // the unit answers the identity request, then takes its time
+    data_memoryb[12] = 1;
+    SetName(12, "KEEP");
+    model.mem_num = 12;
+    int checks = 0;
+    SetMemCancelCheck([](void* c) { return ++*static_cast<int*>(c) >= 5 ? 1 : 0; }, &checks);
+    EXPECT_EQ(model.MemRefresh(), 0);
+    SetMemCancelCheck(nullptr, nullptr);
+    EXPECT_EQ(checks, 5);
+    EXPECT_LT(rec.nap_us, 200'000);
+    EXPECT_EQ(rec.Messages(), (std::vector<Bytes>{Hex("F0 00 20 18 7F 06 01 F7"), Hex("F0 00 20 18 7F 00 F7")}));
+    EXPECT_EQ(data_memoryb[12], 1);
+    EXPECT_STREQ(data_name[12], "KEEP");
+    EXPECT_EQ(model.mem_num, 12);
+    EXPECT_EQ(kvcom::rev_mode.load(), kvcom::REV_IDLE);
+}
+
 TEST_F(MemoryOps, SendMEMStoreAllTakesAFetchedWorkingProgramIntoTheModel) {
     CDSDATA fetched;
     Edit(fetched, -20);

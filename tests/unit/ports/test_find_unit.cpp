@@ -1,6 +1,9 @@
 // Finding the unit: only free ports are asked, in order; the first that
 // answers is the one.
 #include <errno.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +24,7 @@ protected:
         p.path = path;
         ports.push_back(p);
     }
-    kvports::FindResult Find() {
+    kvports::FindResult Find(const std::string& held_by_link = {}) {
         return kvports::FindUnit(
             sys, ports,
             [this](const std::string& path, int timeout_ms) {
@@ -33,7 +36,8 @@ protected:
             1000,
             [this](std::size_t i, std::size_t n, const kvports::PortInfo& p) {
                 progress.push_back(std::to_string(i) + "/" + std::to_string(n) + " " + p.path);
-            });
+            },
+            held_by_link);
     }
 
     kvtest::FakePortSystem sys;
@@ -87,6 +91,39 @@ TEST_F(FindUnitTest, NobodyAnswersOrNoPortsAtAll) {
     EXPECT_EQ(r.found, -1);
     EXPECT_EQ(asked, std::vector<std::string>{"/dev/ttyUSB1"});
     EXPECT_EQ(kvports::ResultText(r.results[0]), "skipped: busy: in use by another program");
+}
+
+// The port of this program's own link is neither opened nor asked (either
+// would disturb the link), yet it is where the unit is, whichever name of
+// the device the link was opened by.
+TEST_F(FindUnitTest, TheLinksOwnPortIsReportedWithoutBeingOpened) {
+    struct Case {
+        const char* held;
+        int found;
+    };
+    const Case cases[] = {
+        {"/dev/ttyUSB1", 1}, {"/dev/serial/by-id/usb-FTDI_A600-if00-port0", 1},  // the stable name of ttyUSB1
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.held);
+        ports.clear();
+        asked.clear();
+        sys.opened.clear();
+        Add("/dev/ttyUSB0", 1);  // free, silent
+        Add("/dev/ttyUSB1", 2);  // the link's
+        Add("/dev/ttyUSB2", 3);  // answers too, later
+        sys.AddDevice("/dev/serial/by-id/usb-FTDI_A600-if00-port0", 2, "dialout", "/dev/ttyUSB1");
+        answers = {{"/dev/ttyUSB2", 1}};
+        const kvports::FindResult r = Find(c.held);
+        EXPECT_EQ(asked, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB2"}));
+        EXPECT_EQ(std::count(sys.opened.begin(), sys.opened.end(), "/dev/ttyUSB1"), 0);
+        EXPECT_EQ(r.found, c.found);
+        ASSERT_EQ(r.results.size(), 3u);
+        EXPECT_EQ(r.results[1].outcome, ProbeOutcome::kLink);
+        EXPECT_EQ(kvports::ResultText(r.results[1]), "unit connected (this program's link)");
+        EXPECT_EQ(kvports::StateText(r.results[1].state),
+                  "busy: this program (PID " + std::to_string(::getpid()) + ")");
+    }
 }
 
 }  // namespace

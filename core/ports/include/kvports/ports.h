@@ -62,6 +62,14 @@ struct PortState {
 };
 
 PortState CheckPort(PortSystem& sys, const std::string& path);
+// As above, but the device `held_by_link` names (this program's own open
+// link; "" for none) is never looked at: opening it, even for a moment,
+// could disturb the link. It is busy, held by this program.
+PortState CheckPort(PortSystem& sys, const std::string& path, const std::string& held_by_link);
+
+// Whether paths a and b name the same device (a device, its stable name or
+// a link to either).
+bool SameDevice(PortSystem& sys, const std::string& a, const std::string& b);
 
 // A few words for a list: "free", "busy: minicom (PID 4242)", "no
 // permission (group dialout)", "missing: not plugged in".
