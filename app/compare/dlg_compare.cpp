@@ -364,9 +364,10 @@ void CDlgCompare::takeSelected() {
         } else {
             // One step of the history: its undo writes the old values back
             // and sends them, as an edit's undo does.
+            const CDSDATA before(pc);
             pc = taken;
             if (history::ProgramHistory* h = history::ProgramHistory::For(pc))
-                h->RecordStep(Counted(outcome.done, tr("Take of 1 setting"), tr("Take of %1 settings")),
+                h->RecordStep(Counted(outcome.done, tr("Take of 1 setting"), tr("Take of %1 settings")), before,
                               SendKeysFor(pc, refs));
             device::NotifyModelChanged(pc);
         }

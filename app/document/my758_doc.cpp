@@ -1,6 +1,5 @@
 #include "document/my758_doc.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -80,6 +79,9 @@ void CMy758Doc::NewDocument() {
 }
 
 bool CMy758Doc::OpenDocument(const QString& path, QString* why, QString* note) {
+    // A file the program keeps for itself is never the document's file.
+    const QString copy_title = copy_titles_ ? copy_titles_(path) : QString();
+    if (!copy_title.isEmpty()) return OpenCopy(path, copy_title, why, note);
     if (!programfile::ReadFile(path, model_, why, note)) return false;
     SetPath(QFileInfo(path).absoluteFilePath());
     MarkClean();
@@ -99,15 +101,6 @@ bool CMy758Doc::OpenCopy(const QString& path, const QString& title, QString* why
 }
 
 bool CMy758Doc::SaveDocument(const QString& path, QString* why) {
-    const QString kept = kept_folder_ ? kept_folder_() : QString();
-    if (!kept.isEmpty() && QFileInfo::exists(kept) &&
-        QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath() == QFileInfo(kept).canonicalFilePath()) {
-        if (why)
-            *why = tr("Cannot save %1 there: %2 is where the program keeps its history, and only the history "
-                      "writes into it. Choose another folder.")
-                       .arg(QFileInfo(path).fileName(), QDir::toNativeSeparators(kept));
-        return false;
-    }
     // A failed save leaves the old file as it was.
     SafeFileWriter file;
     QString reason;

@@ -38,7 +38,8 @@ public:
     void NewDocument();
     // Reads a program file into the model. On failure returns false, leaves
     // the model untouched and says why (for the user) in *why. A file whose
-    // image is damaged is opened, and *note says so.
+    // image is damaged is opened, and *note says so. A file of the history
+    // opens as an untitled copy (SetCopyTitles).
     bool OpenDocument(const QString& path, QString* why = nullptr, QString* note = nullptr);
     // Reads a program file into the model as a new untitled document
     // called `title` ("Recall 00:01 (from history)"): the file stays as it
@@ -46,11 +47,11 @@ public:
     bool OpenCopy(const QString& path, const QString& title, QString* why = nullptr, QString* note = nullptr);
     // Writes the model to path and makes it the document's file. On failure
     // returns false, keeps the old file and says why in *why. A path in the
-    // kept folder is refused.
+    // history's folder is refused (SafeFileWriter).
     bool SaveDocument(const QString& path, QString* why = nullptr);
-    // The folder the document never writes into (the history's: only the
-    // history writes there), asked at every save.
-    void SetKeptFolder(std::function<QString()> folder) { kept_folder_ = std::move(folder); }
+    // For a file the program keeps for itself (the history's), the title of
+    // the untitled copy OpenDocument makes of it; empty for any other file.
+    void SetCopyTitles(std::function<QString(const QString& path)> title) { copy_titles_ = std::move(title); }
 
     // The question before the document is replaced or the program ends:
     // "Save changes to <title>?" when modified. Returns false when the user
@@ -89,7 +90,7 @@ private:
     CDSDATA model_;
     QString path_;
     QString copy_title_;  // an untitled copy's name
-    std::function<QString()> kept_folder_;
+    std::function<QString(const QString&)> copy_titles_;
     bool forced_ = false;             // marked modified whatever the program holds
     std::unique_ptr<CDSDATA> clean_;  // the program as opened, saved or started
     bool shown_modified_ = false;     // what modifiedChanged last said

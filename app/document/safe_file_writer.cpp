@@ -1,5 +1,10 @@
 #include "document/safe_file_writer.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
 namespace {
 
 bool Fail(const QSaveFile& file, QString* why) {
@@ -7,9 +12,55 @@ bool Fail(const QSaveFile& file, QString* why) {
     return false;
 }
 
+struct ReservedFolder {
+    std::function<QString()> folder;
+    QString why;
+};
+
+QHash<const void*, ReservedFolder>& Reserved() {
+    static QHash<const void*, ReservedFolder> reserved;
+    return reserved;
+}
+
+// The reserved folder `path` lands in (or below), as *folder with its
+// reason; false for none.
+bool InReservedFolder(const QString& path, QString* folder, QString* why) {
+    for (const ReservedFolder& r : std::as_const(Reserved()))
+        if (LandsInFolder(path, r.folder())) {
+            *folder = r.folder();
+            *why = r.why;
+            return true;
+        }
+    return false;
+}
+
 }  // namespace
 
+bool LandsInFolder(const QString& path, const QString& folder) {
+    // The folder the file lands in, every link resolved (a link to a file
+    // too); nothing lands in a folder that does not exist.
+    const QFileInfo file(path);
+    const QString lands = file.exists() ? QFileInfo(file.canonicalFilePath()).absolutePath()
+                                        : QFileInfo(file.absolutePath()).canonicalFilePath();
+    const QString target = QFileInfo(folder).canonicalFilePath();
+    if (lands.isEmpty() || target.isEmpty()) return false;
+    return lands == target || lands.startsWith(target + QLatin1Char('/'));
+}
+
+void SafeFileWriter::ReserveFolder(const void* owner, std::function<QString()> folder, const QString& why) {
+    Reserved().insert(owner, {std::move(folder), why});
+}
+
+void SafeFileWriter::ReleaseFolder(const void* owner) { Reserved().remove(owner); }
+
 bool SafeFileWriter::Open(const QString& path, QString* why) {
+    QString folder, what;
+    if (writer_ == Writer::kAnyone && InReservedFolder(path, &folder, &what)) {
+        if (why)
+            *why = QCoreApplication::translate("SafeFileWriter", "%1 is %2. Choose another folder.")
+                       .arg(QDir::toNativeSeparators(folder), what);
+        return false;
+    }
     file_.setFileName(path);
     // Never write straight into the target, even where no temporary file
     // can be made: the old file must survive a failed save.

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <optional>
 
 #include <kvcom/kvcom.h>
 
@@ -38,6 +39,21 @@ QString ProgramNameOf(const QString& path) {
         name.append(QLatin1Char(kvcom::NameCharFromImage(code)));
     }
     return name.trimmed();
+}
+
+// The entry a file of the history folder `dir` called `name` is; nullopt
+// for a file the history did not write.
+std::optional<HistoryEntry> EntryOf(const QDir& dir, const QString& name) {
+    const QDateTime time = QDateTime::fromString(name.left(kTimeLength), kTimeFormat);
+    const bool bank = name.endsWith(QStringLiteral(".ay"));
+    if (!time.isValid() || !(bank || name.endsWith(QStringLiteral(".syx")))) return std::nullopt;
+    HistoryEntry e;
+    e.path = dir.filePath(name);
+    e.time = time;
+    e.bank = bank;
+    e.reason = QFileInfo(name.mid(kTimeLength + 1)).completeBaseName();
+    if (!e.bank) e.program_name = ProgramNameOf(e.path);
+    return e;
 }
 
 }  // namespace
@@ -75,7 +91,7 @@ bool HistoryStore::Keep(const QByteArray& bytes, const QString& reason, const QS
         now = now.addMSecs(1);
         path = folder_ + QLatin1Char('/') + FileName(now, reason, suffix);
     }
-    SafeFileWriter file;
+    SafeFileWriter file(SafeFileWriter::Writer::kFolderOwner);
     if (!file.Open(path, why) || !file.Commit(bytes, why)) return false;
     Prune();
     return true;
@@ -86,18 +102,16 @@ QList<HistoryEntry> HistoryStore::Entries() const {
     const QDir dir(folder_);
     const QStringList names =
         dir.entryList({QStringLiteral("*.syx"), QStringLiteral("*.ay")}, QDir::Files, QDir::Name | QDir::Reversed);
-    for (const QString& name : names) {
-        const QDateTime time = QDateTime::fromString(name.left(kTimeLength), kTimeFormat);
-        if (!time.isValid()) continue;  // not one of ours
-        HistoryEntry e;
-        e.path = dir.filePath(name);
-        e.time = time;
-        e.bank = name.endsWith(QStringLiteral(".ay"));
-        e.reason = QFileInfo(name.mid(kTimeLength + 1)).completeBaseName();
-        if (!e.bank) e.program_name = ProgramNameOf(e.path);
-        entries.append(e);
-    }
+    for (const QString& name : names)
+        if (const std::optional<HistoryEntry> e = EntryOf(dir, name)) entries.append(*e);
     return entries;
+}
+
+QString HistoryStore::CopyTitleFor(const QString& path) const {
+    if (!LandsInFolder(path, folder_)) return {};
+    const QFileInfo file(QFileInfo(path).canonicalFilePath());
+    if (const std::optional<HistoryEntry> e = EntryOf(file.dir(), file.fileName())) return CopyTitle(*e);
+    return QStringLiteral("%1 (from history)").arg(file.completeBaseName());
 }
 
 void HistoryStore::Prune() const {

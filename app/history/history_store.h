@@ -45,6 +45,10 @@ public:
     // The entries, newest first.
     QList<HistoryEntry> Entries() const;
 
+    // The title of an untitled copy of a file in the folder (CopyTitle of
+    // its entry); empty for a file elsewhere.
+    QString CopyTitleFor(const QString& path) const;
+
     // "20261207-140205-123 Upload.syx"
     static QString FileName(const QDateTime& time, const QString& reason, const QString& suffix);
 

@@ -9,6 +9,7 @@
 
 #include "device/device_line.h"
 #include "device/device_task.h"
+#include "document/safe_file_writer.h"
 
 namespace history {
 
@@ -52,12 +53,16 @@ private:
 ProgramHistory::ProgramHistory(CDSDATA& model, QObject* parent) : QObject(parent), model_(model) {
     stack_.Reset(model_);
     Registry().insert(&model_, this);
+    SafeFileWriter::ReserveFolder(
+        this, [this] { return store_.Folder(); },
+        tr("where the program keeps its history of replaced programs, and only the history writes there"));
     device::SetEditObserver([](const CDSDATA& m, const device::SendKey& key) {
         if (ProgramHistory* h = For(m)) h->OnEdit(m, key);
     });
 }
 
 ProgramHistory::~ProgramHistory() {
+    SafeFileWriter::ReleaseFolder(this);
     Registry().remove(&model_);
     if (Registry().isEmpty()) device::SetEditObserver(nullptr);
 }
@@ -141,8 +146,8 @@ void ProgramHistory::EndGroup() {
     if (stack_.UndoCount() != before || could_redo != stack_.CanRedo()) emit stackChanged();
 }
 
-void ProgramHistory::RecordStep(const QString& label, const std::vector<device::SendKey>& keys) {
-    stack_.RecordStep(model_, keys, label.toStdString());
+void ProgramHistory::RecordStep(const QString& label, const CDSDATA& before, const std::vector<device::SendKey>& keys) {
+    stack_.RecordStep(before, model_, keys, label.toStdString());
     emit stackChanged();
 }
 

@@ -63,9 +63,9 @@ public:
     void EndGroup();
 
     // Several settings changed at once on the PC (Compare's Take), after
-    // they were written: one step named `label`, whose undo writes the old
-    // values back and sends them with `keys`.
-    void RecordStep(const QString& label, const std::vector<device::SendKey>& keys);
+    // they were written over `before`: one step named `label`, whose undo
+    // writes the old values (and name) back and sends them with `keys`.
+    void RecordStep(const QString& label, const CDSDATA& before, const std::vector<device::SendKey>& keys);
 
     // The EQ editor's pool operations, after they ran.
     void FilterOpened(int chan, int slot);

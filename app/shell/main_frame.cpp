@@ -55,7 +55,7 @@ CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), d
     setCentralWidget(scroller);
 
     history_ = new history::ProgramHistory(doc_->Model(), this);
-    doc_->SetKeptFolder([this] { return history_->Store().Folder(); });
+    doc_->SetCopyTitles([this](const QString& path) { return history_->Store().CopyTitleFor(path); });
     // Before the remote control, whose clients are told the same state.
     unit_state_ = new device::UnitState(doc_->Model(), this);
     connect(doc_, &CMy758Doc::documentReset, unit_state_, &device::UnitState::ProgramReplaced);

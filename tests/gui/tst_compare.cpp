@@ -230,6 +230,36 @@ private slots:
         QVERIFY(h.CanRedo());
     }
 
+    // Every setting Take copies comes back with its undo, the names that no
+    // parameter message carries too; redo takes them again.
+    void undoOfTakeBringsBackEverySetting() {
+        CDSDATA& pc = shell_->model();
+        std::strcpy(pc.prog_name, "MINE");
+        shell_->doc().SetModified(false);  // as saved
+        CDSDATA other(pc);
+        std::strcpy(other.prog_name, "THEIRS");
+        other.out_gain[2] = 10;
+        FileEntry(7, other);
+        CDlgCompare window(shell_->doc());
+        window.setSources(kPc, Entry(7));
+        QVERIFY(window.compare());
+        Select(window.table(), QStringLiteral("Program"), QStringLiteral("name"));
+        Select(window.table(), QStringLiteral("Out 3"), QStringLiteral("gain"));
+        window.takeSelected();
+        QCOMPARE(QString::fromLatin1(pc.prog_name), QStringLiteral("THEIRS"));
+        QCOMPARE(pc.out_gain[2], 10);
+
+        QAction* undo = shell_->frame().action(CMainFrame::ID_EDIT_UNDO);
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Take of 2 settings"));
+        undo->trigger();
+        QCOMPARE(QString::fromLatin1(pc.prog_name), QStringLiteral("MINE"));
+        QCOMPARE(pc.out_gain[2], 0);
+        QVERIFY(!shell_->doc().IsModified());
+        shell_->frame().action(CMainFrame::ID_EDIT_REDO)->trigger();
+        QCOMPARE(QString::fromLatin1(pc.prog_name), QStringLiteral("THEIRS"));
+        QCOMPARE(pc.out_gain[2], 10);
+    }
+
     void takeCopiesOnlyTheSelectedSettings() {
         CDSDATA& pc = shell_->model();
         CDSDATA other(pc);

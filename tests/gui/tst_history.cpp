@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +27,7 @@
 #include "device.h"
 #include "device/device_line.h"
 #include "document/program_file.h"
+#include "document/safe_file_writer.h"
 #include "document/my758_doc.h"
 #include "history/dlg_history.h"
 #include "history/program_history.h"
@@ -225,6 +228,75 @@ private slots:
         const QList<history::HistoryEntry> entries = programHistory().Store().Entries();
         QCOMPARE(entries.size(), 2);
         QCOMPARE(entries.first().reason, QStringLiteral("Open"));
+    }
+
+    // However a kept program is opened (File Open, a recent file or a
+    // dropped one, the command line), it is an untitled copy: the title is
+    // not the kept file's name, Save asks for a name, the recent list
+    // leaves it out.
+    void aKeptProgramIsACopyHoweverItIsOpened_data() {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("File Open") << QStringLiteral("File Open");
+        QTest::newRow("recent or dropped file") << QStringLiteral("recent");
+        QTest::newRow("command line") << QStringLiteral("command line");
+    }
+    void aKeptProgramIsACopyHoweverItIsOpened() {
+        QFETCH(QString, way);
+        model().out_gain[2] = 14;
+        programHistory().KeepProgram(QStringLiteral("Recall"));
+        const history::HistoryEntry entry = programHistory().Store().Entries().first();
+        model().out_gain[2] = 0;
+        CMy758Doc& doc = shell_->doc();
+        doc.SetModified(false);
+
+        kvtest::ModalAnswerer answers;
+        if (way == QLatin1String("File Open")) QVERIFY(doc.OpenWithReport(entry.path, &frame()));
+        if (way == QLatin1String("recent")) QVERIFY(frame().openFile(entry.path));
+        if (way == QLatin1String("command line")) QVERIFY(doc.OpenDocument(entry.path));
+        QCOMPARE(model().out_gain[2], 14);
+        QVERIFY(doc.Path().isEmpty());
+        QCOMPARE(doc.Title(), history::CopyTitle(entry));
+        QCOMPARE(frame().windowTitle(), history::CopyTitle(entry) + QStringLiteral("[*] - KALVORE"));
+        QVERIFY(!frame().recentFiles().contains(entry.path));
+        QCOMPARE(answers.seen.size(), 0);
+    }
+
+    // Nothing the program writes lands in the history's folder, whatever
+    // the way there; the history itself goes on keeping programs.
+    void onlyTheHistoryWritesIntoItsFolder_data() {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<bool>("through_a_link");
+        for (const char* writer : {"Save", "Export as text", "Export as JSON", "bank or log file"}) {
+            QTest::newRow(writer) << QString::fromLatin1(writer) << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1 through a link").arg(QLatin1String(writer))))
+                << QString::fromLatin1(writer) << true;
+        }
+    }
+    void onlyTheHistoryWritesIntoItsFolder() {
+        QFETCH(QString, writer);
+        QFETCH(bool, through_a_link);
+        programHistory().KeepProgram(QStringLiteral("Upload"));  // the folder exists
+        QTemporaryDir elsewhere;
+        QString folder = dir_->path();
+        if (through_a_link) {
+            folder = elsewhere.filePath(QStringLiteral("alias"));
+            QVERIFY(QFile::link(dir_->path(), folder));
+        }
+        const QString path = folder + QStringLiteral("/20261208-000103-238 Recall.syx");
+        QString why;
+        bool written = true;
+        if (writer == QLatin1String("Save")) written = shell_->doc().SaveDocument(path, &why);
+        if (writer == QLatin1String("Export as text")) written = WriteProgramText(model(), path, &why);
+        if (writer == QLatin1String("Export as JSON")) written = WriteProgramJson(model(), path, &why);
+        if (writer == QLatin1String("bank or log file")) {
+            SafeFileWriter file;
+            written = file.Open(path, &why) && file.Commit(QByteArray("x"), &why);
+        }
+        QVERIFY(!written);
+        QVERIFY2(why.contains(QStringLiteral("history")), qPrintable(why));
+        QVERIFY(!QFileInfo::exists(path));
+        programHistory().KeepProgram(QStringLiteral("Store"));
+        QCOMPARE(programHistory().Store().Entries().size(), 2);
     }
 
     // A disk that takes nothing more is told once in the status bar, and

@@ -1,6 +1,7 @@
 #include "kvhistory/undo_stack.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "kvproto/channels.h"
 
@@ -33,6 +34,13 @@ void SetCursors(CDSDATA& m, const device::SendKey& key) {
     if (key.slot != -1) m.cur_slot = key.slot;
     if (key.row != -1) m.cur_eq = key.row;
     if (key.side != -1) m.xo_side = key.side;
+}
+
+std::string NameOf(const CDSDATA& m) { return std::string(m.prog_name, strnlen(m.prog_name, sizeof m.prog_name)); }
+
+void SetName(CDSDATA& m, const std::string& name) {
+    std::memset(m.prog_name, 0, sizeof m.prog_name);
+    std::memcpy(m.prog_name, name.data(), std::min(name.size(), sizeof m.prog_name - 1));
 }
 
 device::SendKey EqKey(const CDSDATA& m, int code) { return device::ParamKey(m, code); }
@@ -158,14 +166,16 @@ void UndoStack::RecordEdits(const CDSDATA& m, const std::vector<device::SendKey>
     Push(std::move(step));
 }
 
-void UndoStack::RecordStep(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& label) {
-    if (baseline_.empty()) Rebase(m);
-    std::vector<int> row = Flatten(m);
-    std::vector<FieldChange> changes = Changes(baseline_, row);
-    baseline_ = std::move(row);
-    if (changes.empty()) return;
+void UndoStack::RecordStep(const CDSDATA& before, const CDSDATA& m, const std::vector<device::SendKey>& keys,
+                           const std::string& label) {
     Step step;
-    step.changes = std::move(changes);
+    step.changes = Changes(Flatten(before), Flatten(m));
+    // The name is no setting of the flat row: no message carries it.
+    step.name_before = NameOf(before);
+    step.name_after = NameOf(m);
+    step.renames = step.name_before != step.name_after;
+    Rebase(m);
+    if (step.changes.empty() && !step.renames) return;
     step.sends = keys;
     step.label = label;
     Push(std::move(step));
@@ -195,6 +205,7 @@ void UndoStack::Replay(CDSDATA& m, Step& step, StepLine& line, bool undo) {
     switch (step.kind) {
     case Step::Kind::kValues:
         Apply(m, step.changes, undo);
+        if (step.renames) SetName(m, undo ? step.name_before : step.name_after);
         for (const device::SendKey& key : step.sends) {
             SetCursors(m, key);
             line.Send(m, key);

@@ -75,6 +75,8 @@ struct Step {
     FilterValues values;                 // kReleaseFilter: what it held
     std::string source;                  // empty: the desk; else "web", "osc", "api"
     std::string label;                   // a step of several settings named as a whole ("Take of 3 settings")
+    bool renames = false;                // kValues: the program's name changed too (a Take of it)
+    std::string name_before, name_after;
     Clock::time_point last_edit{};
 };
 
@@ -96,10 +98,12 @@ public:
     void RecordEdits(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& source,
                      Clock::time_point now = Clock::now());
     // A change of several settings made at once on the PC (Compare's Take):
-    // `m` holds the new values, `keys` are the messages that carry them.
-    // One step named `label`, never joined with an edit; none when nothing
-    // changed.
-    void RecordStep(const CDSDATA& m, const std::vector<device::SendKey>& keys, const std::string& label);
+    // `before` and `m` hold the program before and after it, `keys` are the
+    // messages that carry its settings. One step named `label`, never joined
+    // with an edit, that changes back exactly what differs between the two,
+    // the program's name too; none when nothing changed.
+    void RecordStep(const CDSDATA& before, const CDSDATA& m, const std::vector<device::SendKey>& keys,
+                    const std::string& label);
     // The EQ editor opened a filter in slot `slot` of `chan`; `m` as after.
     void RecordFilterOpened(const CDSDATA& m, int chan, int slot);
     // It released the filter that held `values` from that slot.
