@@ -2,6 +2,7 @@
 // which leaves 683 x 384 points: each opens inside the screen, and every
 // control can be reached, scrolled to where the window is too small.
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -25,6 +26,9 @@
 #include "compare/dlg_compare.h"
 #include "editors/dlg_eq.h"
 #include "editors/dlg_xover.h"
+#include "editors/response_graph.h"
+#include "history/dlg_history.h"
+#include "history/program_history.h"
 #include "memory/dlg_memory.h"
 #include "remote/dlg_remote.h"
 #include "settings/dlg_figuration.h"
@@ -138,6 +142,15 @@ private slots:
         QTest::newRow("Remote control, as it opens") << WindowMaker([this](CDSDATA&, QWidget* frame) {
             return std::make_unique<CDlgRemote>(*shell_->frame().remoteControl(), frame);
         });
+        // With a few kept programs, as after an evening's work.
+        QTest::newRow("History") << WindowMaker([this](CDSDATA& m, QWidget* frame) -> std::unique_ptr<QWidget> {
+            history::ProgramHistory& kept = *shell_->frame().programHistory();
+            for (const char* reason : {"Upload", "Recall", "Open"}) {
+                m.out_gain[0] += 5;
+                kept.KeepProgram(QString::fromLatin1(reason));
+            }
+            return std::make_unique<CDlgHistory>(m, kept.Store(), frame);
+        });
         QTest::newRow("About") << WindowMaker(
             [](CDSDATA&, QWidget* frame) { return std::make_unique<CAboutDlg>(frame); });
     }
@@ -170,7 +183,74 @@ private slots:
         }
     }
 
-    void theMainWindowFits() { QVERIFY(Available().contains(shell_->frame().frameGeometry())); }
+    // The editors' graphs: whole, in their proportions, and drawn in the
+    // screen's pixels (a picture blown up from fewer pixels is blurred).
+    void theGraphsAreWholeAndSharp_data() {
+        QTest::addColumn<bool>("crossover");
+        QTest::newRow("EQ editor") << false;
+        QTest::newRow("crossover editor") << true;
+    }
+    void theGraphsAreWholeAndSharp() {
+        QFETCH(bool, crossover);
+        CDSDATA& m = shell_->model();
+        m.cur_chan = 0;
+        m.cur_slot = 0;
+        m.cur_eq = -1;
+        m.xo_side = 1;
+        std::unique_ptr<QDialog> editor;
+        if (crossover)
+            editor = std::make_unique<CDlgXover>(m, &shell_->frame());
+        else
+            editor = std::make_unique<CDlgEQ>(m, false, &shell_->frame());
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+        auto* graph = editor->findChild<CResponseGraph*>();
+        QVERIFY(graph);
+        const QSize picture(CResponseGraph::kPictureWidth, CResponseGraph::kPictureHeight);
+        QCOMPARE(CResponseGraph::PictureTarget(graph->rect()).size(), picture);
+
+        const qreal ratio = graph->devicePixelRatioF();
+        const QImage shown = graph->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint corner = CResponseGraph::PictureTarget(graph->rect()).topLeft();
+        // The +24 dB line (picture row 30) between the 20 Hz and 50 Hz lines:
+        // exactly as many rows of the grid's colour as the ratio, black
+        // around them.
+        const int x = qRound((corner.x() + 100) * ratio);
+        const int top = qRound((corner.y() + 30) * ratio), bottom = qRound((corner.y() + 31) * ratio);
+        QList<QRgb> column;
+        for (int y = top - 2; y < bottom + 2; ++y) column << shown.pixel(x, y);
+        QList<QRgb> sharp{qRgb(0, 0, 0), qRgb(0, 0, 0)};
+        for (int y = top; y < bottom; ++y) sharp << qRgb(55, 155, 55);
+        sharp << qRgb(0, 0, 0) << qRgb(0, 0, 0);
+        QCOMPARE(column, sharp);
+        // The labels and the curve have detail finer than a point: a picture
+        // blown up from one pixel a point has none.
+        if (ratio < 2) return;
+        int finer = 0;
+        for (int py = 0; py < picture.height(); ++py)
+            for (int px = 0; px < picture.width(); ++px) {
+                const QPoint at = (corner + QPoint(px, py)) * 2;
+                const QRgb c = shown.pixel(at);
+                if (shown.pixel(at + QPoint(1, 0)) != c || shown.pixel(at + QPoint(0, 1)) != c ||
+                    shown.pixel(at + QPoint(1, 1)) != c)
+                    ++finer;
+            }
+        QVERIFY2(finer > 1000, qPrintable(QString::number(finer)));
+    }
+
+    void theMainWindowFits() {
+        QVERIFY(Available().contains(shell_->frame().frameGeometry()));
+        if (const QString shots = qEnvironmentVariable("KV_SCREENSHOTS"); !shots.isEmpty())
+            shell_->frame().grab().save(shots + QStringLiteral("/main window.png"));
+    }
+
+    void trafficDocked() {
+        QAction* traffic = shell_->frame().findChild<QAction*>(QStringLiteral("viewTraffic"));
+        traffic->trigger();
+        QTest::qWait(200);
+        if (const QString shots = qEnvironmentVariable("KV_SCREENSHOTS"); !shots.isEmpty())
+            shell_->frame().grab().save(shots + QStringLiteral("/main window with traffic.png"));
+    }
 
     // A larger memory manager shows more memories at once.
     void theMemoryManagerGrowsWithMoreRows() {
