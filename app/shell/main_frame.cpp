@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QScrollArea>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -32,6 +31,7 @@
 #include "remote/remote_control.h"
 #include "response/response_window.h"
 #include "routing/my758_view.h"
+#include "routing/routing_area.h"
 #include "shell/about_dlg.h"
 #include "shell/link_watch.h"
 #include "shell/lock_keys.h"
@@ -48,11 +48,7 @@ const QString kRecentGroup = QStringLiteral("Recent File List");
 CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
     setWindowIcon(icons::ProgramIcon());
     view_ = new CMy758View(doc_, this);
-    auto* scroller = new QScrollArea(this);
-    scroller->setWidget(view_);
-    scroller->setWidgetResizable(true);
-    scroller->setFrameShape(QFrame::NoFrame);
-    setCentralWidget(scroller);
+    setCentralWidget(new RoutingArea(view_, this));
 
     history_ = new history::ProgramHistory(doc_->Model(), this);
     doc_->SetKeptFolder([this] { return history_->Store().Folder(); });

@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -34,6 +35,8 @@
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
 #include "shell/about_dlg.h"
+#include "routing/my758_view.h"
+#include "routing/routing_layout.h"
 #include "shell/main_frame.h"
 #include "shell_fixture.h"
 
@@ -244,12 +247,34 @@ private slots:
             shell_->frame().grab().save(shots + QStringLiteral("/main window.png"));
     }
 
-    void trafficDocked() {
-        QAction* traffic = shell_->frame().findChild<QAction*>(QStringLiteral("viewTraffic"));
-        traffic->trigger();
-        QTest::qWait(200);
+    // With the traffic window docked below it, the routing still shows all
+    // six rows, and the traffic list some of its lines.
+    void theRoutingKeepsItsRowsBesideTheDockedTraffic() {
+        CMainFrame& frame = shell_->frame();
+        frame.findChild<QAction*>(QStringLiteral("viewTraffic"))->trigger();
+        auto* table = frame.findChild<QTableView*>(QStringLiteral("trafficTable"));
+        QTRY_VERIFY(table->isVisible());
         if (const QString shots = qEnvironmentVariable("KV_SCREENSHOTS"); !shots.isEmpty())
-            shell_->frame().grab().save(shots + QStringLiteral("/main window with traffic.png"));
+            frame.grab().save(shots + QStringLiteral("/main window with traffic.png"));
+        QVERIFY2(
+            Available().contains(frame.frameGeometry()),
+            qPrintable(QStringLiteral("%1x%2").arg(frame.frameGeometry().width()).arg(frame.frameGeometry().height())));
+        auto* area = qobject_cast<QScrollArea*>(frame.centralWidget());
+        QVERIFY(area);
+        const QRect shown = area->viewport()->rect();
+        for (int row = 0; row < routing::kRows; ++row)
+            for (int column : {0, routing::kColumns - 1}) {
+                QWidget* b = shell_->view()->button(routing::kRowButtonId[row][column]);
+                const QRect at(b->mapTo(area->viewport(), QPoint(0, 0)), b->size());
+                QVERIFY2(shown.contains(at), qPrintable(QStringLiteral("row %1 at %2,%3 in a %4x%5 view")
+                                                            .arg(row + 1)
+                                                            .arg(at.x())
+                                                            .arg(at.y())
+                                                            .arg(shown.width())
+                                                            .arg(shown.height())));
+            }
+        const int line = table->verticalHeader()->defaultSectionSize();
+        QVERIFY2(table->viewport()->height() >= line, qPrintable(QString::number(table->viewport()->height())));
     }
 
     // A larger memory manager shows more memories at once.
