@@ -36,6 +36,7 @@
 #include "shell/link_watch.h"
 #include "shell/lock_keys.h"
 #include "traffic/traffic_dock.h"
+#include "widgets/eliding_status_bar.h"
 #include "widgets/icons.h"
 #include "widgets/message_box.h"
 #include "widgets/screen_fit.h"
@@ -321,6 +322,7 @@ void CMainFrame::createToolBar() {
 }
 
 void CMainFrame::createStatusBar() {
+    setStatusBar(new ElidingStatusBar(this));
     QStatusBar* bar = statusBar();
     auto* ready = new QLabel(QString::fromLatin1(kIdlePrompt), bar);
     ready->setObjectName(QStringLiteral("idlePrompt"));

@@ -13,9 +13,11 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryFile>
+#include <QToolTip>
 #include <QtTest>
 
 #include <functional>
@@ -275,6 +277,31 @@ private slots:
             }
         const int line = table->verticalHeader()->defaultSectionSize();
         QVERIFY2(table->viewport()->height() >= line, qPrintable(QString::number(table->viewport()->height())));
+    }
+
+    // A message longer than the room beside the panes is shortened, not
+    // cut off under the link pane, and the whole of it is a tooltip.
+    void aLongMessageIsShortenedAndWholeInItsTooltip() {
+        QVERIFY(QTest::qWaitForWindowExposed(&shell_->frame()));
+        QStatusBar* bar = shell_->frame().statusBar();
+        const QString message = QStringLiteral(
+            "The unit is back: 12 settings edited while it was away are only on the PC (Compare shows them)");
+        bar->showMessage(message);
+        // The message's room, as the status bar gives it: up to 2 pixels
+        // before the first pane shown, here the link's.
+        const int right = bar->findChild<QWidget*>(QStringLiteral("linkPane"))->x() - 2;
+        const QRect room(6, 0, right - 6, bar->height());
+        QVERIFY(bar->fontMetrics().horizontalAdvance(message) > room.width());
+        bar->showMessage(bar->fontMetrics().elidedText(message, Qt::ElideRight, room.width()));
+        const QImage shortened = bar->grab(room).toImage();
+        bar->showMessage(message);
+        QCOMPARE(bar->currentMessage(), message);
+        QCOMPARE(bar->grab(room).toImage(), shortened);
+
+        QHelpEvent help(QEvent::ToolTip, room.center(), bar->mapToGlobal(room.center()));
+        QApplication::sendEvent(bar, &help);
+        QTRY_COMPARE(QToolTip::text(), message);
+        QToolTip::hideText();
     }
 
     // A larger memory manager shows more memories at once.
