@@ -38,3 +38,10 @@ void RoutingArea::resizeEvent(QResizeEvent* event) {
     const int middle_x = horizontalScrollBar()->value() + viewport()->width() / 2;
     ensureVisible(middle_x, rows.center().y(), 0, rows.height() / 2);
 }
+
+void RoutingArea::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    // Given before the window is active, it takes effect when it becomes so.
+    if (window()->focusWidget() == nullptr)
+        if (QPushButton* first = view_->button(routing::kInA.id)) first->setFocus();
+}

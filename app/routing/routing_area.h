@@ -1,7 +1,8 @@
 // The main window's middle: the routing view in a scroll area that never
 // gets less room than the six output rows need, and keeps them in view when
 // it is shorter than the whole view (a docked window below it, a small
-// screen), rather than showing the margin above them.
+// screen), rather than showing the margin above them. The keyboard starts
+// where reading does: on the input at the top left.
 #pragma once
 
 #include <QScrollArea>
@@ -20,6 +21,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     CMy758View* view_;
