@@ -320,7 +320,13 @@ QString CDlgMemory::TableSource() {
 }
 
 void CDlgMemory::ShowTableSource() {
-    source_->setText(TableSource());
+    // Wrapped at its spaces under the buttons; a word longer than the
+    // column (a bank file's name) is shortened in its middle, whole in the
+    // tooltip, rather than cut off at the column's edge.
+    const int room = source_->maximumWidth() - 2 * source_->margin();
+    QStringList words = TableSource().split(QLatin1Char(' '));
+    for (QString& word : words) word = source_->fontMetrics().elidedText(word, Qt::ElideMiddle, room);
+    source_->setText(words.join(QLatin1Char(' ')));
     source_->setToolTip(tr("Where the list came from: %1").arg(TableSource()));
 }
 

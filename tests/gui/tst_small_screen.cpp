@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
@@ -16,6 +17,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QToolTip>
 #include <QtTest>
@@ -32,6 +34,7 @@
 #include "editors/response_graph.h"
 #include "history/dlg_history.h"
 #include "history/program_history.h"
+#include "memory/bank_file_io.h"
 #include "memory/dlg_memory.h"
 #include "remote/dlg_remote.h"
 #include "settings/dlg_figuration.h"
@@ -40,6 +43,7 @@
 #include "routing/my758_view.h"
 #include "routing/routing_layout.h"
 #include "shell/main_frame.h"
+#include "scripted_user.h"
 #include "shell_fixture.h"
 
 namespace {
@@ -81,6 +85,22 @@ QList<QWidget*> Controls(QWidget* window) {
     return out;
 }
 
+// Loads a bank of the model's program, saved under `name`, into the memory
+// table, as Load All does.
+void LoadBankNamed(CDSDATA& model, const QString& name) {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(EncodeMemoryTable(model));
+    file.close();
+    CDlgMemory loader(model);
+    kvtest::ScriptedUser user;
+    user.Attach(loader);
+    user.open_path = path;
+    loader.loadAll();
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(WindowMaker)
@@ -116,6 +136,11 @@ private slots:
         QTest::newRow("linked sheet") << sheet(1, 1, 2);
         QTest::newRow("memory manager") << WindowMaker(
             [](CDSDATA& m, QWidget* frame) { return std::make_unique<CDlgMemory>(m, frame); });
+        // Its table loaded from a bank file with a long name.
+        QTest::newRow("memory manager, table from a file") << WindowMaker([](CDSDATA& m, QWidget* frame) {
+            LoadBankNamed(m, QStringLiteral("festival_main_stage_2025_final.ay"));
+            return std::make_unique<CDlgMemory>(m, frame);
+        });
         QTest::newRow("EQ editor") << WindowMaker([](CDSDATA& m, QWidget* frame) {
             m.cur_chan = 2;
             m.cur_slot = 0;
@@ -302,6 +327,25 @@ private slots:
         QApplication::sendEvent(bar, &help);
         QTRY_COMPARE(QToolTip::text(), message);
         QToolTip::hideText();
+    }
+
+    // Where the memory list came from stands whole under the buttons, a
+    // long bank file name shortened in its middle and whole in the tooltip.
+    void theMemoryListSourceIsNotCutOff() {
+        const QString name = QStringLiteral("festival_main_stage_2025_final.ay");
+        LoadBankNamed(shell_->model(), name);
+        CDlgMemory dialog(shell_->model(), &shell_->frame());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* source = dialog.findChild<QLabel*>(QStringLiteral("tableSource"));
+        const QRect room = source->contentsRect();
+        for (const QString& word : source->text().split(QLatin1Char(' ')))
+            QVERIFY2(source->fontMetrics().horizontalAdvance(word) <= room.width(),
+                     qPrintable(QStringLiteral("'%1' in %2 pixels").arg(word).arg(room.width())));
+        QVERIFY(source->heightForWidth(room.width()) <= source->height());
+        QVERIFY(source->text().startsWith(QStringLiteral("from fest")));
+        QVERIFY(source->text().endsWith(QStringLiteral(".ay")));
+        QVERIFY(source->toolTip().contains(name));
     }
 
     // A larger memory manager shows more memories at once.
