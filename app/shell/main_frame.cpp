@@ -343,7 +343,10 @@ void CMainFrame::createStatusBar() {
     bar->addPermanentWidget(link_pane);
     link_watch_ = new LinkWatch(this);
     link_pane->setText(link_watch_->paneText());
+    link_pane->setToolTip(link_watch_->paneText());
+    ElidingStatusBar::LetGiveWay(link_pane);
     connect(link_watch_, &LinkWatch::paneTextChanged, link_pane, &QLabel::setText);
+    connect(link_watch_, &LinkWatch::paneTextChanged, link_pane, &QLabel::setToolTip);
     connect(link_watch_, &LinkWatch::notice, bar, [bar](const QString& text) { bar->showMessage(text, 15000); });
     // The PC's program against the unit's, with what brings them together.
     unit_pane_ = new QLabel(bar);
@@ -351,6 +354,7 @@ void CMainFrame::createStatusBar() {
     unit_pane_->setTextFormat(Qt::RichText);
     unit_pane_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     bar->addPermanentWidget(unit_pane_);
+    ElidingStatusBar::LetGiveWay(unit_pane_);
     connect(unit_pane_, &QLabel::linkActivated, this, [this](const QString& link) {
         if (link == QLatin1String("upload")) actions_[ID_UPLOAD]->trigger();
         if (link == QLatin1String("download")) actions_[ID_DOWNLOAD]->trigger();

@@ -23,6 +23,8 @@ QRect ElidingStatusBar::MessageRoom() const {
     return QRect(6, 0, qMax(0, right - 6), height());
 }
 
+void ElidingStatusBar::LetGiveWay(QWidget* pane) { pane->setMinimumWidth(pane->fontMetrics().averageCharWidth() * 6); }
+
 QString ElidingStatusBar::ShownMessage() const {
     return fontMetrics().elidedText(currentMessage(), Qt::ElideRight, MessageRoom().width());
 }

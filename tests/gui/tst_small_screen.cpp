@@ -329,6 +329,25 @@ private slots:
         QToolTip::hideText();
     }
 
+    // Long pane texts (a link that cannot open, with its reason) give way
+    // and the window stays on the screen.
+    void longPanesLeaveTheWindowOnTheScreen() {
+        CMainFrame& frame = shell_->frame();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        auto* link = frame.statusBar()->findChild<QLabel*>(QStringLiteral("linkPane"));
+        link->setText(
+            QStringLiteral("COM1 /dev/ttyUSB0 not connected: the port is held by another program (minicom, "
+                           "process 4711)"));
+        auto* unit = frame.statusBar()->findChild<QLabel*>(QStringLiteral("unitPane"));
+        unit->setText(
+            QStringLiteral("PC and unit differ: 3 settings edited while it was away — <a href=\"upload\">"
+                           "Upload</a>, <a href=\"download\">Download</a> or <a href=\"compare\">Compare</a>"));
+        unit->show();
+        QTest::qWait(50);
+        QVERIFY2(Available().contains(frame.frameGeometry()),
+                 qPrintable(QStringLiteral("%1 wide").arg(frame.frameGeometry().width())));
+    }
+
     // Where the memory list came from stands whole under the buttons, a
     // long bank file name shortened in its middle and whole in the tooltip.
     void theMemoryListSourceIsNotCutOff() {
