@@ -25,6 +25,7 @@
 #include "widgets/icons.h"
 #include "widgets/link_guard.h"
 #include "widgets/page_controls.h"
+#include "widgets/screen_fit.h"
 
 namespace {
 
@@ -127,10 +128,18 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
     stepping->addStretch(1);
     stepping->addWidget(exit_button_);
 
+    // The graph keeps its picture's size, never squashed; where the screen
+    // has no room for the whole editor, the graph and the controls scroll
+    // and the line below them stays.
+    graph_->setMinimumSize(graph_->sizeHint());
+    auto* content = new QWidget(this);
+    auto* scrolled = new QVBoxLayout(content);
+    scrolled->setContentsMargins(0, 0, 0, 0);
+    scrolled->addWidget(graph_);
+    scrolled->addLayout(values);
+    scrolled->addLayout(stepping);
     auto* page = new QVBoxLayout(this);
-    page->addWidget(graph_);
-    page->addLayout(values);
-    page->addLayout(stepping);
+    page->addWidget(new FittingScrollArea(content, this), 1);
     // Undo and Redo, and the link with the PC/unit state (the main status
     // bar is out of reach while the editor is open). An undo may open or
     // release the filter of the slot shown.
@@ -142,6 +151,7 @@ CDlgEQ::CDlgEQ(CDSDATA& model, bool hideCrossover, QWidget* parent) : QDialog(pa
         status->addWidget(undo);
     status->addWidget(new device::UnitStateLine(model_, this), 1);
     page->addLayout(status);
+    FitToScreen(this, page->sizeHint());
 
     connect(type_list_, &QComboBox::activated, this, &CDlgEQ::OnTypeChosen);
     const Field spin_fields[3] = {Field::Freq, Field::Gain, Field::Width};
@@ -327,7 +337,9 @@ void CDlgEQ::OnSpin(Field field, int step) {
     const int r = model_.cur_eq;
     int value = 0;
     switch (field) {
-    case Field::Freq: value = std::clamp(model_.eq_freq[r] + step, kvvalues::kFreqRowFirst, kvvalues::kFreqRowLast); break;
+    case Field::Freq:
+        value = std::clamp(model_.eq_freq[r] + step, kvvalues::kFreqRowFirst, kvvalues::kFreqRowLast);
+        break;
     case Field::Width: value = std::clamp(model_.eq_bw[r] + step, 0, kvvalues::kEqWidthSteps - 1); break;
     case Field::Gain:
         // 0 dB would silence the filter: the spin skips over it.

@@ -24,6 +24,7 @@
 #include "kvproto/channels.h"
 #include "kvvalues/text_conversions.h"
 #include "kvvalues/value_tables.h"
+#include "widgets/screen_fit.h"
 
 namespace {
 
@@ -100,9 +101,17 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
     controls->addLayout(radios);
     controls->addWidget(type_list_);
     controls->addLayout(right, 1);
+    // The graph keeps its picture's size, never squashed; where the screen
+    // has no room for the whole editor, the graph and the controls scroll
+    // and the line below them stays.
+    graph_->setMinimumSize(graph_->sizeHint());
+    auto* content = new QWidget(this);
+    auto* scrolled = new QVBoxLayout(content);
+    scrolled->setContentsMargins(0, 0, 0, 0);
+    scrolled->addWidget(graph_);
+    scrolled->addLayout(controls);
     auto* page = new QVBoxLayout(this);
-    page->addWidget(graph_);
-    page->addLayout(controls);
+    page->addWidget(new FittingScrollArea(content, this), 1);
     // Undo and Redo, and the link with the PC/unit state (the main status
     // bar is out of reach while the editor is open).
     auto* status = new QHBoxLayout;
@@ -113,6 +122,7 @@ CDlgXover::CDlgXover(CDSDATA& model, QWidget* parent) : QDialog(parent), model_(
         status->addWidget(undo);
     status->addWidget(new device::UnitStateLine(model_, this), 1);
     page->addLayout(status);
+    FitToScreen(this, page->sizeHint());
 
     connect(sides, &QButtonGroup::idClicked, this, &CDlgXover::OnSideChosen);
     connect(type_list_, &QListWidget::currentRowChanged, this, &CDlgXover::OnTypeChosen);

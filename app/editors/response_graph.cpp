@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <cstdlib>
 
 #include "editors/graph_layout.h"
@@ -104,7 +105,7 @@ QFont CResponseGraph::LabelFont() {
     return font;
 }
 
-QImage CResponseGraph::Picture() const {
+QImage CResponseGraph::PixelPicture() const {
     QImage image(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
     image.setDotsPerMeterX(kDotsPerMeter96Dpi);
     image.setDotsPerMeterY(kDotsPerMeter96Dpi);
@@ -138,9 +139,7 @@ QImage CResponseGraph::Picture() const {
         for (std::size_t i = 1; i < layout::kFrame.size(); ++i) axis.LineTo(layout::kFrame[i].x, layout::kFrame[i].y);
     }
 
-    const graph::Curve eq = graph::EqResponse(use_set_b_ ? set_b_ : set_a_);
-    const graph::Curve xo = hide_crossover_ ? graph::Curve{} : graph::CrossoverResponse(crossover_);
-    const graph::CurvePixels pixels = graph::CurveToPixels(eq, xo);
+    const graph::CurvePixels pixels = CurrentCurve();
     PenPath curve(image, layout::kCurveColour);
     curve.MoveTo(layout::kCurveStartX, pixels.start_row);
     for (int j = 1; j < kvvalues::kGraphPoints; ++j) {
@@ -150,6 +149,63 @@ QImage CResponseGraph::Picture() const {
         else
             curve.MoveTo(x, pixels.row[j]);
     }
+    return image;
+}
+
+graph::CurvePixels CResponseGraph::CurrentCurve() const {
+    const graph::Curve eq = graph::EqResponse(use_set_b_ ? set_b_ : set_a_);
+    const graph::Curve xo = hide_crossover_ ? graph::Curve{} : graph::CrossoverResponse(crossover_);
+    return graph::CurveToPixels(eq, xo);
+}
+
+QImage CResponseGraph::Picture(qreal device_pixel_ratio) const {
+    if (device_pixel_ratio <= 1) return PixelPicture();
+    // The same picture in the screen's pixels: each line covers the pixels
+    // the one-to-one picture paints, and the labels and the curve are drawn
+    // at the finer grain instead of being blown up from it.
+    QImage image(QSize(kPictureWidth, kPictureHeight) * device_pixel_ratio, QImage::Format_RGB32);
+    image.setDotsPerMeterX(kDotsPerMeter96Dpi);
+    image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+    image.setDevicePixelRatio(device_pixel_ratio);
+    image.fill(ToColor(layout::kBackground));
+
+    QPainter painter(&image);
+    painter.setFont(LabelFont());
+    painter.setPen(ToColor(layout::kTextColour));
+    painter.setBackgroundMode(Qt::TransparentMode);
+    for (const auto& line : layout::kLevelLines) DrawLabel(painter, line.label, true);
+    DrawLabel(painter, layout::kAxisStartLabel, true);
+    for (const auto& line : layout::kFreqLines) DrawLabel(painter, line.label, false);
+
+    // Lines through the pixels from x0 (or y0) up to x1 (or y1), not
+    // including it.
+    auto across = [&painter](int x0, int x1, int y) { painter.drawLine(QPointF(x0, y + 0.5), QPointF(x1, y + 0.5)); };
+    auto down = [&painter](int x, int y0, int y1) { painter.drawLine(QPointF(x + 0.5, y0), QPointF(x + 0.5, y1)); };
+    QPen pen(ToColor(layout::kGridColour), 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    painter.setPen(pen);
+    for (const auto& level : layout::kLevelLines) across(layout::kPlotLeft, layout::kPlotRight, level.y);
+    for (const auto& freq : layout::kFreqLines) down(freq.x, layout::kPlotTop, layout::kPlotBottom);
+    pen.setColor(ToColor(layout::kAxisColour));
+    painter.setPen(pen);
+    across(layout::kPlotLeft, layout::kPlotRight, layout::kZeroDbY);
+    // The frame closes on its corners: its pixels run from the first edge
+    // to the last one inclusive.
+    painter.drawRect(QRectF(layout::kPlotLeft + 0.5, layout::kPlotTop + 0.5, layout::kPlotRight - layout::kPlotLeft,
+                            layout::kPlotBottom - layout::kPlotTop));
+
+    const graph::CurvePixels pixels = CurrentCurve();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(ToColor(layout::kCurveColour), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath curve;
+    curve.moveTo(layout::kCurveStartX + 0.5, pixels.start_row + 0.5);
+    for (int j = 1; j < kvvalues::kGraphPoints; ++j) {
+        const QPointF at(layout::kCurveStartX + j + 0.5, pixels.row[j] + 0.5);
+        if (pixels.drawn[j])
+            curve.lineTo(at);
+        else
+            curve.moveTo(at);
+    }
+    painter.drawPath(curve);
     return image;
 }
 
@@ -164,11 +220,14 @@ QSize CResponseGraph::minimumSizeHint() const { return QSize(kPictureWidth / 4, 
 void CResponseGraph::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect target = PictureTarget(rect());
+    // Drawn in the screen's own pixels: a picture of 460 x 190 pixels
+    // blown up to a scaled screen's points would be blurred.
+    const QImage picture = Picture(devicePixelRatioF());
     if (target.size() == QSize(kPictureWidth, kPictureHeight)) {
-        painter.drawImage(target.topLeft(), Picture());
+        painter.drawImage(target.topLeft(), picture);
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(target, Picture());
+        painter.drawImage(target, picture);
     }
 }
 

@@ -1,7 +1,7 @@
 // The response graph of one channel: the sum of its EQ filters and its
-// crossover, drawn into a fixed 460 x 190 picture that is copied onto the
-// control in one piece (centred when the control is larger, scaled down
-// when it is smaller). The curves themselves come from response_curve.h.
+// crossover, drawn into a fixed 460 x 190 picture (in the screen's pixels
+// on a scaled screen) that is copied onto the control in one piece (centred
+// when the control is larger, scaled down when it is smaller). The curves themselves come from response_curve.h.
 #pragma once
 
 #include <QImage>
@@ -38,8 +38,10 @@ public:
     const graph::CrossoverSetting& Crossover() const { return crossover_; }
     bool ShowsSetB() const { return use_set_b_; }
 
-    // The 460 x 190 picture of the current settings.
-    QImage Picture() const;
+    // The 460 x 190 picture of the current settings; with a device pixel
+    // ratio above 1, the same picture drawn in that many times the pixels
+    // (for a scaled screen), its ratio set so it is still 460 x 190 points.
+    QImage Picture(qreal device_pixel_ratio = 1) const;
     // Where the picture goes within a control area.
     static QRect PictureTarget(const QRect& area);
     // The font of the labels: "Microsoft Sans Serif" 8.2 pt where installed,
@@ -54,6 +56,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // The one-to-one picture, pixel by pixel.
+    QImage PixelPicture() const;
+    graph::CurvePixels CurrentCurve() const;
+
     graph::CrossoverSetting crossover_{0, 0, 201, 0};
     kvvalues::EqSet set_a_;
     kvvalues::EqSet set_b_;

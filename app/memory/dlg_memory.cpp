@@ -370,7 +370,13 @@ QString CDlgMemory::TableSource() {
 }
 
 void CDlgMemory::ShowTableSource() {
-    source_->setText(TableSource());
+    // Wrapped at its spaces under the buttons; a word longer than the
+    // column (a bank file's name) is shortened in its middle, whole in the
+    // tooltip, rather than cut off at the column's edge.
+    const int room = source_->maximumWidth() - 2 * source_->margin();
+    QStringList words = TableSource().split(QLatin1Char(' '));
+    for (QString& word : words) word = source_->fontMetrics().elidedText(word, Qt::ElideMiddle, room);
+    source_->setText(words.join(QLatin1Char(' ')));
     source_->setToolTip(tr("Where the list came from: %1").arg(TableSource()));
 }
 
@@ -636,6 +642,8 @@ void CDlgMemory::loadAll() {
     if (path.isEmpty()) return;
     QByteArray bytes;
     QString why;
+    // Only the reading and the filling of the table are timed: never the
+    // time the file dialog or the question waited for the user.
     QElapsedTimer took;
     took.start();
     if (!ReadBankFile(path, bytes, &why)) {
@@ -650,6 +658,7 @@ void CDlgMemory::loadAll() {
         prompts.tell(this, tr("The bank file %1 is refused: %2").arg(path, why), AppTitle());
         return;
     }
+    const qint64 reading_ms = took.elapsed();
     QString text = tr("Load All replaces the PC's memory table (not the unit) with the %1 of %2.")
                        .arg(Memories(kvfiles::UsedMemories(table)), QFileInfo(path).fileName());
     // A file that is taken but not laid out as the program writes it is
@@ -660,10 +669,12 @@ void CDlgMemory::loadAll() {
     } else if (prompts.confirm_once && !prompts.confirm_once(this, text, QStringLiteral("LoadAll"))) {
         return;
     }
+    took.restart();
     kvfiles::BankToMemoryTable(table);  // nothing goes to the unit: Store All does that
     g_table_source = tr("from %1").arg(QFileInfo(path).fileName());
     FillList();
-    TellDone(this, tr("Loaded %1 from %2 into the PC").arg(Memories(UsedMemories()), QFileInfo(path).fileName()), took);
+    TellDone(this, tr("Loaded %1 from %2 into the PC").arg(Memories(UsedMemories()), QFileInfo(path).fileName()),
+             reading_ms + took.elapsed());
 }
 
 int RunMemoryManager(CMy758Doc& doc, QWidget* parent) {

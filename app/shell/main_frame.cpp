@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QScrollArea>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -32,10 +31,12 @@
 #include "remote/remote_control.h"
 #include "response/response_window.h"
 #include "routing/my758_view.h"
+#include "routing/routing_area.h"
 #include "shell/about_dlg.h"
 #include "shell/link_watch.h"
 #include "shell/lock_keys.h"
 #include "traffic/traffic_dock.h"
+#include "widgets/eliding_status_bar.h"
 #include "widgets/icons.h"
 #include "widgets/message_box.h"
 #include "widgets/screen_fit.h"
@@ -48,11 +49,7 @@ const QString kRecentGroup = QStringLiteral("Recent File List");
 CMainFrame::CMainFrame(CMy758Doc* doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
     setWindowIcon(icons::ProgramIcon());
     view_ = new CMy758View(doc_, this);
-    auto* scroller = new QScrollArea(this);
-    scroller->setWidget(view_);
-    scroller->setWidgetResizable(true);
-    scroller->setFrameShape(QFrame::NoFrame);
-    setCentralWidget(scroller);
+    setCentralWidget(new RoutingArea(view_, this));
 
     history_ = new history::ProgramHistory(doc_->Model(), this);
     doc_->SetCopyTitles([this](const QString& path) { return history_->Store().CopyTitleFor(path); });
@@ -325,6 +322,7 @@ void CMainFrame::createToolBar() {
 }
 
 void CMainFrame::createStatusBar() {
+    setStatusBar(new ElidingStatusBar(this));
     QStatusBar* bar = statusBar();
     auto* ready = new QLabel(QString::fromLatin1(kIdlePrompt), bar);
     ready->setObjectName(QStringLiteral("idlePrompt"));
@@ -345,7 +343,10 @@ void CMainFrame::createStatusBar() {
     bar->addPermanentWidget(link_pane);
     link_watch_ = new LinkWatch(this);
     link_pane->setText(link_watch_->paneText());
+    link_pane->setToolTip(link_watch_->paneText());
+    ElidingStatusBar::LetGiveWay(link_pane);
     connect(link_watch_, &LinkWatch::paneTextChanged, link_pane, &QLabel::setText);
+    connect(link_watch_, &LinkWatch::paneTextChanged, link_pane, &QLabel::setToolTip);
     connect(link_watch_, &LinkWatch::notice, bar, [bar](const QString& text) { bar->showMessage(text, 15000); });
     // The PC's program against the unit's, with what brings them together.
     unit_pane_ = new QLabel(bar);
@@ -353,6 +354,7 @@ void CMainFrame::createStatusBar() {
     unit_pane_->setTextFormat(Qt::RichText);
     unit_pane_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     bar->addPermanentWidget(unit_pane_);
+    ElidingStatusBar::LetGiveWay(unit_pane_);
     connect(unit_pane_, &QLabel::linkActivated, this, [this](const QString& link) {
         if (link == QLatin1String("upload")) actions_[ID_UPLOAD]->trigger();
         if (link == QLatin1String("download")) actions_[ID_DOWNLOAD]->trigger();

@@ -74,6 +74,10 @@ TrafficDock::TrafficDock(QWidget* parent) : QDockWidget(QStringLiteral("Traffic"
     table_->setColumnWidth(TrafficModel::kTime, digit * 11);
     table_->setColumnWidth(TrafficModel::kDirection, digit * 11);
     table_->setColumnWidth(TrafficModel::kMessage, digit * 48);
+    // Docked below the routing on a small screen it may shrink to its
+    // header and one line: the routing keeps its rows.
+    table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() +
+                             table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth());
 
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);

@@ -23,8 +23,10 @@ QString DoneText(const QString& what, qint64 elapsed_ms) {
     return QStringLiteral("%1 in %2.%3 s").arg(what).arg(tenths / 10).arg(tenths % 10);
 }
 
-void TellDone(QWidget* from, const QString& what, const QElapsedTimer& took) {
+void TellDone(QWidget* from, const QString& what, const QElapsedTimer& took) { TellDone(from, what, took.elapsed()); }
+
+void TellDone(QWidget* from, const QString& what, qint64 elapsed_ms) {
     QMainWindow* main = MainWindowOf(from);
     if (main == nullptr) return;
-    main->statusBar()->showMessage(DoneText(what, took.elapsed()), kShownMs);
+    main->statusBar()->showMessage(DoneText(what, elapsed_ms), kShownMs);
 }

@@ -14,3 +14,6 @@ QString DoneText(const QString& what, qint64 elapsed_ms);
 // main window that `from` belongs to (or the program's main window when
 // `from` is a dialog of its own); stays until the next message or a while.
 void TellDone(QWidget* from, const QString& what, const QElapsedTimer& took);
+// The same with the time counted by the caller (a command that leaves out
+// the time its questions waited for the user).
+void TellDone(QWidget* from, const QString& what, qint64 elapsed_ms);

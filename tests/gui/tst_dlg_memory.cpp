@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <condition_variable>
@@ -21,6 +22,7 @@
 #include "memory_table_bytes.h"
 #include "scripted_user.h"
 #include "device/device_task.h"
+#include "memory/bank_file_io.h"
 #include "widgets/icons.h"
 #include "widgets/link_text.h"
 #include "wire_recorder.h"
@@ -343,6 +345,34 @@ private slots:
         QMetaObject::invokeMethod(&d, command.toLatin1().constData());
         const QString shown = main.statusBar()->currentMessage();
         QVERIFY2(QRegularExpression(said).match(shown).hasMatch(), qPrintable(shown));
+    }
+
+    // Load All's time is the loading's alone: the user who takes a while in
+    // the file dialog and over the question is no part of it.
+    void loadAllTimesOnlyTheLoading() {
+        CDSDATA model;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("show.ay"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(EncodeMemoryTable(model));
+        file.close();
+        QMainWindow main;
+        CDlgMemory d(model, &main);
+        ScriptedUser user;
+        user.Attach(d);
+        d.prompts.open_path = [&path](QWidget*) {
+            QTest::qSleep(1000);
+            return path;
+        };
+        d.prompts.confirm_once = [](QWidget*, const QString&, const QString&) {
+            QTest::qSleep(1000);
+            return true;
+        };
+        d.loadAll();
+        const QString shown = main.statusBar()->currentMessage();
+        QVERIFY2(QRegularExpression(R"(^Loaded .+ from show\.ay into the PC in 0\.\d s$)").match(shown).hasMatch(),
+                 qPrintable(shown));
     }
 
     // A recall that the unit answers takes the memory into the model and

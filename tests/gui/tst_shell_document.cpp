@@ -317,6 +317,16 @@ private slots:
             QVERIFY(!QKeySequence::keyBindings(QKeySequence::StandardKey(k)).contains(a->shortcut()));
     }
 
+    // The keyboard starts where reading does: at the top left of the
+    // routing, the input In A.
+    void theFirstFocusIsOnTheInput() {
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_));
+        QWidget* first = frame_->view()->button(1140);
+        QVERIFY2(QApplication::focusWidget() == first,
+                 qPrintable(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString()));
+    }
+
     void viewMenuTogglesTheBars() {
         frame_->action(CMainFrame::ID_VIEW_TOOLBAR)->trigger();
         QVERIFY(!frame_->toolBar()->isVisible());
