@@ -43,6 +43,7 @@ void StoreDevice(int port, const QString& device) {
 }
 
 void ApplyStoredPortChoice() {
+    g_unit_name.clear();
     const kvports::StoredPorts stored = ReadStoredPortChoice();
     rs232_port = stored.com;
     for (int port = 1; port <= kComPorts; ++port)

@@ -19,7 +19,8 @@ QString StoredDevice(int port);
 // the choice (the port is /dev/ttyS<n-1> again).
 void StoreDevice(int port, const QString& device);
 // At start-up: the stored COM port becomes the library's rs232_port and every
-// stored device goes to the library.
+// stored device goes to the library; the program is for the stored port
+// (until AimAtUnit).
 void ApplyStoredPortChoice();
 // The device the library opens for COM port n.
 QString EffectiveDevice(int port);

@@ -58,7 +58,7 @@ void CMy758App::ShowUnit(const QString& name) {
     auto* pane = new QLabel(name, frame_->statusBar());
     pane->setObjectName(QStringLiteral("unitNamePane"));
     pane->setToolTip(tr("This window edits this unit only; 758 --unit ALIAS opens another beside it"));
-    frame_->statusBar()->insertPermanentWidget(0, pane);
+    frame_->statusBar()->addPermanentWidget(pane);
 }
 
 CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
