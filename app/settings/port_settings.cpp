@@ -46,8 +46,7 @@ void ApplyStoredPortChoice() {
     g_unit_name.clear();
     const kvports::StoredPorts stored = ReadStoredPortChoice();
     rs232_port = stored.com;
-    for (int port = 1; port <= kComPorts; ++port)
-        HandToLibrary(port, QFile::decodeName(stored.DeviceOf(port).c_str()));
+    for (int port = 1; port <= kComPorts; ++port) HandToLibrary(port, QFile::decodeName(stored.DeviceOf(port).c_str()));
 }
 
 QString EffectiveDevice(int port) {
@@ -80,7 +79,7 @@ QString UnitName() { return g_unit_name; }
 std::string UnitPortKey(const std::string& port) {
     const auto choice = kvports::ParsePortArgument(port);
     if (!choice) return port;
-    const std::string path = choice->com != 0 ? QFile::encodeName(EffectiveDevice(choice->com)).toStdString()
-                                              : choice->path;
+    const std::string path =
+        choice->com != 0 ? QFile::encodeName(EffectiveDevice(choice->com)).toStdString() : choice->path;
     return kvports::PortLockKey(kvports::HostSystem(), path);
 }

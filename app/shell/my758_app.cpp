@@ -85,11 +85,14 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     ApplyStoredPortChoice();
     std::optional<kvrack::UnitTarget> unit;
     if (options->ForOneUnit()) {
-        const auto target =
-            kvrack::ResolveUnit(*options, kvrack::DefaultRackPath(), kvrack::ReadRack, UnitPortKey);
+        const auto target = kvrack::ResolveUnit(*options, kvrack::DefaultRackPath(), kvrack::ReadRack, UnitPortKey);
         QString why;
-        if (!target) why = RefusalText(target.refusal());
-        else if (!AimAtUnit(*target, &why)) why = QStringLiteral("--port: ") + why;
+        if (!target)
+            why = RefusalText(target.refusal());
+        else if (!AimAtUnit(*target, &why))
+            why = (options->unit.empty() ? QStringLiteral("--port")
+                                         : QStringLiteral("--unit ") + QString::fromStdString(options->unit)) +
+                  QStringLiteral(": ") + why;
         if (!why.isEmpty()) {
             Report(DocTemplateField(kDocWindowTitle), why, true);
             return StartResult::kFailed;
@@ -119,10 +122,9 @@ CMy758App::StartResult CMy758App::InitInstance(const QStringList& args) {
     CreateTTYInfo();
 
     // One program for the stored port; one for each unit's port beside it.
-    const QString lock_name =
-        unit ? QString::fromStdString(kvports::PortLockName(LoadProgramString(IDS_LOCK_NAME).toStdString(),
-                                                            UnitPortKey(unit->port)))
-             : LoadProgramString(IDS_LOCK_NAME);
+    const QString lock_name = unit ? QString::fromStdString(kvports::PortLockName(
+                                         LoadProgramString(IDS_LOCK_NAME).toStdString(), UnitPortKey(unit->port)))
+                                   : LoadProgramString(IDS_LOCK_NAME);
     lock_ = std::make_unique<SingleInstanceLock>(lock_name, lock_dir_);
     if (unit && !lock_->TryLock()) {
         const qint64 holder = lock_->HolderPid();

@@ -208,9 +208,9 @@ private slots:
         const QString rack = QStringLiteral("--rack=RACK");
         QTest::newRow("alias") << QStringList{rack, QStringLiteral("--unit"), QStringLiteral("main-l")} << QString()
                                << running << QStringLiteral("main-l (PTY)") << QString();
-        QTest::newRow("alias beside the program") << QStringList{QStringLiteral("--unit=main-l"), rack}
-                                                  << QStringLiteral("program") << running
-                                                  << QStringLiteral("main-l (PTY)") << QString();
+        QTest::newRow("alias beside the program")
+            << QStringList{QStringLiteral("--unit=main-l"), rack} << QStringLiteral("program") << running
+            << QStringLiteral("main-l (PTY)") << QString();
         QTest::newRow("port, named by the rack") << QStringList{QStringLiteral("--port"), QStringLiteral("PTY"), rack}
                                                  << QString() << running << QStringLiteral("main-l (PTY)") << QString();
         QTest::newRow("port alone") << QStringList{QStringLiteral("--port"), QStringLiteral("PTY")} << QString()
@@ -218,24 +218,28 @@ private slots:
         QTest::newRow("its port already open")
             << QStringList{rack, QStringLiteral("--unit"), QStringLiteral("main-l")} << QStringLiteral("port")
             << refused << QString()
-            << QStringLiteral("The unit main-l (PTY) is already open in another 758 (PID %1).").arg(QCoreApplication::applicationPid());
+            << QStringLiteral("The unit main-l (PTY) is already open in another 758 (PID %1).")
+                   .arg(QCoreApplication::applicationPid());
         QTest::newRow("port alone already open")
             << QStringList{QStringLiteral("--port"), QStringLiteral("PTY")} << QStringLiteral("port") << refused
             << QString()
-            << QStringLiteral("The unit on PTY is already open in another 758 (PID %1).").arg(QCoreApplication::applicationPid());
-        QTest::newRow("the program beside a unit") << QStringList{} << QStringLiteral("port") << running << QString()
-                                                   << QString();
+            << QStringLiteral("The unit on PTY is already open in another 758 (PID %1).")
+                   .arg(QCoreApplication::applicationPid());
+        QTest::newRow("the program beside a unit")
+            << QStringList{} << QStringLiteral("port") << running << QString() << QString();
         QTest::newRow("unknown alias") << QStringList{rack, QStringLiteral("--unit"), QStringLiteral("nobody")}
                                        << QString() << failed << QString()
                                        << QStringLiteral("RACK: the rack has no unit 'nobody' (its units: main-l)");
         QTest::newRow("no rack file") << QStringList{QStringLiteral("--unit"), QStringLiteral("main-l")} << QString()
-                                      << failed << QString() << QStringLiteral("CONFIG/KALVORE/rack.json: cannot be read");
-        QTest::newRow("a port that is none") << QStringList{QStringLiteral("--port"), QStringLiteral("COM9")}
-                                             << QString() << failed << QString()
-                                             << QStringLiteral("--port: COM9 names no port (COM1..COM4 or a device)");
+                                      << failed << QString()
+                                      << QStringLiteral("CONFIG/KALVORE/rack.json: cannot be read");
+        QTest::newRow("a port that is none")
+            << QStringList{QStringLiteral("--port"), QStringLiteral("COM9")} << QString() << failed << QString()
+            << QStringLiteral("--port: COM9 names no port (COM1..COM4 or a device)");
         QTest::newRow("both") << QStringList{QStringLiteral("--port=PTY"), QStringLiteral("--unit=main-l")} << QString()
                               << failed << QString()
-                              << QStringLiteral("--unit: and --port cannot go together: the rack names the unit's port");
+                              << QStringLiteral(
+                                     "--unit: and --port cannot go together: the rack names the unit's port");
     }
     void aWindowForOneUnit() {
         QFETCH(QStringList, args);

@@ -32,12 +32,9 @@ TEST(PortLock, NamesAreFileNamesAndNeverShared) {
         const char* key;
         const char* name;
     } cases[] = {
-        {"/dev/ttyUSB0", "KALVORE@%2Fdev%2FttyUSB0"},
-        {"/dev/pts/12", "KALVORE@%2Fdev%2Fpts%2F12"},
-        {"/dev/a_b", "KALVORE@%2Fdev%2Fa_b"},
-        {"/dev/a/b", "KALVORE@%2Fdev%2Fa%2Fb"},
-        {"/dev/a%2Fb", "KALVORE@%2Fdev%2Fa%252Fb"},
-        {"/dev/tty USB", "KALVORE@%2Fdev%2Ftty%20USB"},
+        {"/dev/ttyUSB0", "KALVORE@%2Fdev%2FttyUSB0"}, {"/dev/pts/12", "KALVORE@%2Fdev%2Fpts%2F12"},
+        {"/dev/a_b", "KALVORE@%2Fdev%2Fa_b"},         {"/dev/a/b", "KALVORE@%2Fdev%2Fa%2Fb"},
+        {"/dev/a%2Fb", "KALVORE@%2Fdev%2Fa%252Fb"},   {"/dev/tty USB", "KALVORE@%2Fdev%2Ftty%20USB"},
     };
     std::set<std::string> names;
     for (const auto& c : cases) {

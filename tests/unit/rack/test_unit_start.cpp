@@ -86,14 +86,31 @@ TEST(UnitStart, UnitsAndTheirRefusals) {
         const char* title;
         const char* refused;  // the refusal's message holds this
     } cases[] = {
-        {{"main-l", "", "", {}}, "/home/rack.json", "main-l", "/dev/serial/by-id/usb-FTDI_A600-if00-port0",
-         "main-l (/dev/serial/by-id/usb-FTDI_A600-if00-port0)", ""},
+        {{"main-l", "", "", {}},
+         "/home/rack.json",
+         "main-l",
+         "/dev/serial/by-id/usb-FTDI_A600-if00-port0",
+         "main-l (/dev/serial/by-id/usb-FTDI_A600-if00-port0)",
+         ""},
         {{"sub", "", "/home/rack.json", {}}, "/elsewhere.json", "sub", "/dev/ttyUSB2", "sub (/dev/ttyUSB2)", ""},
-        {{"main-r", "", "", {}}, "/home/rack.json", nullptr, nullptr, nullptr,
+        {{"main-r", "", "", {}},
+         "/home/rack.json",
+         nullptr,
+         nullptr,
+         nullptr,
          "/home/rack.json: the rack has no unit 'main-r' (its units: main-l, sub)"},
-        {{"main-l", "", "", {}}, "/home/empty.json", nullptr, nullptr, nullptr, "/home/empty.json: the rack has no unit 'main-l' (it names none)"},
+        {{"main-l", "", "", {}},
+         "/home/empty.json",
+         nullptr,
+         nullptr,
+         nullptr,
+         "/home/empty.json: the rack has no unit 'main-l' (it names none)"},
         {{"main-l", "", "", {}}, "/home/missing.json", nullptr, nullptr, nullptr, "/home/missing.json: cannot be read"},
-        {{"main-l", "", "/home/bad.json", {}}, "/home/rack.json", nullptr, nullptr, nullptr,
+        {{"main-l", "", "/home/bad.json", {}},
+         "/home/rack.json",
+         nullptr,
+         nullptr,
+         nullptr,
          "/home/bad.json: units[0].alias: 'a b' is not an alias"},
         {{"main-l", "", "", {}}, "", nullptr, nullptr, nullptr, "--unit: there is no rack file"},
         // --port: the rack lends the alias of the unit on the same device.
@@ -105,15 +122,21 @@ TEST(UnitStart, UnitsAndTheirRefusals) {
         {{"", "/dev/ttyUSB5", "", {}}, "/home/bad.json", "", "/dev/ttyUSB5", "/dev/ttyUSB5", ""},
         {{"", "/dev/ttyUSB5", "", {}}, "", "", "/dev/ttyUSB5", "/dev/ttyUSB5", ""},
         // A rack named on the command line must be good.
-        {{"", "/dev/ttyUSB5", "/home/missing.json", {}}, "/home/rack.json", nullptr, nullptr, nullptr,
+        {{"", "/dev/ttyUSB5", "/home/missing.json", {}},
+         "/home/rack.json",
+         nullptr,
+         nullptr,
+         nullptr,
          "/home/missing.json: cannot be read"},
     };
     for (const auto& c : cases) {
-        const std::string what = c.options.unit + "|" + c.options.port + "|" + c.options.rack_file + "|" + c.default_rack;
+        const std::string what =
+            c.options.unit + "|" + c.options.port + "|" + c.options.rack_file + "|" + c.default_rack;
         const auto unit = kvrack::ResolveUnit(c.options, c.default_rack, read, key);
         ASSERT_EQ(unit.ok(), c.alias != nullptr) << what << (unit.ok() ? "" : ": " + unit.refusal().Message());
         if (!unit) {
-            EXPECT_NE(unit.refusal().Message().find(c.refused), std::string::npos) << what << ": " << unit.refusal().Message();
+            EXPECT_NE(unit.refusal().Message().find(c.refused), std::string::npos)
+                << what << ": " << unit.refusal().Message();
             continue;
         }
         EXPECT_EQ(unit->alias, c.alias) << what;
