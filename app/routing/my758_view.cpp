@@ -20,6 +20,7 @@
 #include "routing/routing_layout.h"
 #include "settings/dlg_figuration.h"
 #include "settings/dlg_rs232.h"
+#include "settings/port_settings.h"
 #include "widgets/dialog_units.h"
 #include "widgets/focus_mark.h"
 #include "widgets/link_guard.h"
@@ -237,6 +238,15 @@ void CMy758View::onFiguration() {
 }
 
 void CMy758View::onRs232() {
+    // A window for one unit keeps the port it was started for (and locked):
+    // the dialog would move it, and store the port every other window shares.
+    if (!UnitName().isEmpty()) {
+        ShowMessage(this, QMessageBox::Information, LoadProgramString(IDS_APP_CAPTION),
+                    tr("This window is for %1, the unit it was started for. To edit another unit, start 758 "
+                       "--unit ALIAS or --port PATH beside it; 758 alone uses the stored port, chosen in RS232.")
+                        .arg(UnitName()));
+        return;
+    }
     // The dialog may reopen the port: nothing may be on its way meanwhile
     // (while it is up, no window can queue an edit).
     if (!FinishPendingSends(this)) return;

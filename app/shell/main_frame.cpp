@@ -424,9 +424,17 @@ void CMainFrame::updateLockKeys() {
             lock_panes_[i]->setText(state[i].value_or(false) ? QString::fromLatin1(names[i]) : QString());
 }
 
+void CMainFrame::setUnitName(const QString& name) {
+    unit_name_ = name;
+    updateCaption();
+}
+
 void CMainFrame::updateCaption() {
-    // "show.syx* - KALVORE" while the program differs from its file.
-    setWindowTitle(QStringLiteral("%1[*] - %2").arg(doc_->Title(), DocTemplateField(kDocWindowTitle)));
+    // "show.syx* - KALVORE" while the program differs from its file; a
+    // window for one unit starts with the unit: "main-l (/dev/ttyUSB0) - ...".
+    QString title = QStringLiteral("%1[*] - %2").arg(doc_->Title(), DocTemplateField(kDocWindowTitle));
+    if (!unit_name_.isEmpty()) title = unit_name_ + QStringLiteral(" - ") + title;
+    setWindowTitle(title);
     setWindowModified(doc_->IsModified());
 }
 

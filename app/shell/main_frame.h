@@ -72,6 +72,9 @@ public:
     // a recent file, the command line and a dropped file do.
     bool openFile(const QString& path);
     QStringList recentFiles() const;
+    // The unit this window is for ("main-l (/dev/ttyUSB0)"), first in the
+    // title; empty for the stored port.
+    void setUnitName(const QString& name);
     // Replaces the document with what `open` reads (after the pending sends
     // and the save question), keeping the program it replaces in the
     // history under `reason` and starting a new undo history. A refusal or
@@ -124,4 +127,5 @@ private:
     remote::RemoteControl* remote_ = nullptr;
     device::UnitState* unit_state_ = nullptr;
     QLabel* unit_pane_ = nullptr;
+    QString unit_name_;
 };

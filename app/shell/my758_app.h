@@ -18,7 +18,7 @@ public:
     // How start-up ended.
     enum class StartResult {
         kRunning,         // the window is up; run the event loop
-        kFailed,          // the window could not be made (bad command-line file)
+        kFailed,          // the window could not be made (bad command-line file or unit)
         kAlreadyRunning,  // another instance holds the lock: exit code 1
     };
 
@@ -33,6 +33,9 @@ public:
 
     // Start-up: settings, document, frame and view (opening the file named
     // in args, if any), link record, single-instance lock, link, model reset.
+    // With --unit ALIAS (from the rack file, or --rack FILE) or --port PATH
+    // the program is for that unit: its port for the link, the lock taken
+    // for that port alone, the unit named in the title and status bar.
     StartResult InitInstance(const QStringList& args);
 
     void setMessageMode(MessageMode mode) { message_mode_ = mode; }
@@ -50,6 +53,7 @@ public:
     static bool HeadlessPlatform();
 
 private:
+    void ShowUnit(const QString& name);
     void Report(const QString& caption, const QString& text, bool error_icon, const QString& detail = QString());
 
     MessageMode message_mode_ = MessageMode::kBox;

@@ -53,6 +53,14 @@ bool SingleInstanceLock::TryLock() {
     return true;
 }
 
+qint64 SingleInstanceLock::HolderPid() const {
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    bool ok = false;
+    const qint64 pid = file.read(32).trimmed().toLongLong(&ok);
+    return ok && pid > 0 ? pid : 0;
+}
+
 void SingleInstanceLock::Unlock() {
     if (fd_ < 0) return;
     ::flock(fd_, LOCK_UN);

@@ -21,6 +21,9 @@ public:
     void Unlock();
 
     QString path() const { return path_; }
+    // The process that holds the lock as its file records it, 0 when the
+    // file tells none.
+    qint64 HolderPid() const;
     // Why the lock file could not be made, when TryLock allowed the run
     // without holding a lock.
     QString problem() const { return problem_; }
