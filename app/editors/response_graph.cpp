@@ -63,6 +63,27 @@ void DrawLabel(QPainter& painter, const layout::Label& label, bool right_aligned
     painter.drawText(QRect(left, label.top, width + 1, metrics.height()), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
+// The graph's background at `device_pixel_ratio` screen pixels a point.
+QImage BlankPicture(qreal device_pixel_ratio) {
+    QImage image(QSize(CResponseGraph::kPictureWidth, CResponseGraph::kPictureHeight) * device_pixel_ratio,
+                 QImage::Format_RGB32);
+    image.setDotsPerMeterX(kDotsPerMeter96Dpi);
+    image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+    image.setDevicePixelRatio(device_pixel_ratio);
+    image.fill(ToColor(layout::kBackground));
+    return image;
+}
+
+// The level and frequency labels of the axes.
+void DrawLabels(QPainter& painter, const QFont& font) {
+    painter.setFont(font);
+    painter.setPen(ToColor(layout::kTextColour));
+    painter.setBackgroundMode(Qt::TransparentMode);
+    for (const auto& line : layout::kLevelLines) DrawLabel(painter, line.label, true);
+    DrawLabel(painter, layout::kAxisStartLabel, true);
+    for (const auto& line : layout::kFreqLines) DrawLabel(painter, line.label, false);
+}
+
 }  // namespace
 
 CResponseGraph::CResponseGraph(QWidget* parent)
@@ -106,19 +127,10 @@ QFont CResponseGraph::LabelFont() {
 }
 
 QImage CResponseGraph::PixelPicture() const {
-    QImage image(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
-    image.setDotsPerMeterX(kDotsPerMeter96Dpi);
-    image.setDotsPerMeterY(kDotsPerMeter96Dpi);
-    image.fill(ToColor(layout::kBackground));
-
+    QImage image = BlankPicture(1);
     {
         QPainter painter(&image);
-        painter.setFont(LabelFont());
-        painter.setPen(ToColor(layout::kTextColour));
-        painter.setBackgroundMode(Qt::TransparentMode);
-        for (const auto& line : layout::kLevelLines) DrawLabel(painter, line.label, true);
-        DrawLabel(painter, layout::kAxisStartLabel, true);
-        for (const auto& line : layout::kFreqLines) DrawLabel(painter, line.label, false);
+        DrawLabels(painter, LabelFont());
     }
     {
         PenPath grid(image, layout::kGridColour);
@@ -163,19 +175,9 @@ QImage CResponseGraph::Picture(qreal device_pixel_ratio) const {
     // The same picture in the screen's pixels: each line covers the pixels
     // the one-to-one picture paints, and the labels and the curve are drawn
     // at the finer grain instead of being blown up from it.
-    QImage image(QSize(kPictureWidth, kPictureHeight) * device_pixel_ratio, QImage::Format_RGB32);
-    image.setDotsPerMeterX(kDotsPerMeter96Dpi);
-    image.setDotsPerMeterY(kDotsPerMeter96Dpi);
-    image.setDevicePixelRatio(device_pixel_ratio);
-    image.fill(ToColor(layout::kBackground));
-
+    QImage image = BlankPicture(device_pixel_ratio);
     QPainter painter(&image);
-    painter.setFont(LabelFont());
-    painter.setPen(ToColor(layout::kTextColour));
-    painter.setBackgroundMode(Qt::TransparentMode);
-    for (const auto& line : layout::kLevelLines) DrawLabel(painter, line.label, true);
-    DrawLabel(painter, layout::kAxisStartLabel, true);
-    for (const auto& line : layout::kFreqLines) DrawLabel(painter, line.label, false);
+    DrawLabels(painter, LabelFont());
 
     // Lines through the pixels from x0 (or y0) up to x1 (or y1), not
     // including it.
