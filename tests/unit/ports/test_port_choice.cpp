@@ -87,7 +87,9 @@ TEST(StoredPorts, SettingsFileFollowsTheConfigFolder) {
     EXPECT_EQ(kvports::SettingsFilePath(), "/tmp/kvconf/KALVORE/KALVORE.conf");
     ::unsetenv("XDG_CONFIG_HOME");
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    if (!home.empty()) EXPECT_EQ(kvports::SettingsFilePath(), home + "/.config/KALVORE/KALVORE.conf");
+    if (!home.empty()) {
+        EXPECT_EQ(kvports::SettingsFilePath(), home + "/.config/KALVORE/KALVORE.conf");
+    }
     if (old_xdg) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 

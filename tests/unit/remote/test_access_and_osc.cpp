@@ -120,9 +120,15 @@ TEST(RemoteOsc, AddressSpace) {
             continue;
         }
         EXPECT_EQ(cmd->kind, *c.kind);
-        if (*c.kind == Kind::kSet || *c.kind == Kind::kQuery) EXPECT_EQ(kvprog::PathOf(cmd->ref), c.path);
-        if (*c.kind == Kind::kSet) EXPECT_EQ(cmd->value.dump(), c.value);
-        if (*c.kind == Kind::kRecall) EXPECT_EQ(cmd->memory, 12);
+        if (*c.kind == Kind::kSet || *c.kind == Kind::kQuery) {
+            EXPECT_EQ(kvprog::PathOf(cmd->ref), c.path);
+        }
+        if (*c.kind == Kind::kSet) {
+            EXPECT_EQ(cmd->value.dump(), c.value);
+        }
+        if (*c.kind == Kind::kRecall) {
+            EXPECT_EQ(cmd->memory, 12);
+        }
     }
 }
 
