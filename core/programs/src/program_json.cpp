@@ -361,8 +361,9 @@ void Read(const json& doc, CDSDATA& w) {
     const std::vector<int> order = FilterOrder(doc, w, filters);
     for (std::size_t row = 0; row < order.size(); ++row) {
         const int chan = order[row];
-        const int k =
-            static_cast<int>(std::find(std::begin(kEqChannels), std::end(kEqChannels), chan) - std::begin(kEqChannels));
+        const auto* channel = std::find(std::begin(kEqChannels), std::end(kEqChannels), chan);
+        if (channel == std::end(kEqChannels)) continue;  // the order names only channels with an EQ
+        const auto k = static_cast<std::size_t>(channel - std::begin(kEqChannels));
         const Filter& f = filters[k][next[k]];
         int* slots = SlotList(w, chan);
         slots[next[k]++] = static_cast<int>(row);
