@@ -218,7 +218,7 @@ int main(int argc, char** argv) {
     CMainFrame frame(&doc);
     frame.show();
     CDSDATA& model = doc.Model();
-    Bench bench{server, received};
+    Bench bench{server, received, {}};
 
     // Every modal message box is answered, so nothing waits for a click.
     QTimer answer;

@@ -271,7 +271,12 @@ int RunOnRack(const RackCall& call) {
     };
 
     std::vector<Run> runs;
-    for (const kvrack::RackUnit& u : *units) runs.push_back({u, args});
+    for (const kvrack::RackUnit& u : *units) {
+        Run run;
+        run.unit = u;
+        run.args = args;
+        runs.push_back(std::move(run));
+    }
     std::string names;
     for (const auto& u : *units) names += (names.empty() ? "" : ", ") + u.alias + " (" + u.port + ")";
 
