@@ -30,16 +30,7 @@ QString Tr(const char* text) { return QCoreApplication::translate("DeskHost", te
 // An operation as the history names it, with who asked: "Recall (web)".
 QString Asked(const QString& what, const char* who) { return QStringLiteral("%1 (%2)").arg(what, QLatin1String(who)); }
 
-struct Cursors {
-    int chan, slot, eq, side;
-    explicit Cursors(const CDSDATA& m) : chan(m.cur_chan), slot(m.cur_slot), eq(m.cur_eq), side(m.xo_side) {}
-    void Restore(CDSDATA& m) const {
-        m.cur_chan = chan;
-        m.cur_slot = slot;
-        m.cur_eq = eq;
-        m.xo_side = side;
-    }
-};
+using device::Cursors;
 
 // `into` takes the settings of `from` and keeps what belongs to the PC's own
 // place in it: the cursors of the open windows, the delay unit and the

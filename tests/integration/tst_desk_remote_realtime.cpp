@@ -30,6 +30,7 @@
 #include "device.h"
 #include "kvprog/setting_json.h"
 #include "kvvalues/text_conversions.h"
+#include "loopback_ports.h"
 #include "pty_server.h"
 #include "device/device_line.h"
 #include "remote/desk_host.h"
@@ -41,16 +42,6 @@ using nlohmann::json;
 namespace {
 
 constexpr int kLineMs = 3000;  // long enough for a few messages at the line's pace
-
-quint16 FreeTcpPort() {
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
-
-quint16 FreeUdpPort() {
-    QUdpSocket probe;
-    return probe.bind(QHostAddress::LocalHost, 0) ? probe.localPort() : 0;
-}
 
 // A page's WebSocket: every message it was sent, in order.
 class WatchingClient {

@@ -17,17 +17,12 @@
 #include <nlohmann/json.hpp>
 
 #include "kvremote/osc_codec.h"
+#include "loopback_ports.h"
 #include "pty_server.h"
 
 namespace {
 
 using json = nlohmann::json;
-
-quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 struct Unit {
     Unit() : server(device, Options()) {}
@@ -91,8 +86,8 @@ private slots:
         }
         const QString rack = dir_.filePath(QStringLiteral("rack.json"));
         std::ofstream(rack.toStdString()) << json{{"units", list}}.dump();
-        const quint16 http = FreePort();
-        osc_port_ = FreePort();
+        const quint16 http = FreeTcpPort();
+        osc_port_ = FreeUdpPort();
         serve_.start(QStringLiteral(KVCTL_BIN), {QStringLiteral("--rack"), rack, QStringLiteral("serve"), QStringLiteral("--http"),
                                                  QStringLiteral("127.0.0.1:%1").arg(http), QStringLiteral("--osc"),
                                                  QString::number(osc_port_)});

@@ -16,23 +16,12 @@
 #include <QtTest>
 #include <nlohmann/json.hpp>
 
+#include "loopback_ports.h"
 #include "pty_server.h"
 
 namespace {
 
 using json = nlohmann::json;
-
-quint16 FreeTcpPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-quint16 FreeUdpPort() {
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 QByteArray OscPacket(const char* address, const char* types = "", int value = 0) {
     lo_message m = lo_message_new();
@@ -81,7 +70,7 @@ class TestRemoteRealtime : public QObject {
     // when none came).
     json Heard(const std::string& path) {
         json found;
-        QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
                 for (const json& m : heard_)
                     if (m.value("type", "") == "change" && m.value("path", "") == path) {

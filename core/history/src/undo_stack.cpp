@@ -18,16 +18,7 @@ int FilterCount(const CDSDATA& m, int chan) {
     return n;
 }
 
-struct Cursors {
-    int chan, slot, eq, side;
-    explicit Cursors(const CDSDATA& m) : chan(m.cur_chan), slot(m.cur_slot), eq(m.cur_eq), side(m.xo_side) {}
-    void Restore(CDSDATA& m) const {
-        m.cur_chan = chan;
-        m.cur_slot = slot;
-        m.cur_eq = eq;
-        m.xo_side = side;
-    }
-};
+using device::Cursors;
 
 void SetCursors(CDSDATA& m, const device::SendKey& key) {
     if (key.chan != -1) m.cur_chan = key.chan;

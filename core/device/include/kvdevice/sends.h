@@ -21,6 +21,20 @@ struct SendKey {
     bool operator==(const SendKey&) const = default;
 };
 
+// The model's cursors, which say where model.SendParam() writes: kept before
+// a send aimed elsewhere and restored after it, so the open windows stay
+// where the user left them.
+struct Cursors {
+    int chan, slot, eq, side;
+    explicit Cursors(const CDSDATA& m) : chan(m.cur_chan), slot(m.cur_slot), eq(m.cur_eq), side(m.xo_side) {}
+    void Restore(CDSDATA& m) const {
+        m.cur_chan = chan;
+        m.cur_slot = slot;
+        m.cur_eq = eq;
+        m.xo_side = side;
+    }
+};
+
 // The key of model.SendParam(code) with the model's cursors as they are.
 SendKey ParamKey(const CDSDATA& model, int code);
 // The key of model.SendOutSrce(output).
